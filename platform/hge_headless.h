@@ -1,0 +1,52 @@
+// Controls for tests and benchmarks that run the real engine without a
+// person at the keyboard: a fixed frame time, a frame limit, input pushed as
+// real SDL events (so the engine's own input path is exercised), the canvas
+// read back, and a tap that sees every quad submitted. The game itself never
+// uses any of this; it takes no command-line arguments.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "platform/hge.h"
+
+namespace headless {
+
+// Every Timer_GetDelta returns dt (no real-time pacing) when dt > 0;
+// 0 returns the engine to real time with its frame pacing.
+void SetFixedFrameTime(HGE* hge, float dt);
+
+// System_Start returns after this many frames (0: no limit).
+void SetFrameLimit(HGE* hge, int frames);
+
+// Skip rendering: the render function is not called and nothing is presented
+// (for tests that need no pixels; headless rasterising is slow).
+void SetRenderEnabled(HGE* hge, bool enabled);
+
+// Runs exactly one frame of the loop (pump input, frame function, render
+// function unless disabled). Returns true when the frame function asked to
+// stop. System_Initiate must have succeeded.
+bool RunFrame(HGE* hge);
+
+// Input, queued as SDL events and seen by the next frame's event pump.
+// Coordinates are screen pixels; keys are HGEK_ codes (mouse buttons 1, 2).
+void PushMouseMove(float x, float y);
+void PushMouseButton(int hgeButton, bool down, float x, float y);
+void PushKey(int hgeKey, bool down);
+void PushWheel(int steps);
+void PushQuit();
+
+// ARGB of one canvas pixel as last drawn (after Gfx_EndScene).
+std::uint32_t ReadPixel(HGE* hge, int x, int y);
+
+// Number of draw calls that reached the renderer during the last scene.
+int LastSceneDrawCalls(HGE* hge);
+// Number of quads submitted during the last scene (skipped ones included).
+int LastSceneQuads(HGE* hge);
+
+// Called with every quad given to Gfx_RenderQuad, before batching; an empty
+// function removes the tap.
+using QuadTap = std::function<void(const hgeQuad&)>;
+void SetQuadTap(HGE* hge, QuadTap tap);
+
+}  // namespace headless
