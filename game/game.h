@@ -1,0 +1,133 @@
+// The one object that holds a playing session together: the pictures, the
+// texture registry, the sounds, the HUD, the menu, the rocket spawner, the
+// round's counters and the flags that decide what a frame does, and the
+// high-score table. The moving objects of a round live in the ActorList.
+//
+// The session states are combinations of four flags:
+//   Splash      splashShowing
+//   Menu        menuShown, no round running
+//   Paused      menuShown and roundRunning
+//   Playing     roundRunning, menu hidden
+//   Round over  roundOver, menu hidden: the last bursts play out
+//   Results     roundOver and menuShown, menu on its high-score page
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "game/hud.h"
+#include "graphics/texture_registry.h"
+#include "platform/hge.h"
+#include "scores/score_table.h"
+
+class hgeSprite;
+class hgeAnimatedSprite;
+class hgeFont;
+
+namespace vtr {
+
+class RocketSpawner;
+class GameMenu;
+struct SoundEntry;
+
+class Game {
+ public:
+  // Copies the process-wide engine reference; the Hud loads its font.
+  Game();
+  // Frees the spawner, the menu, then every texture of the registry.
+  ~Game();
+  Game(const Game&) = delete;
+  Game& operator=(const Game&) = delete;
+
+  // Loads textures, sounds and scores, builds the menu, spawner, font,
+  // sprites and the five particle descriptions, and seeds the generators.
+  void Init();
+  void LoadTextures();
+  void LoadSounds();
+
+  // One frame of logic; true only when the player chose "Quit".
+  bool Update(float dt);
+  // One frame of drawing; always false.
+  bool Render();
+
+  // "New Game": reloads the settings and starts a fresh round.
+  void NewRound();
+  // The time has run out: every rocket in the sky bursts.
+  void EndRound();
+  // The finished round's score joins the table, marked new.
+  void EnterScore();
+
+  void LoadScores();
+  // Writes the whole table to the score file; false when it could not.
+  bool SaveScores();
+  std::vector<ScoreEntry> GetScores() const { return scores.Entries(); }
+
+  // Adds one catch: trunc(chain x points x multiplier), wrapping at 32 bits.
+  void AddScore(std::int32_t points);
+
+  void PlayLaunchSound();
+  void PlayExplosionSound();
+
+  HTEXTURE& TextureFor(const std::string& name) { return textures.TextureFor(name); }
+  HTEXTURE FindTexture(const std::string& name) const { return textures.FindTexture(name); }
+
+  // Pictures.
+  std::unique_ptr<hgeSprite> background;
+  std::unique_ptr<hgeSprite> leftPanel;
+  std::unique_ptr<hgeSprite> rightPanel;
+  std::unique_ptr<hgeSprite> logo;
+  std::unique_ptr<hgeSprite> splash;
+  std::unique_ptr<hgeAnimatedSprite> particleSprite;
+
+  HGE* engine = nullptr;  // not owned
+  std::unique_ptr<RocketSpawner> spawner;
+  TextureRegistry textures;
+  Hud hud;
+  std::unique_ptr<GameMenu> menu;
+
+  // Sounds, owned by the SoundManager.
+  SoundEntry* music = nullptr;
+  std::vector<SoundEntry*> explosionSounds;
+  std::vector<SoundEntry*> rocketSounds;
+
+  // The round.
+  bool warningPlayed = false;
+  std::int32_t score = 0;
+  std::uint32_t chain = 0;
+  std::uint32_t highestCombo = 0;
+  float multiplier = 1.0f;
+  bool menuShown = true;
+  bool roundRunning = false;
+  bool roundOver = false;
+  float timeLeft = 0.0f;
+
+  float musicVolume = 0.0f;
+  float soundVolume = 0.0f;
+
+  // The splash screen.
+  float splashTime = 0.0f;
+  float splashElapsed = 0.0f;
+  float splashAlpha = 0.0f;
+  bool splashShowing = false;
+
+  ScoreTable scores;
+
+ private:
+  void Fire(float dt);
+  void UpdateSplash(float dt);
+  void FinishRound();
+  void RefreshHud();
+  void RenderSplash(float width, float height);
+
+  std::unique_ptr<hgeFont> textFont_;  // the combo texts' font, lent to Settings
+  bool escapeWasDown_ = false;
+  bool scoreEntered_ = false;  // this round's score is in the table
+};
+
+// Process-wide references set by the entry point.
+extern HGE* g_engine;
+extern Game* g_game;
+
+}  // namespace vtr
