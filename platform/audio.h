@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 namespace audio {
 
@@ -17,6 +18,7 @@ enum Result : int {
   kErrNoChannel = 4,     // all channels are busy
   kErrInvalidHandle = 5, // a null sound or a channel handle of a finished play
   kErrInvalidParam = 6,
+  kErrPlayback = 7,      // the mixer refused to start a play
 };
 
 inline constexpr unsigned kModeDefault = 0;  // no looping, 2D
@@ -37,8 +39,12 @@ class Channel {
   int setPaused(bool paused);
   // playing receives false once the play has ended (or the handle is stale).
   int isPlaying(bool* playing);
+  // volume receives the level of this play, clamped to 0..1.
+  int getVolume(float* volume);
   // True for a handle that was never given a play.
   bool empty() const { return system_ == nullptr; }
+  // Two handles are equal when they name the same play.
+  bool operator==(const Channel&) const = default;
 
  private:
   friend class System;
@@ -50,24 +56,31 @@ class Channel {
 class System {
  public:
   // Opens the audio device with maxChannels mixer channels (512-sample buffer).
+  // Only one system can hold the device at a time; a failed init is final.
   int init(int maxChannels, unsigned flags, void* extraDriverData);
-  // Loads the whole file (effects).
+  // Loads the whole file (effects). Sounds belong to the system.
   int createSound(const char* name, unsigned mode, void* exinfo, Sound** sound);
   // Streams the file (music).
   int createStream(const char* name, unsigned mode, void* exinfo, Sound** sound);
-  // Starts the sound at its beginning on a free channel, paused when asked.
+  // Starts the sound at its beginning on a free channel (channelIndex must be
+  // kChannelFree), paused when asked; fails with kErrNoChannel when every
+  // channel is busy. A stream plays on the one music channel. The handle is
+  // left empty on failure; channel may be null.
   int playSound(int channelIndex, Sound* sound, bool paused, Channel* channel);
-  // Per-frame upkeep.
+  // Per-frame upkeep: frees the channels of finished plays.
   int update();
 
+  // Stops every play, frees every sound and closes the device.
   ~System();
+  System(const System&) = delete;
+  System& operator=(const System&) = delete;
 
  private:
   friend class Channel;
   friend int System_Create(System** system);
-  System() = default;
+  System();
   struct Impl;
-  Impl* impl_ = nullptr;
+  std::unique_ptr<Impl> impl_;
 };
 
 // Creates the one system object. Fails (non-zero, system null) when SDL's
