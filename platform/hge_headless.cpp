@@ -1,0 +1,34 @@
+// Test controls over the one engine; see platform/hge_headless.h.
+#include "platform/hge_headless.h"
+
+#include <cassert>
+
+#include "platform/hge_sdl.h"
+
+namespace headless {
+namespace {
+
+hge_sdl::Engine& EngineOf(HGE* hge) {
+  assert(hge && hge == hge_sdl::Engine::Current() && "pass the engine from hgeCreate");
+  return *static_cast<hge_sdl::Engine*>(hge);
+}
+
+}  // namespace
+
+void SetFixedFrameTime(HGE* hge, float dt) { EngineOf(hge).SetFixedFrameTime(dt); }
+
+void SetFrameLimit(HGE* hge, int frames) { EngineOf(hge).SetFrameLimit(frames); }
+
+void SetRenderEnabled(HGE* hge, bool enabled) { EngineOf(hge).SetRenderEnabled(enabled); }
+
+bool RunFrame(HGE* hge) { return EngineOf(hge).RunFrame(); }
+
+std::uint32_t ReadPixel(HGE* hge, int x, int y) { return EngineOf(hge).ReadPixel(x, y); }
+
+int LastSceneDrawCalls(HGE* hge) { return EngineOf(hge).LastSceneDrawCalls(); }
+
+int LastSceneQuads(HGE* hge) { return EngineOf(hge).LastSceneQuads(); }
+
+void SetQuadTap(HGE* hge, QuadTap tap) { EngineOf(hge).SetQuadTap(std::move(tap)); }
+
+}  // namespace headless

@@ -1,0 +1,386 @@
+// The engine's life, states, loop, log, files, timer and random numbers.
+// Drawing and textures live in hge_sdl_gfx.cpp, input in hge_sdl_input.cpp.
+#include "platform/hge_sdl.h"
+
+#include <SDL_image.h>
+
+#include <algorithm>
+#include <cassert>
+#include <csignal>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+namespace hge_sdl {
+namespace {
+
+Engine* g_engine = nullptr;
+
+// Set by SIGINT or SIGTERM; the loop ends at its next frame.
+volatile std::sig_atomic_t g_stopSignal = 0;
+struct sigaction g_oldInt;
+struct sigaction g_oldTerm;
+
+void OnStopSignal(int) { g_stopSignal = 1; }
+
+constexpr float kMaxDelta = 0.1f;
+constexpr int kFallbackWidth = 1024;
+constexpr int kFallbackHeight = 768;
+constexpr int kFallbackBpp = 32;
+constexpr int kMaxScreenSide = 16384;
+
+bool ValidScreenSide(int side) { return side > 0 && side <= kMaxScreenSide; }
+bool ValidBpp(int bpp) { return bpp == 16 || bpp == 24 || bpp == 32; }
+
+}  // namespace
+
+Engine::Engine() { Random_Seed(0); }
+
+Engine::~Engine() { System_Shutdown(); }
+
+Engine* Engine::Acquire() {
+  if (!g_engine) g_engine = new Engine();
+  ++g_engine->references_;
+  return g_engine;
+}
+
+Engine* Engine::Current() { return g_engine; }
+
+void Engine::Release() {
+  assert(references_ > 0 && "Release without a matching hgeCreate");
+  if (--references_ > 0) return;
+  g_engine = nullptr;
+  delete this;
+}
+
+bool Engine::Fail(const std::string& message) {
+  error_ = message;
+  System_Log("%s", message.c_str());
+  return false;
+}
+
+// ---------------------------------------------------------------- states
+
+void Engine::System_SetState(hgeBoolState state, bool value) {
+  switch (state) {
+    case HGE_WINDOWED: windowed_ = value; break;
+    case HGE_USESOUND: useSound_ = value; break;
+    case HGE_HIDEMOUSE:
+      hideMouse_ = value;
+      if (videoStarted_) SDL_ShowCursor(value ? SDL_DISABLE : SDL_ENABLE);
+      break;
+    case HGE_SHOWSPLASH: showSplash_ = value; break;
+  }
+}
+
+void Engine::System_SetState(hgeFuncState state, hgeCallback value) {
+  if (state == HGE_FRAMEFUNC) frameFunc_ = value;
+  if (state == HGE_RENDERFUNC) renderFunc_ = value;
+}
+
+void Engine::System_SetState(hgeIntState state, int value) {
+  switch (state) {
+    case HGE_SCREENWIDTH: screenWidth_ = value; break;
+    case HGE_SCREENHEIGHT: screenHeight_ = value; break;
+    case HGE_SCREENBPP: screenBpp_ = value; break;
+  }
+}
+
+void Engine::System_SetState(hgeStringState state, const char* value) {
+  const std::string text = value ? value : "";
+  if (state == HGE_TITLE) {
+    title_ = text;
+    if (window_) SDL_SetWindowTitle(window_, title_.c_str());
+  }
+  if (state == HGE_LOGFILE) {
+    logFile_ = text;
+    // Every run starts a fresh log.
+    if (!logFile_.empty()) {
+      if (std::FILE* file = std::fopen(logFile_.c_str(), "w")) std::fclose(file);
+    }
+  }
+}
+
+bool Engine::System_GetState(hgeBoolState state) {
+  switch (state) {
+    case HGE_WINDOWED: return windowed_;
+    case HGE_USESOUND: return useSound_;
+    case HGE_HIDEMOUSE: return hideMouse_;
+    case HGE_SHOWSPLASH: return showSplash_;
+  }
+  return false;
+}
+
+hgeCallback Engine::System_GetState(hgeFuncState state) {
+  return state == HGE_FRAMEFUNC ? frameFunc_ : state == HGE_RENDERFUNC ? renderFunc_ : nullptr;
+}
+
+int Engine::System_GetState(hgeIntState state) {
+  switch (state) {
+    case HGE_SCREENWIDTH: return screenWidth_;
+    case HGE_SCREENHEIGHT: return screenHeight_;
+    case HGE_SCREENBPP: return screenBpp_;
+  }
+  return 0;
+}
+
+const char* Engine::System_GetState(hgeStringState state) {
+  if (state == HGE_TITLE) return title_.c_str();
+  if (state == HGE_LOGFILE) return logFile_.c_str();
+  return "";
+}
+
+// ---------------------------------------------------------------- system
+
+bool Engine::System_Initiate() {
+  if (renderer_) return true;
+  error_.clear();
+
+  if (!ValidScreenSide(screenWidth_) || !ValidScreenSide(screenHeight_)) {
+    System_Log("Screen size %dx%d cannot be had; using %dx%d", screenWidth_, screenHeight_,
+               kFallbackWidth, kFallbackHeight);
+    screenWidth_ = kFallbackWidth;
+    screenHeight_ = kFallbackHeight;
+  }
+  if (!ValidBpp(screenBpp_)) {
+    System_Log("Colour depth %d cannot be had; using %d", screenBpp_, kFallbackBpp);
+    screenBpp_ = kFallbackBpp;
+  }
+
+  // Our own handlers end the loop on SIGINT and SIGTERM, not SDL's.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
+    return Fail(std::string("Cannot start the video system: ") + SDL_GetError());
+  }
+  videoStarted_ = true;
+  if (!CreateWindowAndRenderer()) {
+    System_Shutdown();
+    return false;
+  }
+  if ((IMG_Init(IMG_INIT_PNG) & IMG_INIT_PNG) == 0) {
+    System_Log("PNG support could not be started: %s", IMG_GetError());
+  }
+  SDL_ShowCursor(hideMouse_ ? SDL_DISABLE : SDL_ENABLE);
+  SDL_StartTextInput();
+  InstallSignalHandlers();
+
+  SDL_RendererInfo info{};
+  SDL_GetRendererInfo(renderer_, &info);
+  System_Log("Video driver %s, renderer %s%s, screen %dx%dx%d, refresh %.0f Hz",
+             SDL_GetCurrentVideoDriver(), info.name ? info.name : "?", vsync_ ? " with vsync" : "",
+             screenWidth_, screenHeight_, screenBpp_, refreshRate_);
+  lastTick_ = SDL_GetPerformanceCounter();
+  return true;
+}
+
+void Engine::System_Shutdown() {
+  batchVertices_.clear();
+  batchIndices_.clear();
+  FreeTextures();
+  if (canvas_) SDL_DestroyTexture(canvas_);
+  if (renderer_) SDL_DestroyRenderer(renderer_);
+  if (window_) SDL_DestroyWindow(window_);
+  canvas_ = nullptr;
+  renderer_ = nullptr;
+  window_ = nullptr;
+  RestoreSignalHandlers();
+  if (videoStarted_) {
+    IMG_Quit();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER);
+    videoStarted_ = false;
+  }
+}
+
+void Engine::InstallSignalHandlers() {
+  if (signalsInstalled_) return;
+  struct sigaction action{};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, &g_oldInt);
+  sigaction(SIGTERM, &action, &g_oldTerm);
+  signalsInstalled_ = true;
+}
+
+void Engine::RestoreSignalHandlers() {
+  if (!signalsInstalled_) return;
+  sigaction(SIGINT, &g_oldInt, nullptr);
+  sigaction(SIGTERM, &g_oldTerm, nullptr);
+  signalsInstalled_ = false;
+}
+
+bool Engine::System_Start() {
+  if (!renderer_) return Fail("System_Start: the engine is not initiated");
+  if (!frameFunc_) return Fail("System_Start: no frame function is set");
+  // The game's audio layer has opened its device by now.
+  const char* audioDriver = SDL_GetCurrentAudioDriver();
+  System_Log("Audio driver %s", audioDriver ? audioDriver : "none");
+
+  lastTick_ = SDL_GetPerformanceCounter();
+  for (int frames = 0; frameLimit_ == 0 || frames < frameLimit_; ++frames) {
+    if (Suspended()) WaitWhileSuspended();
+    if (RunFrame()) break;
+    PaceFrame();
+  }
+  return true;
+}
+
+bool Engine::RunFrame() {
+  input_.BeginFrame();
+  presentedThisFrame_ = false;
+  PumpEvents();
+  if (ConsumeQuit()) return true;
+  UpdateDelta();
+  if (frameFunc_ && frameFunc_()) return true;
+  if (renderEnabled_ && renderFunc_) renderFunc_();
+  return false;
+}
+
+void Engine::PumpEvents() {
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) HandleEvent(event);
+}
+
+void Engine::HandleEvent(const SDL_Event& event) {
+  if (event.type == SDL_QUIT) {
+    quitRequested_ = true;
+  } else if (event.type == SDL_WINDOWEVENT) {
+    switch (event.window.event) {
+      case SDL_WINDOWEVENT_CLOSE: quitRequested_ = true; break;
+      case SDL_WINDOWEVENT_MINIMIZED: minimized_ = true; break;
+      case SDL_WINDOWEVENT_RESTORED:
+      case SDL_WINDOWEVENT_MAXIMIZED: minimized_ = false; break;
+      case SDL_WINDOWEVENT_FOCUS_LOST:
+        focusLost_ = true;
+        input_.ReleaseAll();
+        break;
+      case SDL_WINDOWEVENT_FOCUS_GAINED: focusLost_ = false; break;
+      default: break;
+    }
+  } else {
+    input_.Handle(event);
+  }
+}
+
+// Sleeps in SDL_WaitEvent until the window is back (or the game must end);
+// the time asleep does not count in the next frame's delta.
+void Engine::WaitWhileSuspended() {
+  SDL_Event event;
+  while (Suspended() && !quitRequested_ && !g_stopSignal) {
+    if (SDL_WaitEventTimeout(&event, 100)) HandleEvent(event);
+  }
+  lastTick_ = SDL_GetPerformanceCounter();
+}
+
+bool Engine::ConsumeQuit() {
+  if (!quitRequested_ && !g_stopSignal) return false;
+  quitRequested_ = false;
+  g_stopSignal = 0;
+  return true;
+}
+
+const char* Engine::System_GetErrorMessage() { return error_.c_str(); }
+
+void Engine::System_Log(const char* format, ...) {
+  if (logFile_.empty() || !format) return;
+  char line[1024];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  if (std::FILE* file = std::fopen(logFile_.c_str(), "a")) {
+    std::fprintf(file, "%s\n", line);
+    std::fclose(file);
+  }
+}
+
+// ---------------------------------------------------------------- files
+
+void* Engine::Resource_Load(const char* filename, DWORD* size) {
+  if (size) *size = 0;
+  if (!filename) return nullptr;
+  std::FILE* file = std::fopen(filename, "rb");
+  if (!file) {
+    System_Log("Cannot load resource %s", filename);
+    return nullptr;
+  }
+  // A hidden zero after the data keeps text parsers from running off its end.
+  std::vector<char> data;
+  char chunk[16384];
+  std::size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) data.insert(data.end(), chunk, chunk + got);
+  const bool failed = std::ferror(file) != 0 || data.size() > UINT32_MAX - 1;
+  std::fclose(file);
+  if (failed) {
+    System_Log("Cannot read resource %s", filename);
+    return nullptr;
+  }
+  auto* copy = static_cast<char*>(std::malloc(data.size() + 1));
+  if (!copy) return nullptr;
+  std::copy(data.begin(), data.end(), copy);
+  copy[data.size()] = '\0';
+  if (size) *size = static_cast<DWORD>(data.size());
+  return copy;
+}
+
+void Engine::Resource_Free(void* res) { std::free(res); }
+
+// ---------------------------------------------------------------- timer
+
+float Engine::Timer_GetDelta() { return delta_; }
+
+void Engine::UpdateDelta() {
+  const Uint64 now = SDL_GetPerformanceCounter();
+  const double seconds = static_cast<double>(now - lastTick_) / static_cast<double>(SDL_GetPerformanceFrequency());
+  lastTick_ = now;
+  delta_ = fixedDelta_ > 0.0f ? fixedDelta_ : static_cast<float>(std::min(seconds, double{kMaxDelta}));
+}
+
+// Without vsync a frame lasts at least one refresh period. With vsync the
+// present paces the loop; the limiter only stops a renderer that claims vsync
+// but does not wait (as some virtual displays do) from running flat out.
+void Engine::PaceFrame() {
+  if (fixedDelta_ > 0.0f) return;
+  double period = 1.0 / refreshRate_;
+  if (vsync_ && presentedThisFrame_) period /= 2.0;
+  const double frequency = static_cast<double>(SDL_GetPerformanceFrequency());
+  const double elapsed = static_cast<double>(SDL_GetPerformanceCounter() - lastTick_) / frequency;
+  const double remaining = period - elapsed;
+  if (remaining > 0.0) SDL_Delay(static_cast<Uint32>(remaining * 1000.0));
+}
+
+// ---------------------------------------------------------------- random
+
+// A 64-bit linear congruential generator whose high half is the output: the
+// low bits of an LCG repeat quickly, the high ones do not.
+std::uint32_t Engine::NextRandom() {
+  randomState_ = randomState_ * 6364136223846793005ULL + 1442695040888963407ULL;
+  return static_cast<std::uint32_t>(randomState_ >> 32);
+}
+
+void Engine::Random_Seed(int seed) {
+  const auto value = seed != 0 ? static_cast<std::uint32_t>(seed) : static_cast<std::uint32_t>(std::time(nullptr));
+  randomState_ = value;
+  NextRandom();
+}
+
+int Engine::Random_Int(int min, int max) {
+  if (max < min) std::swap(min, max);
+  const std::uint64_t span = static_cast<std::uint64_t>(static_cast<std::int64_t>(max) - min) + 1;
+  const std::uint64_t offset = (static_cast<std::uint64_t>(NextRandom()) * span) >> 32;
+  return static_cast<int>(static_cast<std::int64_t>(min) + static_cast<std::int64_t>(offset));
+}
+
+float Engine::Random_Float(float min, float max) {
+  // 24 random bits over 2^24 - 1 steps reach both ends exactly.
+  const float unit = static_cast<float>(NextRandom() >> 8) / 16777215.0f;
+  const float value = min + (max - min) * unit;
+  return std::clamp(value, std::min(min, max), std::max(min, max));
+}
+
+}  // namespace hge_sdl
+
+HGE* hgeCreate(int ver) {
+  if (ver != HGE_VERSION) return nullptr;
+  return hge_sdl::Engine::Acquire();
+}

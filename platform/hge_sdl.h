@@ -1,0 +1,199 @@
+// Inside the SDL2 engine core (not for use outside platform/).
+//
+// What the engine guarantees:
+// - One engine per process: hgeCreate hands out counted references to it and
+//   the last Release shuts it down and frees it.
+// - The scene is drawn into a persistent canvas texture the size of the
+//   screen, copied to the window at every Gfx_EndScene: nothing is cleared
+//   between frames on any backend, and the canvas can be read back.
+// - Quads of one texture and blend mode in a row reach SDL as one geometry
+//   call, from buffers that stop growing once warm.
+// - Input is pumped once per frame, before the frame function: key and button
+//   edges last exactly one frame, held states until the release.
+// - Frame time is real time, capped at 0.1 s, and does not count the time the
+//   loop spends suspended (window minimised or focus lost).
+// - A problem of the world (no display, a broken image, a missing file) is a
+//   return value plus a line in the log, never a crash.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/hge.h"
+#include "platform/hge_headless.h"
+
+namespace hge_sdl {
+
+// Keys and buttons are tracked by their HGE (virtual-key) codes.
+inline constexpr int kKeyCount = 256;
+
+// HGE key code of an SDL keycode, 0 when the key has none.
+int HgeKeyFromSdl(SDL_Keycode sym);
+// SDL keycode of an HGE key code, SDLK_UNKNOWN when there is none.
+SDL_Keycode SdlKeyFromHge(int key);
+// The character a key types without a text event, 0 when none.
+int CharFromSdl(SDL_Keycode sym, Uint16 mod);
+
+struct InputState {
+  bool held[kKeyCount] = {};
+  bool wentDown[kKeyCount] = {};
+  bool wentUp[kKeyCount] = {};
+  int key = 0;
+  int chr = 0;
+  int wheel = 0;
+  float mouseX = 0.0f;
+  float mouseY = 0.0f;
+
+  // Forgets the edges, key, character and wheel of the previous frame.
+  void BeginFrame();
+  // Records one input event (other events are ignored).
+  void Handle(const SDL_Event& event);
+  // Lets go of every held key and button, without edges.
+  void ReleaseAll();
+};
+
+struct TextureSlot {
+  SDL_Texture* texture = nullptr;
+  int width = 0;
+  int height = 0;
+};
+
+class Engine final : public HGE {
+ public:
+  // The one engine, created on the first call; adds a reference.
+  static Engine* Acquire();
+  // The one engine if it exists, without adding a reference.
+  static Engine* Current();
+
+  void Release() override;
+
+  bool System_Initiate() override;
+  void System_Shutdown() override;
+  bool System_Start() override;
+  const char* System_GetErrorMessage() override;
+  void System_Log(const char* format, ...) override
+#if defined(__GNUC__)
+      __attribute__((format(printf, 2, 3)))
+#endif
+      ;
+
+  void System_SetState(hgeBoolState state, bool value) override;
+  void System_SetState(hgeFuncState state, hgeCallback value) override;
+  void System_SetState(hgeIntState state, int value) override;
+  void System_SetState(hgeStringState state, const char* value) override;
+  bool System_GetState(hgeBoolState state) override;
+  hgeCallback System_GetState(hgeFuncState state) override;
+  int System_GetState(hgeIntState state) override;
+  const char* System_GetState(hgeStringState state) override;
+
+  void* Resource_Load(const char* filename, DWORD* size) override;
+  void Resource_Free(void* res) override;
+
+  float Timer_GetDelta() override;
+
+  void Random_Seed(int seed) override;
+  int Random_Int(int min, int max) override;
+  float Random_Float(float min, float max) override;
+
+  void Input_GetMousePos(float* x, float* y) override;
+  int Input_GetMouseWheel() override;
+  bool Input_KeyDown(int key) override;
+  bool Input_KeyUp(int key) override;
+  bool Input_GetKeyState(int key) override;
+  int Input_GetKey() override;
+  int Input_GetChar() override;
+
+  bool Gfx_BeginScene(HTARGET target) override;
+  void Gfx_EndScene() override;
+  void Gfx_Clear(DWORD color) override;
+  void Gfx_RenderQuad(const hgeQuad* quad) override;
+
+  HTEXTURE Texture_Load(const char* filename, DWORD size, bool bMipmap) override;
+  void Texture_Free(HTEXTURE tex) override;
+  int Texture_GetWidth(HTEXTURE tex, bool bOriginal) override;
+  int Texture_GetHeight(HTEXTURE tex, bool bOriginal) override;
+
+  // Test controls (platform/hge_headless.h).
+  bool RunFrame();
+  void SetFixedFrameTime(float dt) { fixedDelta_ = dt > 0.0f ? dt : 0.0f; }
+  void SetFrameLimit(int frames) { frameLimit_ = frames > 0 ? frames : 0; }
+  void SetRenderEnabled(bool enabled) { renderEnabled_ = enabled; }
+  std::uint32_t ReadPixel(int x, int y);
+  int LastSceneDrawCalls() const { return lastSceneDrawCalls_; }
+  int LastSceneQuads() const { return lastSceneQuads_; }
+  void SetQuadTap(headless::QuadTap tap) { quadTap_ = std::move(tap); }
+
+ private:
+  Engine();
+  ~Engine() override;
+
+  bool Fail(const std::string& message);
+  bool CreateWindowAndRenderer();
+  void InstallSignalHandlers();
+  void RestoreSignalHandlers();
+  void HandleEvent(const SDL_Event& event);
+  void PumpEvents();
+  bool Suspended() const { return minimized_ || focusLost_; }
+  void WaitWhileSuspended();
+  bool ConsumeQuit();
+  void UpdateDelta();
+  void PaceFrame();
+  std::uint32_t NextRandom();
+  void FlushBatch();
+  void FreeTextures();
+
+  int references_ = 0;
+  std::string error_;
+
+  // States, read at System_Initiate.
+  bool windowed_ = true;
+  bool useSound_ = false;
+  bool hideMouse_ = true;
+  bool showSplash_ = true;
+  hgeCallback frameFunc_ = nullptr;
+  hgeCallback renderFunc_ = nullptr;
+  int screenWidth_ = 1024;
+  int screenHeight_ = 768;
+  int screenBpp_ = 32;
+  std::string title_ = "HGE";
+  std::string logFile_;
+
+  // Window and drawing.
+  bool videoStarted_ = false;
+  bool signalsInstalled_ = false;
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* canvas_ = nullptr;
+  bool vsync_ = false;
+  double refreshRate_ = 60.0;
+  std::vector<TextureSlot> textures_;  // handle h lives at index h - 1
+
+  // The batch of quads waiting to reach the renderer.
+  std::vector<SDL_Vertex> batchVertices_;
+  std::vector<int> batchIndices_;
+  HTEXTURE batchTexture_ = 0;
+  SDL_BlendMode batchBlend_ = SDL_BLENDMODE_BLEND;
+  int sceneDrawCalls_ = 0;
+  int sceneQuads_ = 0;
+  int lastSceneDrawCalls_ = 0;
+  int lastSceneQuads_ = 0;
+  headless::QuadTap quadTap_;
+
+  // Loop, timing and input.
+  InputState input_;
+  bool quitRequested_ = false;
+  bool minimized_ = false;
+  bool focusLost_ = false;
+  bool presentedThisFrame_ = false;
+  Uint64 lastTick_ = 0;
+  float delta_ = 0.0f;
+  float fixedDelta_ = 0.0f;
+  int frameLimit_ = 0;
+  bool renderEnabled_ = true;
+  std::uint64_t randomState_ = 0;
+};
+
+}  // namespace hge_sdl

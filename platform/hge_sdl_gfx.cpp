@@ -1,0 +1,242 @@
+// Window, renderer, the persistent canvas, quad batching and textures.
+//
+// Everything is drawn into the canvas, a target texture the size of the
+// screen, which Gfx_EndScene copies to the window. The canvas is never
+// cleared by the engine, so a frame paints over the previous one whatever
+// the backend does with its back buffers. Quads wait in a batch until the
+// texture or blend mode changes, the batch is full, or the scene ends; then
+// the whole batch goes to SDL as one geometry call.
+#include <SDL_image.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "platform/hge_sdl.h"
+
+namespace hge_sdl {
+namespace {
+
+// A full batch is flushed, which bounds the buffers: 4096 quads are 64K
+// vertices.
+constexpr std::size_t kMaxBatchQuads = 4096;
+
+SDL_Color ToSdlColor(DWORD argb) {
+  return SDL_Color{static_cast<Uint8>(argb >> 16), static_cast<Uint8>(argb >> 8), static_cast<Uint8>(argb),
+                   static_cast<Uint8>(argb >> 24)};
+}
+
+// Alpha blend when the flag is set, otherwise additive. The vertex colour
+// always multiplies the texel: SDL has no per-vertex colour add.
+SDL_BlendMode ToSdlBlend(int blend) {
+  return (blend & BLEND_ALPHABLEND) != 0 ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_ADD;
+}
+
+// A quad that cannot change a pixel: every corner off one side of the
+// screen, a corner that is not a number, or all four alphas 0 (both blend
+// modes scale the source by its alpha).
+bool CannotChangeAPixel(const hgeQuad& quad, int width, int height) {
+  bool left = true, right = true, above = true, below = true, transparent = true;
+  for (const hgeVertex& v : quad.v) {
+    if (!std::isfinite(v.x) || !std::isfinite(v.y)) return true;
+    left = left && v.x <= 0.0f;
+    right = right && v.x >= static_cast<float>(width);
+    above = above && v.y <= 0.0f;
+    below = below && v.y >= static_cast<float>(height);
+    transparent = transparent && (v.col >> 24) == 0;
+  }
+  return left || right || above || below || transparent;
+}
+
+}  // namespace
+
+bool Engine::CreateWindowAndRenderer() {
+  window_ = SDL_CreateWindow(title_.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, screenWidth_,
+                             screenHeight_, SDL_WINDOW_SHOWN);
+  if (!window_) return Fail(std::string("Cannot open a window: ") + SDL_GetError());
+
+  SDL_SetHint(SDL_HINT_RENDER_BATCHING, "1");
+  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+  renderer_ = SDL_CreateRenderer(window_, -1,
+                                 SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC | SDL_RENDERER_TARGETTEXTURE);
+  if (!renderer_) {
+    System_Log("No accelerated renderer (%s); drawing in software", SDL_GetError());
+    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE | SDL_RENDERER_TARGETTEXTURE);
+  }
+  if (!renderer_) return Fail(std::string("Cannot create a renderer: ") + SDL_GetError());
+
+  SDL_RendererInfo info{};
+  SDL_GetRendererInfo(renderer_, &info);
+  vsync_ = (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
+  SDL_DisplayMode mode{};
+  const int display = SDL_GetWindowDisplayIndex(window_);
+  if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0) {
+    refreshRate_ = mode.refresh_rate;
+  }
+
+  canvas_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, screenWidth_,
+                              screenHeight_);
+  if (!canvas_) return Fail(std::string("Cannot create the frame canvas: ") + SDL_GetError());
+  SDL_SetTextureBlendMode(canvas_, SDL_BLENDMODE_NONE);
+  SDL_SetRenderTarget(renderer_, canvas_);
+  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+  SDL_RenderClear(renderer_);
+
+  batchVertices_.reserve(kMaxBatchQuads * 4);
+  batchIndices_.reserve(kMaxBatchQuads * 6);
+  return true;
+}
+
+// ---------------------------------------------------------------- scene
+
+bool Engine::Gfx_BeginScene(HTARGET target) {
+  if (!renderer_) return Fail("Gfx_BeginScene: the engine is not initiated");
+  if (target != 0) return Fail("Gfx_BeginScene: only the screen can be a render target");
+  sceneDrawCalls_ = 0;
+  sceneQuads_ = 0;
+  return true;
+}
+
+void Engine::Gfx_EndScene() {
+  if (!renderer_) return;
+  FlushBatch();
+  lastSceneDrawCalls_ = sceneDrawCalls_;
+  lastSceneQuads_ = sceneQuads_;
+
+  SDL_SetRenderTarget(renderer_, nullptr);
+  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+  SDL_RenderClear(renderer_);
+  SDL_RenderCopy(renderer_, canvas_, nullptr, nullptr);
+  SDL_RenderPresent(renderer_);
+  SDL_SetRenderTarget(renderer_, canvas_);
+  presentedThisFrame_ = true;
+}
+
+void Engine::Gfx_Clear(DWORD color) {
+  if (!renderer_) return;
+  FlushBatch();
+  const SDL_Color c = ToSdlColor(color);
+  SDL_SetRenderDrawColor(renderer_, c.r, c.g, c.b, c.a);
+  SDL_RenderClear(renderer_);
+}
+
+void Engine::Gfx_RenderQuad(const hgeQuad* quad) {
+  if (!quad || !renderer_) return;
+  if (quadTap_) quadTap_(*quad);
+  ++sceneQuads_;
+  if (CannotChangeAPixel(*quad, screenWidth_, screenHeight_)) return;
+
+  const SDL_BlendMode blend = ToSdlBlend(quad->blend);
+  if (!batchVertices_.empty() && (quad->tex != batchTexture_ || blend != batchBlend_)) FlushBatch();
+  if (batchVertices_.size() >= kMaxBatchQuads * 4) FlushBatch();
+  batchTexture_ = quad->tex;
+  batchBlend_ = blend;
+
+  const int base = static_cast<int>(batchVertices_.size());
+  for (const hgeVertex& v : quad->v) {
+    batchVertices_.push_back(SDL_Vertex{SDL_FPoint{v.x, v.y}, ToSdlColor(v.col), SDL_FPoint{v.tx, v.ty}});
+  }
+  // Two triangles: top left, top right, bottom right; top left, bottom right, bottom left.
+  for (int corner : {0, 1, 2, 0, 2, 3}) batchIndices_.push_back(base + corner);
+}
+
+// A texture handle that is unknown or freed draws untextured.
+void Engine::FlushBatch() {
+  if (batchVertices_.empty()) return;
+  SDL_Texture* texture = nullptr;
+  if (batchTexture_ != 0 && batchTexture_ <= textures_.size()) texture = textures_[batchTexture_ - 1].texture;
+  if (texture) {
+    SDL_SetTextureBlendMode(texture, batchBlend_);
+  } else {
+    SDL_SetRenderDrawBlendMode(renderer_, batchBlend_);
+  }
+  if (SDL_RenderGeometry(renderer_, texture, batchVertices_.data(), static_cast<int>(batchVertices_.size()),
+                         batchIndices_.data(), static_cast<int>(batchIndices_.size())) != 0) {
+    System_Log("Drawing %zu quads failed: %s", batchVertices_.size() / 4, SDL_GetError());
+  }
+  ++sceneDrawCalls_;
+  batchVertices_.clear();
+  batchIndices_.clear();
+}
+
+std::uint32_t Engine::ReadPixel(int x, int y) {
+  if (!renderer_ || x < 0 || y < 0 || x >= screenWidth_ || y >= screenHeight_) return 0;
+  FlushBatch();
+  const SDL_Rect rect{x, y, 1, 1};
+  std::uint32_t pixel = 0;
+  if (SDL_RenderReadPixels(renderer_, &rect, SDL_PIXELFORMAT_ARGB8888, &pixel, sizeof pixel) != 0) {
+    System_Log("Reading the canvas failed: %s", SDL_GetError());
+    return 0;
+  }
+  return pixel;
+}
+
+// ---------------------------------------------------------------- textures
+
+// With size 0 the name is a file; otherwise it points at size bytes of PNG
+// data in memory. Only PNG images are accepted.
+HTEXTURE Engine::Texture_Load(const char* filename, DWORD size, bool /*bMipmap*/) {
+  const char* name = size != 0 ? "<memory>" : (filename ? filename : "<null>");
+  if (!renderer_) {
+    System_Log("Cannot load texture %s: the engine is not initiated", name);
+    return 0;
+  }
+  if (!filename) {
+    System_Log("Cannot load texture %s", name);
+    return 0;
+  }
+  SDL_RWops* stream = size != 0 ? SDL_RWFromConstMem(filename, static_cast<int>(std::min<DWORD>(size, INT32_MAX)))
+                                : SDL_RWFromFile(filename, "rb");
+  if (!stream) {
+    System_Log("Cannot load texture %s: %s", name, SDL_GetError());
+    return 0;
+  }
+  SDL_Surface* surface = IMG_isPNG(stream) ? IMG_LoadPNG_RW(stream) : nullptr;
+  const std::string why = surface ? "" : (IMG_isPNG(stream) ? IMG_GetError() : "not a PNG image");
+  SDL_RWclose(stream);
+  if (!surface) {
+    System_Log("Cannot load texture %s: %s", name, why.c_str());
+    return 0;
+  }
+  SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer_, surface);
+  const TextureSlot slot{texture, surface->w, surface->h};
+  SDL_FreeSurface(surface);
+  if (!texture) {
+    System_Log("Cannot make texture %s: %s", name, SDL_GetError());
+    return 0;
+  }
+
+  // The lowest free slot is reused, which keeps handles small.
+  for (std::size_t i = 0; i < textures_.size(); ++i) {
+    if (!textures_[i].texture) {
+      textures_[i] = slot;
+      return static_cast<HTEXTURE>(i + 1);
+    }
+  }
+  textures_.push_back(slot);
+  return static_cast<HTEXTURE>(textures_.size());
+}
+
+void Engine::Texture_Free(HTEXTURE tex) {
+  if (tex == 0 || tex > textures_.size() || !textures_[tex - 1].texture) return;
+  if (tex == batchTexture_) FlushBatch();
+  SDL_DestroyTexture(textures_[tex - 1].texture);
+  textures_[tex - 1] = TextureSlot{};
+}
+
+int Engine::Texture_GetWidth(HTEXTURE tex, bool /*bOriginal*/) {
+  return tex != 0 && tex <= textures_.size() ? textures_[tex - 1].width : 0;
+}
+
+int Engine::Texture_GetHeight(HTEXTURE tex, bool /*bOriginal*/) {
+  return tex != 0 && tex <= textures_.size() ? textures_[tex - 1].height : 0;
+}
+
+void Engine::FreeTextures() {
+  for (TextureSlot& slot : textures_) {
+    if (slot.texture) SDL_DestroyTexture(slot.texture);
+  }
+  textures_.clear();
+}
+
+}  // namespace hge_sdl
