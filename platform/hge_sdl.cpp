@@ -178,9 +178,11 @@ void Engine::System_Shutdown() {
   batchVertices_.clear();
   batchIndices_.clear();
   FreeTextures();
+  if (white_) SDL_DestroyTexture(white_);
   if (canvas_) SDL_DestroyTexture(canvas_);
   if (renderer_) SDL_DestroyRenderer(renderer_);
   if (window_) SDL_DestroyWindow(window_);
+  white_ = nullptr;
   canvas_ = nullptr;
   renderer_ = nullptr;
   window_ = nullptr;

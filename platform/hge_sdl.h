@@ -167,6 +167,7 @@ class Engine final : public HGE {
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* canvas_ = nullptr;
+  SDL_Texture* white_ = nullptr;  // 1x1 white: what untextured quads draw with
   bool vsync_ = false;
   double refreshRate_ = 60.0;
   std::vector<TextureSlot> textures_;  // handle h lives at index h - 1

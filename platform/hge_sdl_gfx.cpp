@@ -82,6 +82,14 @@ bool Engine::CreateWindowAndRenderer() {
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
 
+  // Untextured quads draw a white texel times their vertex colour: the
+  // software renderer ignores additive blending for untextured rectangles.
+  white_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, 1, 1);
+  const Uint32 white = 0xFFFFFFFF;
+  if (!white_ || SDL_UpdateTexture(white_, nullptr, &white, sizeof white) != 0) {
+    return Fail(std::string("Cannot create a texture: ") + SDL_GetError());
+  }
+
   batchVertices_.reserve(kMaxBatchQuads * 4);
   batchIndices_.reserve(kMaxBatchQuads * 6);
   return true;
@@ -143,13 +151,11 @@ void Engine::Gfx_RenderQuad(const hgeQuad* quad) {
 // A texture handle that is unknown or freed draws untextured.
 void Engine::FlushBatch() {
   if (batchVertices_.empty()) return;
-  SDL_Texture* texture = nullptr;
-  if (batchTexture_ != 0 && batchTexture_ <= textures_.size()) texture = textures_[batchTexture_ - 1].texture;
-  if (texture) {
-    SDL_SetTextureBlendMode(texture, batchBlend_);
-  } else {
-    SDL_SetRenderDrawBlendMode(renderer_, batchBlend_);
+  SDL_Texture* texture = white_;
+  if (batchTexture_ != 0 && batchTexture_ <= textures_.size() && textures_[batchTexture_ - 1].texture) {
+    texture = textures_[batchTexture_ - 1].texture;
   }
+  SDL_SetTextureBlendMode(texture, batchBlend_);
   if (SDL_RenderGeometry(renderer_, texture, batchVertices_.data(), static_cast<int>(batchVertices_.size()),
                          batchIndices_.data(), static_cast<int>(batchIndices_.size())) != 0) {
     System_Log("Drawing %zu quads failed: %s", batchVertices_.size() / 4, SDL_GetError());

@@ -1,0 +1,520 @@
+// The real engine under SDL's dummy video driver: input pushed as SDL events,
+// scenes drawn into the canvas and read back, textures, the loop's controls,
+// random numbers, files and the log.
+#include "platform/hge.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/hge_headless.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+// A 3x2 PNG, every pixel opaque orange (255, 128, 0).
+const unsigned char kOrangePng[] = {
+    0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x48, 0x44, 0x52, 0x00,
+    0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x02, 0x08, 0x06, 0x00, 0x00, 0x00, 0x9d, 0x74, 0x66, 0x1a, 0x00,
+    0x00, 0x00, 0x11, 0x49, 0x44, 0x41, 0x54, 0x78, 0xda, 0x63, 0xf8, 0xdf, 0xc0, 0xf0, 0x1f, 0x86, 0x19,
+    0x90, 0x39, 0x00, 0xc3, 0xfe, 0x0e, 0xf5, 0x29, 0xa3, 0x48, 0x70, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45,
+    0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
+
+std::string OrangePng(std::size_t bytes = sizeof kOrangePng) {
+  return std::string(reinterpret_cast<const char*>(kOrangePng), bytes);
+}
+
+std::function<bool()> g_frame;
+std::function<bool()> g_render;
+bool FrameFunc() { return g_frame ? g_frame() : false; }
+bool RenderFunc() { return g_render ? g_render() : false; }
+
+constexpr int kWidth = 64;
+constexpr int kHeight = 48;
+
+// One engine per test, initiated on a small screen, logging to engine.log in
+// a fresh working directory.
+class EngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    hge = hgeCreate(HGE_VERSION);
+    ASSERT_NE(hge, nullptr);
+    hge->System_SetState(HGE_LOGFILE, "engine.log");
+    hge->System_SetState(HGE_TITLE, "Engine test");
+    hge->System_SetState(HGE_FRAMEFUNC, FrameFunc);
+    hge->System_SetState(HGE_RENDERFUNC, RenderFunc);
+    hge->System_SetState(HGE_SCREENWIDTH, kWidth);
+    hge->System_SetState(HGE_SCREENHEIGHT, kHeight);
+  }
+  void TearDown() override {
+    g_frame = nullptr;
+    g_render = nullptr;
+    hge->System_Shutdown();
+    hge->Release();
+  }
+  void Initiate() { ASSERT_TRUE(hge->System_Initiate()) << hge->System_GetErrorMessage(); }
+  std::string Log() const { return dir.Read("engine.log"); }
+
+  testing_support::TempDir dir;
+  HGE* hge = nullptr;
+};
+
+hgeQuad Quad(float x0, float y0, float x1, float y1, DWORD color, HTEXTURE tex = 0, int blend = BLEND_DEFAULT) {
+  hgeQuad quad{};
+  const float xs[4] = {x0, x1, x1, x0};
+  const float ys[4] = {y0, y0, y1, y1};
+  const float us[4] = {0, 1, 1, 0};
+  const float vs[4] = {0, 0, 1, 1};
+  for (int i = 0; i < 4; ++i) quad.v[i] = hgeVertex{xs[i], ys[i], 0.5f, color, us[i], vs[i]};
+  quad.tex = tex;
+  quad.blend = blend;
+  return quad;
+}
+
+// Channels of two ARGB colours differ by at most the tolerance.
+::testing::AssertionResult NearColor(std::uint32_t actual, std::uint32_t expected, int tolerance = 2) {
+  for (int shift = 0; shift < 32; shift += 8) {
+    const int a = static_cast<int>((actual >> shift) & 0xFF);
+    const int e = static_cast<int>((expected >> shift) & 0xFF);
+    if (std::abs(a - e) > tolerance) {
+      char text[64];
+      std::snprintf(text, sizeof text, "0x%08X is not near 0x%08X", actual, expected);
+      return ::testing::AssertionFailure() << text;
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// ---------------------------------------------------------------- life
+
+TEST(EngineLife, CountedReferencesToOneEngine) {
+  EXPECT_EQ(hgeCreate(0x170), nullptr);
+  HGE* first = hgeCreate(HGE_VERSION);
+  HGE* second = hgeCreate(HGE_VERSION);
+  ASSERT_EQ(first, second);
+  first->System_SetState(HGE_TITLE, "kept");
+  first->Release();
+  EXPECT_STREQ(second->System_GetState(HGE_TITLE), "kept");  // still alive
+  second->Release();
+
+  HGE* fresh = hgeCreate(HGE_VERSION);
+  EXPECT_STRNE(fresh->System_GetState(HGE_TITLE), "kept");  // the last Release destroyed it
+  fresh->Release();
+}
+
+TEST_F(EngineTest, FailuresToStartAreReported) {
+  EXPECT_FALSE(hge->System_Start());
+  EXPECT_STRNE(hge->System_GetErrorMessage(), "");
+
+  const char* previous = std::getenv("SDL_VIDEODRIVER");
+  const std::string saved = previous ? previous : "";
+  setenv("SDL_VIDEODRIVER", "no-such-display", 1);
+  EXPECT_FALSE(hge->System_Initiate());
+  if (previous) setenv("SDL_VIDEODRIVER", saved.c_str(), 1); else unsetenv("SDL_VIDEODRIVER");
+  EXPECT_EQ(std::string(hge->System_GetErrorMessage()).rfind("Cannot", 0), 0u) << hge->System_GetErrorMessage();
+  hge->System_Shutdown();  // safe after a failed start
+  Initiate();              // and the engine can still start afterwards
+}
+
+TEST_F(EngineTest, ImpossibleScreenFallsBackTo1024x768x32) {
+  hge->System_SetState(HGE_SCREENWIDTH, 0);
+  hge->System_SetState(HGE_SCREENHEIGHT, 100000);
+  hge->System_SetState(HGE_SCREENBPP, -8);
+  Initiate();
+  EXPECT_EQ(hge->System_GetState(HGE_SCREENWIDTH), 1024);
+  EXPECT_EQ(hge->System_GetState(HGE_SCREENHEIGHT), 768);
+  EXPECT_EQ(hge->System_GetState(HGE_SCREENBPP), 32);
+  EXPECT_NE(Log().find("0x100000"), std::string::npos) << Log();
+  EXPECT_NE(Log().find("-8"), std::string::npos) << Log();
+  EXPECT_EQ(headless::ReadPixel(hge, 1023, 767), 0xFF000000u);  // the canvas has the fallback size
+}
+
+// ---------------------------------------------------------------- loop
+
+TEST_F(EngineTest, FrameLimitAndFixedDelta) {
+  Initiate();
+  std::vector<float> deltas;
+  int renders = 0;
+  g_frame = [&] { deltas.push_back(hge->Timer_GetDelta()); return false; };
+  g_render = [&] { ++renders; return false; };
+  headless::SetFixedFrameTime(hge, 0.02f);
+  headless::SetFrameLimit(hge, 5);
+  EXPECT_TRUE(hge->System_Start());
+  EXPECT_EQ(deltas, std::vector<float>(5, 0.02f));
+  EXPECT_EQ(renders, 5);
+
+  headless::SetRenderEnabled(hge, false);
+  EXPECT_TRUE(hge->System_Start());
+  EXPECT_EQ(deltas.size(), 10u);
+  EXPECT_EQ(renders, 5);
+}
+
+TEST_F(EngineTest, LoopEndsWhenTheFrameFunctionSaysSo) {
+  Initiate();
+  int frames = 0, renders = 0;
+  g_frame = [&] { return ++frames == 3; };
+  g_render = [&] { ++renders; return false; };
+  headless::SetFixedFrameTime(hge, 0.01f);
+  EXPECT_TRUE(hge->System_Start());
+  EXPECT_EQ(frames, 3);
+  EXPECT_EQ(renders, 2);  // the last frame is not drawn
+}
+
+TEST_F(EngineTest, QuitEventAndSignalsEndTheLoop) {
+  Initiate();
+  int frames = 0;
+  g_frame = [&] { ++frames; return false; };
+  headless::SetFixedFrameTime(hge, 0.01f);
+  headless::PushQuit();
+  EXPECT_TRUE(hge->System_Start());
+  EXPECT_EQ(frames, 0);
+
+  g_frame = [&] {
+    if (++frames == 2) std::raise(SIGTERM);
+    return false;
+  };
+  EXPECT_TRUE(hge->System_Start());
+  EXPECT_EQ(frames, 2);
+
+  g_frame = [&] {
+    if (++frames == 4) std::raise(SIGINT);
+    return false;
+  };
+  EXPECT_TRUE(hge->System_Start());
+  EXPECT_EQ(frames, 4);
+}
+
+TEST_F(EngineTest, RealDeltaIsCappedAtOneTenth) {
+  Initiate();
+  headless::SetRenderEnabled(hge, false);
+  headless::RunFrame(hge);
+  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  headless::RunFrame(hge);
+  EXPECT_EQ(hge->Timer_GetDelta(), 0.1f);
+  headless::RunFrame(hge);
+  EXPECT_GT(hge->Timer_GetDelta(), 0.0f);
+  EXPECT_LT(hge->Timer_GetDelta(), 0.1f);
+}
+
+// ---------------------------------------------------------------- input
+
+TEST_F(EngineTest, KeyEdgesLastOneFrame) {
+  Initiate();
+  headless::PushKey(HGEK_ENTER, true);
+  headless::RunFrame(hge);
+  EXPECT_TRUE(hge->Input_KeyDown(HGEK_ENTER));
+  EXPECT_FALSE(hge->Input_KeyUp(HGEK_ENTER));
+  EXPECT_TRUE(hge->Input_GetKeyState(HGEK_ENTER));
+  EXPECT_EQ(hge->Input_GetKey(), HGEK_ENTER);
+  EXPECT_EQ(hge->Input_GetChar(), '\r');
+
+  headless::RunFrame(hge);  // still held, no new edge
+  EXPECT_FALSE(hge->Input_KeyDown(HGEK_ENTER));
+  EXPECT_TRUE(hge->Input_GetKeyState(HGEK_ENTER));
+  EXPECT_EQ(hge->Input_GetKey(), 0);
+  EXPECT_EQ(hge->Input_GetChar(), 0);
+
+  headless::PushKey(HGEK_ENTER, false);
+  headless::RunFrame(hge);
+  EXPECT_TRUE(hge->Input_KeyUp(HGEK_ENTER));
+  EXPECT_FALSE(hge->Input_GetKeyState(HGEK_ENTER));
+  headless::RunFrame(hge);
+  EXPECT_FALSE(hge->Input_KeyUp(HGEK_ENTER));
+
+  // Pressed and released between two frames: both edges, not held.
+  headless::PushKey(HGEK_SPACE, true);
+  headless::PushKey(HGEK_SPACE, false);
+  headless::RunFrame(hge);
+  EXPECT_TRUE(hge->Input_KeyDown(HGEK_SPACE));
+  EXPECT_TRUE(hge->Input_KeyUp(HGEK_SPACE));
+  EXPECT_FALSE(hge->Input_GetKeyState(HGEK_SPACE));
+  EXPECT_FALSE(hge->Input_KeyDown(-1));
+  EXPECT_FALSE(hge->Input_GetKeyState(100000));
+}
+
+TEST_F(EngineTest, KeysMapToTheirCodesAndCharacters) {
+  Initiate();
+  struct Case { int key; int chr; };
+  const Case cases[] = {{'A', 'a'},         {'7', '7'},        {HGEK_SPACE, ' '},   {HGEK_ESCAPE, 27},
+                        {HGEK_LEFT, 0},     {HGEK_UP, 0},      {HGEK_RIGHT, 0},     {HGEK_DOWN, 0},
+                        {HGEK_ADD, '+'},    {HGEK_SUBTRACT, '-'}};
+  for (const Case& c : cases) {
+    headless::PushKey(c.key, true);
+    headless::RunFrame(hge);
+    EXPECT_EQ(hge->Input_GetKey(), c.key);
+    EXPECT_EQ(hge->Input_GetChar(), c.chr) << "key " << c.key;
+    EXPECT_TRUE(hge->Input_KeyDown(c.key)) << "key " << c.key;
+    headless::PushKey(c.key, false);
+    headless::RunFrame(hge);
+  }
+}
+
+TEST_F(EngineTest, MouseButtonsPositionAndWheel) {
+  Initiate();
+  headless::PushMouseMove(12.0f, 34.0f);
+  headless::RunFrame(hge);
+  float x = 0, y = 0;
+  hge->Input_GetMousePos(&x, &y);
+  EXPECT_EQ(x, 12.0f);
+  EXPECT_EQ(y, 34.0f);
+
+  headless::PushMouseButton(HGEK_LBUTTON, true, 40.0f, 20.0f);
+  headless::RunFrame(hge);
+  hge->Input_GetMousePos(&x, &y);
+  EXPECT_EQ(x, 40.0f);
+  EXPECT_EQ(y, 20.0f);
+  EXPECT_TRUE(hge->Input_KeyDown(HGEK_LBUTTON));
+  EXPECT_TRUE(hge->Input_GetKeyState(HGEK_LBUTTON));
+  EXPECT_FALSE(hge->Input_GetKeyState(HGEK_RBUTTON));
+  EXPECT_EQ(hge->Input_GetKey(), HGEK_LBUTTON);
+
+  headless::PushMouseButton(HGEK_RBUTTON, true, 41.0f, 21.0f);
+  headless::PushMouseButton(HGEK_LBUTTON, false, 41.0f, 21.0f);
+  headless::PushWheel(2);
+  headless::PushWheel(-5);
+  headless::RunFrame(hge);
+  EXPECT_TRUE(hge->Input_KeyUp(HGEK_LBUTTON));
+  EXPECT_FALSE(hge->Input_GetKeyState(HGEK_LBUTTON));
+  EXPECT_TRUE(hge->Input_GetKeyState(HGEK_RBUTTON));
+  EXPECT_EQ(hge->Input_GetKey(), HGEK_RBUTTON);
+  EXPECT_EQ(hge->Input_GetMouseWheel(), -3);
+
+  headless::RunFrame(hge);  // position is kept, the wheel is per frame
+  hge->Input_GetMousePos(&x, &y);
+  EXPECT_EQ(x, 41.0f);
+  EXPECT_EQ(hge->Input_GetMouseWheel(), 0);
+}
+
+// ---------------------------------------------------------------- drawing
+
+TEST_F(EngineTest, QuadsBatchByTextureAndBlend) {
+  Initiate();
+  dir.Write("orange.png", OrangePng());
+  const HTEXTURE a = hge->Texture_Load("orange.png");
+  const HTEXTURE b = hge->Texture_Load("orange.png");
+  ASSERT_NE(a, 0u);
+  ASSERT_NE(b, 0u);
+  ASSERT_NE(a, b);
+
+  auto scene = [&](const std::vector<hgeQuad>& quads) {
+    hge->Gfx_BeginScene();
+    for (const hgeQuad& q : quads) hge->Gfx_RenderQuad(&q);
+    hge->Gfx_EndScene();
+    return headless::LastSceneDrawCalls(hge);
+  };
+  const hgeQuad qa = Quad(1, 1, 9, 9, 0xFFFFFFFF, a);
+  const hgeQuad qb = Quad(1, 1, 9, 9, 0xFFFFFFFF, b);
+  const hgeQuad qaAdd = Quad(1, 1, 9, 9, 0xFFFFFFFF, a, BLEND_COLORMUL | BLEND_ALPHAADD);
+  const hgeQuad offScreen = Quad(-20, 5, -2, 9, 0xFFFFFFFF, b);
+  const hgeQuad invisible = Quad(1, 1, 9, 9, 0x00FFFFFF, b, BLEND_ALPHAADD);
+
+  EXPECT_EQ(scene({qa, qa, qa, qa, qa}), 1);
+  EXPECT_EQ(headless::LastSceneQuads(hge), 5);
+  EXPECT_EQ(scene({qa, qa, qb, qb, qa}), 3);
+  EXPECT_EQ(scene({qa, qaAdd, qaAdd, qa}), 3);
+  // Depth and colour-add flags do not change how SDL draws, so no split.
+  EXPECT_EQ(scene({qa, Quad(1, 1, 9, 9, 0xFFFFFFFF, a, BLEND_DEFAULT | BLEND_ZWRITE)}), 1);
+  // Quads that cannot change a pixel are counted but neither drawn nor splitting.
+  EXPECT_EQ(scene({qa, offScreen, invisible, qa}), 1);
+  EXPECT_EQ(headless::LastSceneQuads(hge), 4);
+  EXPECT_EQ(scene({offScreen, invisible}), 0);
+  EXPECT_EQ(scene({}), 0);
+
+  std::vector<hgeQuad> tapped;
+  headless::SetQuadTap(hge, [&](const hgeQuad& q) { tapped.push_back(q); });
+  scene({qa, offScreen});
+  headless::SetQuadTap(hge, nullptr);
+  scene({qa});
+  ASSERT_EQ(tapped.size(), 2u);
+  EXPECT_EQ(tapped[1].v[0].x, -20.0f);
+}
+
+TEST_F(EngineTest, CanvasHoldsWhatWasDrawnAcrossFrames) {
+  Initiate();
+  hge->Gfx_BeginScene();
+  hge->Gfx_Clear(0xFF000000);
+  const hgeQuad red = Quad(10, 10, 30, 30, 0xFFFF0000, 0);
+  hge->Gfx_RenderQuad(&red);
+  hge->Gfx_EndScene();
+  EXPECT_EQ(headless::ReadPixel(hge, 20, 20), 0xFFFF0000u);
+  EXPECT_EQ(headless::ReadPixel(hge, 5, 5), 0xFF000000u);
+  EXPECT_EQ(headless::ReadPixel(hge, -1, 5), 0u);
+  EXPECT_EQ(headless::ReadPixel(hge, kWidth, 5), 0u);
+
+  // The next frames draw elsewhere without clearing: the red square stays.
+  for (int frame = 0; frame < 2; ++frame) {
+    hge->Gfx_BeginScene();
+    const hgeQuad green = Quad(40, 10, 60, 30, 0xFF00FF00, 0);
+    hge->Gfx_RenderQuad(&green);
+    hge->Gfx_EndScene();
+  }
+  EXPECT_EQ(headless::ReadPixel(hge, 20, 20), 0xFFFF0000u);
+  EXPECT_EQ(headless::ReadPixel(hge, 50, 20), 0xFF00FF00u);
+
+  hge->Gfx_BeginScene();
+  hge->Gfx_Clear(0xFF102030);
+  hge->Gfx_EndScene();
+  EXPECT_EQ(headless::ReadPixel(hge, 20, 20), 0xFF102030u);
+}
+
+TEST_F(EngineTest, BlendModesAndColourMultiply) {
+  Initiate();
+  dir.Write("orange.png", OrangePng());
+  const HTEXTURE orange = hge->Texture_Load("orange.png");
+  ASSERT_NE(orange, 0u);
+
+  auto drawOver = [&](DWORD background, const hgeQuad& quad) {
+    hge->Gfx_BeginScene();
+    hge->Gfx_Clear(background);
+    hge->Gfx_RenderQuad(&quad);
+    hge->Gfx_EndScene();
+    return headless::ReadPixel(hge, 20, 20);
+  };
+  EXPECT_TRUE(NearColor(drawOver(0xFF000000, Quad(0, 0, 40, 40, 0xFFFFFFFF, orange)), 0xFFFF8000));
+  // The vertex colour multiplies the texel.
+  EXPECT_TRUE(NearColor(drawOver(0xFF000000, Quad(0, 0, 40, 40, 0xFF00FFFF, orange)), 0xFF008000));
+  // Alpha blend: half red over blue.
+  EXPECT_TRUE(NearColor(drawOver(0xFF0000FF, Quad(0, 0, 40, 40, 0x80FF0000, 0)) & 0xFFFFFF, 0x80007F, 3));
+  // Additive: grey adds to grey.
+  EXPECT_TRUE(NearColor(drawOver(0xFF202020, Quad(0, 0, 40, 40, 0xFF404040, 0, BLEND_ALPHAADD)) & 0xFFFFFF,
+                        0x606060));
+}
+
+// ---------------------------------------------------------------- textures
+
+TEST_F(EngineTest, TexturesLoadWithTheirSize) {
+  EXPECT_EQ(hge->Texture_Load("orange.png"), 0u);  // not before System_Initiate
+  EXPECT_NE(Log().find("orange.png"), std::string::npos);
+  Initiate();
+  dir.Write("orange.png", OrangePng());
+  const HTEXTURE tex = hge->Texture_Load("orange.png");
+  ASSERT_NE(tex, 0u);
+  for (bool original : {false, true}) {
+    EXPECT_EQ(hge->Texture_GetWidth(tex, original), 3);
+    EXPECT_EQ(hge->Texture_GetHeight(tex, original), 2);
+  }
+  const HTEXTURE fromMemory =
+      hge->Texture_Load(reinterpret_cast<const char*>(kOrangePng), sizeof kOrangePng);
+  EXPECT_NE(fromMemory, 0u);
+  EXPECT_EQ(hge->Texture_GetWidth(fromMemory), 3);
+
+  hge->Texture_Free(tex);
+  EXPECT_EQ(hge->Texture_GetWidth(tex), 0);
+  hge->Texture_Free(tex);  // twice, 0 and unknown handles are harmless
+  hge->Texture_Free(0);
+  hge->Texture_Free(12345);
+  EXPECT_EQ(hge->Texture_GetWidth(12345), 0);
+}
+
+TEST_F(EngineTest, BrokenImagesGiveNoTextureAndALogLine) {
+  Initiate();
+  dir.Write("cut.png", OrangePng(50));
+  dir.Write("noise.png", std::string("\x13\x37 not an image at all \xff\xfe\x00\x01", 30));
+  dir.Write("empty.png", "");
+  for (const char* name : {"missing.png", "cut.png", "noise.png", "empty.png"}) {
+    EXPECT_EQ(hge->Texture_Load(name), 0u) << name;
+    EXPECT_NE(Log().find(name), std::string::npos) << name << " not in the log:\n" << Log();
+  }
+  // A quad naming a texture that does not exist draws untextured.
+  hge->Gfx_BeginScene();
+  const hgeQuad quad = Quad(0, 0, 40, 40, 0xFF0000FF, 77);
+  hge->Gfx_RenderQuad(&quad);
+  hge->Gfx_EndScene();
+  EXPECT_EQ(headless::ReadPixel(hge, 20, 20), 0xFF0000FFu);
+}
+
+// ---------------------------------------------------------------- random
+
+TEST_F(EngineTest, RandomIntCoversBothBounds) {
+  hge->Random_Seed(12345);
+  std::set<int> seen;
+  for (int i = 0; i < 2000; ++i) {
+    const int value = hge->Random_Int(-3, 3);
+    ASSERT_GE(value, -3);
+    ASSERT_LE(value, 3);
+    seen.insert(value);
+  }
+  EXPECT_EQ(seen.size(), 7u);
+  EXPECT_EQ(hge->Random_Int(5, 5), 5);
+  for (int i = 0; i < 100; ++i) {
+    const int swapped = hge->Random_Int(2, -2);
+    EXPECT_TRUE(swapped >= -2 && swapped <= 2) << swapped;
+    hge->Random_Int(INT_MIN, INT_MAX);  // the widest range has no overflow
+  }
+}
+
+TEST_F(EngineTest, RandomFloatStaysInRangeAndRepeatsWithTheSeed) {
+  hge->Random_Seed(99);
+  std::vector<float> first;
+  float low = 10.0f, high = 0.0f;
+  for (int i = 0; i < 2000; ++i) {
+    const float value = hge->Random_Float(2.0f, 3.0f);
+    ASSERT_GE(value, 2.0f);
+    ASSERT_LE(value, 3.0f);
+    low = std::min(low, value);
+    high = std::max(high, value);
+    if (i < 10) first.push_back(value);
+  }
+  EXPECT_LT(low, 2.01f);
+  EXPECT_GT(high, 2.99f);
+  EXPECT_EQ(hge->Random_Float(-1.5f, -1.5f), -1.5f);
+
+  hge->Random_Seed(99);
+  for (float expected : first) EXPECT_EQ(hge->Random_Float(2.0f, 3.0f), expected);
+  hge->Random_Seed(100);
+  EXPECT_NE(hge->Random_Float(2.0f, 3.0f), first[0]);
+}
+
+// ---------------------------------------------------------------- files and log
+
+TEST_F(EngineTest, ResourceLoadReadsWholeFiles) {
+  const std::string bytes("head\0tail\xff", 10);
+  dir.Write("data.bin", bytes);
+  dir.Write("empty.txt", "");
+  DWORD size = 99;
+  void* data = hge->Resource_Load("data.bin", &size);
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(size, 10u);
+  EXPECT_EQ(std::string(static_cast<const char*>(data), size), bytes);
+  hge->Resource_Free(data);
+
+  data = hge->Resource_Load("empty.txt", &size);
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(size, 0u);
+  hge->Resource_Free(data);
+
+  size = 99;
+  EXPECT_EQ(hge->Resource_Load("absent.txt", &size), nullptr);
+  EXPECT_EQ(size, 0u);
+  EXPECT_NE(Log().find("absent.txt"), std::string::npos);
+  hge->Resource_Free(nullptr);
+}
+
+TEST(EngineLog, LinesGoToTheLogFileOnlyOnceItIsNamed) {
+  testing_support::TempDir dir;
+  dir.Write("old.log", "left from the last run\n");
+  HGE* hge = hgeCreate(HGE_VERSION);
+  hge->System_Log("nowhere %d", 1);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "old.log") == false);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+
+  hge->System_SetState(HGE_LOGFILE, "old.log");  // a new run starts a new log
+  hge->System_Log("first %s", "line");
+  hge->System_Log("second %d", 2);
+  hge->System_Log("%s", std::string(5000, 'x').c_str());  // bounded, not overflowing
+  const std::string log = dir.Read("old.log");
+  EXPECT_EQ(log.rfind("first line\nsecond 2\nxxx", 0), 0u) << log;
+  EXPECT_LT(log.size(), 2000u);
+  EXPECT_EQ(log.find("left from"), std::string::npos);
+  hge->Release();
+}
+
+}  // namespace
