@@ -4,7 +4,9 @@
 //
 // Flipping mirrors the texture coordinates. With the hot-spot flip on, the
 // hot spot is mirrored as well, by the flip state the sprite had before the
-// call; so switching both on in one call moves the hot spot only at the next.
+// call (after undoing the mirroring of the previous call); so a call that
+// flips the picture and switches the hot-spot flip on at once leaves the hot
+// spot where it was.
 #include "helpers/sprite.h"
 
 #include <cassert>
