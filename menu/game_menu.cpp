@@ -1,0 +1,75 @@
+#include "menu/game_menu.h"
+
+#include <cassert>
+
+#include "config/settings.h"
+#include "game/game.h"
+#include "helpers/font.h"
+#include "helpers/gui.h"
+#include "menu/menu_item.h"
+#include "scores/score_page.h"
+
+namespace vtr {
+
+namespace {
+
+constexpr int kNavigation = HGEGUI_UPDOWN | HGEGUI_CYCLED;
+
+}  // namespace
+
+GameMenu::GameMenu(Game* game) : game_(game) {
+  assert(game_ != nullptr && "the menu needs the game for New Game and the scores");
+  const float x = static_cast<float>(Settings::Instance().SystemScreenWidth / 2);
+  font_ = std::make_unique<hgeFont>("Content/font1.fnt", false);
+
+  mainPage_ = std::make_unique<hgeGUI>();
+  mainPage_->AddControl(std::make_unique<VtrMenuItem>(kNewGame, font_.get(), x, 300.0f, "New Game"));
+  mainPage_->AddControl(
+      std::make_unique<VtrMenuItem>(kHighScores, font_.get(), x, 350.0f, "High Scores"));
+  mainPage_->AddControl(std::make_unique<VtrMenuItem>(kQuit, font_.get(), x, 400.0f, "Quit"));
+  mainPage_->SetNavigationMode(kNavigation);
+  mainPage_->SetFocus(kNewGame);
+  mainPage_->Enter();
+
+  highScorePage_ = std::make_unique<hgeGUI>();
+  highScorePage_->AddControl(std::make_unique<VtrMenuItem>(kBack, font_.get(), x, 500.0f, "Back"));
+  highScorePage_->SetNavigationMode(kNavigation);
+  highScorePage_->SetFocus(kBack);
+}
+
+GameMenu::~GameMenu() = default;
+
+bool GameMenu::Update(float dt) {
+  if (!highScoresShown) {
+    switch (mainPage_->Update(dt)) {
+      case kNewGame:
+        game_->NewRound();  // also hides the menu
+        break;
+      case kHighScores:
+        highScorePage_->SetFocus(kBack);
+        highScorePage_->Enter();
+        highScoresShown = true;
+        break;
+      case kQuit:
+        return true;
+      default:
+        break;
+    }
+  } else if (highScorePage_->Update(dt) == kBack) {
+    highScoresShown = false;
+    mainPage_->Enter();
+    mainPage_->SetFocus(kNewGame);
+  }
+  return false;
+}
+
+void GameMenu::Render() {
+  if (highScoresShown) {
+    DrawScoreLines(font_.get(), game_->GetScores());
+    highScorePage_->Render();
+  } else {
+    mainPage_->Render();
+  }
+}
+
+}  // namespace vtr

@@ -1,0 +1,57 @@
+// The menu: one object with two pages. The main page offers "New Game",
+// "High Scores" and "Quit"; the high-score page shows the five best scores
+// and "Back". The same menu is the start menu, the pause menu and the results
+// screen: which of these it is follows from the game's flags, not from here.
+//
+// Only one page takes input in a frame, so a click or key can never act on
+// both pages. Each page keeps its focus between visits, except that going
+// back to the main page always focuses "New Game" again.
+#pragma once
+
+#include <memory>
+
+class hgeFont;
+class hgeGUI;
+
+namespace vtr {
+
+class Game;
+
+class GameMenu {
+ public:
+  // Item ids of the main page and of the high-score page.
+  static constexpr int kNewGame = 1;
+  static constexpr int kHighScores = 2;
+  static constexpr int kQuit = 3;
+  static constexpr int kBack = 1;
+
+  // Loads the menu's font and builds both pages, centred on half the
+  // SystemScreenWidth setting; the main page opens with "New Game" focused.
+  explicit GameMenu(Game* game);
+  ~GameMenu();
+  GameMenu(const GameMenu&) = delete;
+  GameMenu& operator=(const GameMenu&) = delete;
+
+  // One frame of the active page's input; true when "Quit" was chosen.
+  bool Update(float dt);
+  // Draws the active page (with the score lines on the high-score page).
+  void Render();
+
+  hgeFont* Font() const { return font_.get(); }
+  hgeGUI* MainPage() const { return mainPage_.get(); }
+  hgeGUI* HighScorePage() const { return highScorePage_.get(); }
+
+  // False: the main page is active; true: the high-score page is. The end of
+  // a finished round sets it directly to open the results, leaving that
+  // page's focus as it was.
+  bool highScoresShown = false;
+
+ private:
+  Game* game_;  // back reference, for "New Game" and the scores
+  // The font outlives the pages, whose items draw with it.
+  std::unique_ptr<hgeFont> font_;
+  std::unique_ptr<hgeGUI> mainPage_;
+  std::unique_ptr<hgeGUI> highScorePage_;
+};
+
+}  // namespace vtr
