@@ -1,0 +1,158 @@
+#include "scores/score_page.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "helpers/font.h"
+#include "platform/hge_headless.h"
+#include "scores/score_table.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using testing_support::TempDir;
+
+// Every printable character 10 wide and 20 high, its glyph at texture x equal
+// to its code: with no texture the coordinates stay in pixels, so each quad
+// tells which character it draws.
+std::string CodedFont() {
+  std::string text = "[HGEFONT]\n";
+  for (int c = 32; c < 127; ++c) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%X", c);
+    text += "Char = " + std::string(hex) + ", " + std::to_string(c) + ", 0, 10, 20, 0, 0\n";
+  }
+  return text;
+}
+
+struct Line {
+  float x, y;
+  DWORD colour;
+  std::string text;
+};
+
+class ScorePageTest : public ::testing::Test {
+ protected:
+  ScorePageTest() : hge(hgeCreate(HGE_VERSION)) {
+    hge->System_SetState(HGE_WINDOWED, true);
+    hge->System_SetState(HGE_SHOWSPLASH, false);
+    hge->System_SetState(HGE_LOGFILE, "test.log");
+    ok = hge->System_Initiate();
+    dir.Write("coded.fnt", CodedFont());
+  }
+  ~ScorePageTest() override {
+    headless::SetQuadTap(hge, {});
+    hge->System_Shutdown();
+    hge->Release();
+  }
+  void SetUp() override { ASSERT_TRUE(ok) << hge->System_GetErrorMessage(); }
+
+  // Draws the lines of a table and reads them back from the quads: letters
+  // with the same top and colour, one after another, make one line.
+  std::vector<Line> Draw(hgeFont& font, const std::vector<vtr::ScoreEntry>& entries) {
+    std::vector<hgeQuad> quads;
+    headless::SetQuadTap(hge, [&quads](const hgeQuad& q) { quads.push_back(q); });
+    hge->Gfx_BeginScene();
+    vtr::DrawScoreLines(&font, entries);
+    hge->Gfx_EndScene();
+    headless::SetQuadTap(hge, {});
+
+    std::vector<Line> lines;
+    for (const hgeQuad& q : quads) {
+      const hgeVertex& v = q.v[0];
+      if (lines.empty() || lines.back().y != v.y || lines.back().colour != v.col) {
+        lines.push_back({v.x, v.y, v.col, ""});
+      }
+      lines.back().text += static_cast<char>(v.tx);
+    }
+    return lines;
+  }
+
+  static std::vector<vtr::ScoreEntry> Scores(std::vector<std::uint32_t> scores, int newAt = -1) {
+    std::vector<vtr::ScoreEntry> entries;
+    for (std::size_t i = 0; i < scores.size(); ++i) {
+      entries.push_back({scores[i], 1000 + static_cast<std::int64_t>(i), static_cast<int>(i) == newAt});
+    }
+    return entries;
+  }
+
+  TempDir dir;
+  HGE* hge;
+  bool ok = false;
+};
+
+constexpr DWORD kRed = 0xFFFF3333;
+constexpr DWORD kBlue = 0xFF6666FF;
+
+TEST_F(ScorePageTest, DrawsUpToFiveNumberedLinesFromTheTop) {
+  hgeFont font("coded.fnt");
+
+  EXPECT_TRUE(Draw(font, {}).empty());
+
+  std::vector<Line> lines = Draw(font, Scores({12500, 700, 0}));
+  ASSERT_EQ(lines.size(), 3u);
+  const char* texts[] = {"1. 12500", "2. 700", "3. 0"};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(lines[i].text, texts[i]);
+    EXPECT_EQ(lines[i].x, 450.0f);
+    EXPECT_EQ(lines[i].y, 300.0f + 40.0f * i);
+    EXPECT_EQ(lines[i].colour, kBlue);
+  }
+
+  std::vector<std::uint32_t> forty;
+  for (std::uint32_t s = 40; s > 0; --s) forty.push_back(s * 10);
+  lines = Draw(font, Scores(forty));
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0].text, "1. 400");
+  EXPECT_EQ(lines[4].text, "5. 360");
+  EXPECT_EQ(lines[4].y, 460.0f);
+}
+
+TEST_F(ScorePageTest, ScoresAreWrittenUnsignedInPlainDecimal) {
+  hgeFont font("coded.fnt");
+  const std::vector<Line> lines = Draw(font, Scores({4000000000u, 1000000}));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].text, "1. 4000000000");
+  EXPECT_EQ(lines[1].text, "2. 1000000");
+}
+
+TEST_F(ScorePageTest, OnlyTheLatestRoundIsRedAndOnlyInTheTopFive) {
+  hgeFont font("coded.fnt");
+  for (int at = 0; at < 5; ++at) {
+    const std::vector<Line> lines = Draw(font, Scores({900, 800, 700, 600, 500, 400}, at));
+    ASSERT_EQ(lines.size(), 5u);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(lines[i].colour, i == at ? kRed : kBlue) << at << " " << i;
+  }
+  for (const Line& line : Draw(font, Scores({900, 800, 700, 600, 500, 400}, 5))) {
+    EXPECT_EQ(line.colour, kBlue);
+  }
+}
+
+TEST_F(ScorePageTest, EqualScoresShowInTableOrderWithTheNewerOneRed) {
+  // No score file: the table starts with its single entry of 100, and a
+  // finished round of 100 goes below it.
+  vtr::ScoreTable table;
+  table.Load("Scores.vtr", 1000);
+  table.Enter(100, 2000);
+  hgeFont font("coded.fnt");
+  const std::vector<Line> lines = Draw(font, table.Entries());
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].text, "1. 100");
+  EXPECT_EQ(lines[0].colour, kBlue);
+  EXPECT_EQ(lines[1].text, "2. 100");
+  EXPECT_EQ(lines[1].colour, kRed);
+}
+
+TEST_F(ScorePageTest, TheFontKeepsItsColour) {
+  hgeFont font("coded.fnt");
+  font.SetColor(0x80123456);
+  Draw(font, Scores({300, 200}, 1));
+  EXPECT_EQ(font.GetColor(), 0x80123456u);
+  Draw(font, {});
+  EXPECT_EQ(font.GetColor(), 0x80123456u);
+}
+
+}  // namespace
