@@ -48,6 +48,10 @@ SoundEntry* SoundManager::Find(const std::string& name) {
   return found != sounds.end() ? found->second.get() : &silent_;
 }
 
+void SoundManager::Update() {
+  if (system != nullptr) system->update();
+}
+
 void PlayRandom(HGE* hge, const std::vector<SoundEntry*>& list) {
   if (hge == nullptr || list.empty()) return;
   const int last = static_cast<int>(list.size()) - 1;

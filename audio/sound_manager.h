@@ -42,6 +42,8 @@ class SoundManager {
   bool Register(const std::string& fileName, const std::string& name, bool stream);
   // The entry under name, or the shared silent entry when there is none.
   SoundEntry* Find(const std::string& name);
+  // Per-frame upkeep of the audio system; nothing when there is none.
+  void Update();
 
   // Made and initialised by the entry point; null until then.
   audio::System* system = nullptr;
