@@ -10,6 +10,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 namespace hge_sdl {
@@ -154,6 +155,14 @@ bool Engine::System_Initiate() {
     return Fail(std::string("Cannot start the video system: ") + SDL_GetError());
   }
   videoStarted_ = true;
+  // SDL falls back to its invisible offscreen driver when there is no
+  // display; a game nobody can see is no start, unless it was asked for.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const char* wanted = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+  if (driver && std::strcmp(driver, "offscreen") == 0 && !(wanted && std::strstr(wanted, "offscreen"))) {
+    System_Shutdown();
+    return Fail("Cannot open a window: no display is available");
+  }
   if (!CreateWindowAndRenderer()) {
     System_Shutdown();
     return false;

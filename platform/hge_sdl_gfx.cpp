@@ -67,7 +67,8 @@ bool Engine::CreateWindowAndRenderer() {
 
   SDL_RendererInfo info{};
   SDL_GetRendererInfo(renderer_, &info);
-  vsync_ = (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
+  // The software renderer reports vsync but never waits for it.
+  vsync_ = (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0 && (info.flags & SDL_RENDERER_SOFTWARE) == 0;
   SDL_DisplayMode mode{};
   const int display = SDL_GetWindowDisplayIndex(window_);
   if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0) {

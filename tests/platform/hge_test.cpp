@@ -3,7 +3,10 @@
 // random numbers, files and the log.
 #include "platform/hge.h"
 
+#include <SDL.h>  // only to push window events, which no game input makes
 #include <gtest/gtest.h>
+
+#include <chrono>
 
 #include <climits>
 #include <csignal>
@@ -202,6 +205,40 @@ TEST_F(EngineTest, RealDeltaIsCappedAtOneTenth) {
   headless::RunFrame(hge);
   EXPECT_GT(hge->Timer_GetDelta(), 0.0f);
   EXPECT_LT(hge->Timer_GetDelta(), 0.1f);
+}
+
+// A minimised window runs no frames, and the time it spent minimised is not
+// the next frame's delta.
+TEST_F(EngineTest, MinimisedWindowSuspendsTheLoop) {
+  Initiate();
+  headless::SetRenderEnabled(hge, false);
+  headless::SetFrameLimit(hge, 3);
+  auto pushWindowEvent = [](Uint8 what) {
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.event = what;
+    SDL_PushEvent(&event);
+  };
+  std::thread restorer;
+  std::vector<std::chrono::steady_clock::time_point> times;
+  std::vector<float> deltas;
+  g_frame = [&] {
+    times.push_back(std::chrono::steady_clock::now());
+    deltas.push_back(hge->Timer_GetDelta());
+    if (times.size() == 1) {
+      pushWindowEvent(SDL_WINDOWEVENT_MINIMIZED);
+      restorer = std::thread([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        pushWindowEvent(SDL_WINDOWEVENT_RESTORED);
+      });
+    }
+    return false;
+  };
+  hge->System_Start();
+  restorer.join();
+  ASSERT_EQ(times.size(), 3u);
+  EXPECT_GE(times[2] - times[1], std::chrono::milliseconds(250));  // nothing ran while minimised
+  EXPECT_LT(deltas[2], 0.1f);  // the wait is not counted (the cap alone would give 0.1)
 }
 
 // ---------------------------------------------------------------- input
@@ -417,7 +454,8 @@ TEST_F(EngineTest, TexturesLoadWithTheirSize) {
 TEST_F(EngineTest, BrokenImagesGiveNoTextureAndALogLine) {
   Initiate();
   dir.Write("cut.png", OrangePng(50));
-  dir.Write("noise.png", std::string("\x13\x37 not an image at all \xff\xfe\x00\x01", 30));
+  const char noise[] = "\x13\x37 not an image at all \xff\xfe\x00\x01";
+  dir.Write("noise.png", std::string(noise, sizeof noise - 1));
   dir.Write("empty.png", "");
   for (const char* name : {"missing.png", "cut.png", "noise.png", "empty.png"}) {
     EXPECT_EQ(hge->Texture_Load(name), 0u) << name;
