@@ -1,0 +1,302 @@
+// The game's content as the game meets it: every picture loads through the
+// engine at the size the drawing code relies on, the particle sheet has its
+// glow and its ring in the cells the game cuts them from, every sound opens
+// through the audio layer in the format and length it should have, and the
+// bitmap font parses and fits the HUD's side panels.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "helpers/font.h"
+#include "helpers/sprite.h"
+#include "platform/audio.h"
+#include "platform/hge.h"
+#include "platform/hge_headless.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using testing_support::TempDir;
+
+std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::uint32_t Le(const std::vector<std::uint8_t>& b, size_t at, int bytes) {
+  std::uint32_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | b[at + static_cast<size_t>(i)];
+  return v;
+}
+
+// The real engine, headless, in a fresh folder with the Content folder in it,
+// the way the game finds its files.
+class ContentTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    hge = hgeCreate(HGE_VERSION);
+    hge->System_SetState(HGE_WINDOWED, true);
+    hge->System_SetState(HGE_USESOUND, false);
+    hge->System_SetState(HGE_SHOWSPLASH, false);
+    hge->System_SetState(HGE_FRAMEFUNC, [] { return false; });
+    ASSERT_TRUE(hge->System_Initiate()) << hge->System_GetErrorMessage();
+  }
+
+  void TearDown() override {
+    for (HTEXTURE t : textures) hge->Texture_Free(t);
+    hge->System_Shutdown();
+    hge->Release();
+  }
+
+  HTEXTURE Load(const char* file) {
+    const HTEXTURE t = hge->Texture_Load(file, 0, false);
+    if (t) textures.push_back(t);
+    return t;
+  }
+
+  // The colour the canvas shows at (x, y) after one 32x32 cell of a texture
+  // is drawn at its own size with its top-left corner at (left, top) on black.
+  std::uint32_t CellPixel(HTEXTURE sheet, float cellX, float cellY, int dx, int dy) {
+    hgeSprite cell(sheet, cellX, cellY, 32, 32);
+    hge->Gfx_BeginScene(0);
+    hge->Gfx_Clear(0xFF000000);
+    cell.Render(100, 100);
+    hge->Gfx_EndScene();
+    return headless::ReadPixel(hge, 100 + dx, 100 + dy);
+  }
+
+  TempDir dir{true};
+  HGE* hge = nullptr;
+  std::vector<HTEXTURE> textures;
+};
+
+int Green(std::uint32_t argb) { return static_cast<int>((argb >> 8) & 0xFF); }
+
+TEST_F(ContentTest, EveryPictureLoadsAtTheSizeTheGameCutsItTo) {
+  const struct {
+    const char* file;
+    int width, height;
+  } pictures[] = {
+      {"Content/vtr_bg_full_1024.png", 1024, 768}, {"Content/sidebar_10.png", 150, 768},
+      {"Content/particles.png", 128, 128},         {"Content/vtr_Logo.png", 550, 143},
+      {"Content/qzk_logo.png", 500, 558},
+  };
+  for (const auto& p : pictures) {
+    const HTEXTURE t = Load(p.file);
+    ASSERT_NE(t, 0u) << p.file;
+    EXPECT_EQ(hge->Texture_GetWidth(t, true), p.width) << p.file;
+    EXPECT_EQ(hge->Texture_GetHeight(t, true), p.height) << p.file;
+  }
+}
+
+TEST_F(ContentTest, ParticleSheetHasTheGlowAndTheRingWhereTheGameLooks) {
+  const HTEXTURE sheet = Load("Content/particles.png");
+  ASSERT_NE(sheet, 0u);
+
+  // Frame 7 of the sheet read as a strip of 32x32 frames is the particle.
+  hgeAnimatedSprite particle(sheet, 16, 1.0f, 0, 0, 32, 32);
+  particle.SetFrame(7);
+  EXPECT_FLOAT_EQ(particle.GetQuad().v[0].tx * 128, 96.0f);
+  EXPECT_FLOAT_EQ(particle.GetQuad().v[0].ty * 128, 32.0f);
+
+  // The glow: bright in the middle, fading out, nothing at the cell's edge.
+  const int centre = Green(CellPixel(sheet, 96, 32, 16, 16));
+  const int halfway = Green(CellPixel(sheet, 96, 32, 16 + 8, 16));
+  EXPECT_GT(centre, 200);
+  EXPECT_GT(halfway, 20);
+  EXPECT_LT(halfway, centre);
+  for (int edge : {0, 31}) {
+    EXPECT_EQ(Green(CellPixel(sheet, 96, 32, edge, 16)), 0) << "column " << edge;
+    EXPECT_EQ(Green(CellPixel(sheet, 96, 32, 16, edge)), 0) << "row " << edge;
+  }
+
+  // The ring: clear inside and outside, bright on a thin circle.
+  EXPECT_EQ(Green(CellPixel(sheet, 96, 64, 16, 16)), 0) << "the ring's middle is clear";
+  EXPECT_EQ(Green(CellPixel(sheet, 96, 64, 16 + 8, 16)), 0);
+  EXPECT_EQ(Green(CellPixel(sheet, 96, 64, 0, 0)), 0) << "the ring's corner is clear";
+  int brightest = 0;
+  for (int r = 10; r < 16; ++r) brightest = std::max(brightest, Green(CellPixel(sheet, 96, 64, 16 + r, 16)));
+  EXPECT_GT(brightest, 200) << "the ring itself is bright";
+}
+
+// A 16-bit PCM WAV: its format and its samples.
+struct Wav {
+  int channels = 0, rate = 0, bits = 0, format = 0;
+  std::vector<std::int16_t> samples;
+  double Seconds() const { return channels ? samples.size() / double(channels) / rate : 0; }
+};
+
+Wav ReadWav(const std::string& path) {
+  const std::vector<std::uint8_t> b = ReadBytes(path);
+  Wav w;
+  if (b.size() < 12 || std::string(b.begin(), b.begin() + 4) != "RIFF" ||
+      std::string(b.begin() + 8, b.begin() + 12) != "WAVE")
+    return w;
+  for (size_t at = 12; at + 8 <= b.size();) {
+    const std::string id(b.begin() + static_cast<long>(at), b.begin() + static_cast<long>(at) + 4);
+    const size_t size = Le(b, at + 4, 4);
+    if (at + 8 + size > b.size()) break;
+    if (id == "fmt " && size >= 16) {
+      w.format = static_cast<int>(Le(b, at + 8, 2));
+      w.channels = static_cast<int>(Le(b, at + 10, 2));
+      w.rate = static_cast<int>(Le(b, at + 12, 4));
+      w.bits = static_cast<int>(Le(b, at + 22, 2));
+    } else if (id == "data") {
+      for (size_t i = 0; i + 1 < size; i += 2)
+        w.samples.push_back(static_cast<std::int16_t>(Le(b, at + 8 + i, 2)));
+    }
+    at += 8 + size + (size & 1);
+  }
+  return w;
+}
+
+TEST(Content, EffectsAreLoudCleanPcmOfTheirLengths) {
+  const struct {
+    const char* file;
+    double shortest, longest;
+  } effects[] = {
+      {"exp1.wav", 0.5, 2.0},    {"exp2.wav", 0.5, 2.0},    {"exp3.wav", 0.5, 2.0},
+      {"rocket1.wav", 0.4, 1.5}, {"rocket2.wav", 0.4, 1.5}, {"warning.wav", 0.4, 0.6},
+  };
+  for (const auto& e : effects) {
+    const Wav w = ReadWav(std::string(VANTOR_SOURCE_DIR) + "/Content/" + e.file);
+    EXPECT_EQ(w.format, 1) << e.file << " is PCM";
+    EXPECT_EQ(w.bits, 16) << e.file;
+    EXPECT_EQ(w.rate, 44100) << e.file;
+    EXPECT_GE(w.Seconds(), e.shortest) << e.file;
+    EXPECT_LE(w.Seconds(), e.longest) << e.file;
+    int peak = 0;
+    for (std::int16_t s : w.samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
+    const double peakDb = 20 * std::log10(std::max(peak, 1) / 32768.0);
+    EXPECT_GT(peakDb, -1.5) << e.file << " peaks near -1 dBFS";
+    EXPECT_LT(peakDb, -0.5) << e.file << " stays clear of clipping";
+  }
+}
+
+// Duration, rate, channels and bit rates of an MP3 from its frame headers.
+struct Mp3 {
+  int frames = 0, rate = 0;
+  bool stereo = true, mpeg1Layer3 = true;
+  int lowestKbps = 1000, highestKbps = 0;
+  double Seconds() const { return rate ? frames * 1152.0 / rate : 0; }
+};
+
+Mp3 ScanMp3(const std::vector<std::uint8_t>& b) {
+  static const int kKbps[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+  static const int kRates[4] = {44100, 48000, 32000, 0};
+  Mp3 m;
+  size_t at = 0;
+  if (b.size() > 10 && b[0] == 'I' && b[1] == 'D' && b[2] == '3')  // skip a tag, if any
+    at = 10 + ((b[6] & 0x7F) << 21 | (b[7] & 0x7F) << 14 | (b[8] & 0x7F) << 7 | (b[9] & 0x7F));
+  while (at + 4 <= b.size() && b[at] == 0xFF && (b[at + 1] & 0xE0) == 0xE0) {
+    const int version = (b[at + 1] >> 3) & 3, layer = (b[at + 1] >> 1) & 3;
+    const int kbps = kKbps[b[at + 2] >> 4], rate = kRates[(b[at + 2] >> 2) & 3];
+    const int padding = (b[at + 2] >> 1) & 1, mode = b[at + 3] >> 6;
+    if (version != 3 || layer != 1 || kbps == 0 || rate == 0) {
+      m.mpeg1Layer3 = false;
+      break;
+    }
+    m.rate = rate;
+    m.stereo = m.stereo && mode != 3;
+    m.lowestKbps = std::min(m.lowestKbps, kbps);
+    m.highestKbps = std::max(m.highestKbps, kbps);
+    ++m.frames;
+    at += static_cast<size_t>(144 * kbps * 1000 / rate + padding);
+  }
+  return m;
+}
+
+TEST(Content, MusicIsAStereoMp3OfOneToThreeMinutes) {
+  const std::vector<std::uint8_t> bytes = ReadBytes(std::string(VANTOR_SOURCE_DIR) + "/Content/vtr_music.mp3");
+  const Mp3 m = ScanMp3(bytes);
+  EXPECT_TRUE(m.mpeg1Layer3);
+  EXPECT_EQ(m.rate, 44100);
+  EXPECT_TRUE(m.stereo);
+  EXPECT_GE(m.lowestKbps, 128);
+  EXPECT_LE(m.highestKbps, 192);
+  EXPECT_GE(m.Seconds(), 60.0);
+  EXPECT_LE(m.Seconds(), 180.0);
+}
+
+TEST(Content, EverySoundOpensThroughTheAudioLayer) {
+  TempDir dir(true);
+  audio::System* made = nullptr;
+  ASSERT_EQ(audio::System_Create(&made), audio::kOk);
+  std::unique_ptr<audio::System> system(made);
+  ASSERT_EQ(system->init(100, 0, nullptr), audio::kOk);
+
+  audio::Sound* sound = nullptr;
+  EXPECT_EQ(system->createStream("Content/vtr_music.mp3", audio::kModeDefault, nullptr, &sound), audio::kOk);
+  EXPECT_NE(sound, nullptr);
+  for (const char* file : {"Content/exp1.wav", "Content/exp2.wav", "Content/exp3.wav", "Content/rocket1.wav",
+                           "Content/rocket2.wav", "Content/warning.wav"}) {
+    sound = nullptr;
+    EXPECT_EQ(system->createSound(file, audio::kModeDefault, nullptr, &sound), audio::kOk) << file;
+    EXPECT_NE(sound, nullptr) << file;
+  }
+}
+
+// The byte a "Char" line defines, in either of the format's two forms; -1
+// when the line does not define one.
+int CharOfLine(const std::string& line) {
+  const size_t eq = line.find('=');
+  if (line.rfind("Char", 0) != 0 || eq == std::string::npos || eq + 1 >= line.size()) return -1;
+  size_t at = eq + 1;
+  while (at < line.size() && line[at] == ' ') ++at;
+  if (at < line.size() && line[at] == '"') return at + 1 < line.size() ? static_cast<unsigned char>(line[at + 1]) : -1;
+  size_t end = at;
+  while (end < line.size() && std::isxdigit(static_cast<unsigned char>(line[end]))) ++end;
+  return end > at ? std::stoi(line.substr(at, end - at), nullptr, 16) : -1;
+}
+
+TEST_F(ContentTest, FontFileParsesAndFitsTheLayout) {
+  std::ifstream in("Content/font1.fnt", std::ios::binary);
+  std::string first;
+  std::getline(in, first);
+  EXPECT_EQ(first, "[HGEFONT]");
+  std::string bitmap;
+  std::array<bool, 256> defined{};
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("Bitmap", 0) == 0) {
+      std::istringstream words(line.substr(line.find('=') + 1));
+      words >> bitmap;
+    }
+    const int c = CharOfLine(line);
+    if (c >= 0 && c < 256) defined[static_cast<size_t>(c)] = true;
+  }
+  ASSERT_FALSE(bitmap.empty()) << "a Bitmap line names the glyph picture";
+  EXPECT_EQ(std::filesystem::path(bitmap).extension(), ".png");
+  EXPECT_TRUE(std::filesystem::exists("Content/" + bitmap)) << bitmap << " lies beside the font file";
+  for (int c = 32; c <= 126; ++c) EXPECT_TRUE(defined[static_cast<size_t>(c)]) << "no Char line for " << c;
+
+  // Through the game's own loader.
+  hgeFont font("Content/font1.fnt");
+  ASSERT_NE(font.GetTexture(), 0u);
+  for (int c = 32; c <= 126; ++c) EXPECT_NE(font.GetSprite(static_cast<char>(c)), nullptr) << "letter " << c;
+  // Menu captions stand 50 pixels apart and must not touch.
+  EXPECT_GE(font.GetHeight(), 26.0f);
+  EXPECT_LE(font.GetHeight(), 30.0f);
+  // The HUD's longest captions stand in 150-pixel side panels at scale 0.6.
+  font.SetScale(0.6f);
+  EXPECT_LE(font.GetTextWidth("Highest combo:"), 125.0f);
+  EXPECT_LE(font.GetTextWidth("Active rockets:"), 125.0f);
+  EXPECT_GT(font.GetTextWidth("Highest combo:"), 100.0f) << "and the text is not needlessly small";
+}
+
+TEST(Content, FolderStaysUnderEightMegabytes) {
+  std::uintmax_t total = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(std::string(VANTOR_SOURCE_DIR) + "/Content"))
+    if (entry.is_regular_file()) total += entry.file_size();
+  EXPECT_LT(total, 8u * 1024 * 1024);
+}
+
+}  // namespace
