@@ -12,13 +12,19 @@ constexpr float kHalfPi = 1.5707964f;  // pi / 2 as a float
 constexpr float kStopped = -2.0f;
 constexpr float kUntilStopped = -1.0f;
 
-// A colour channel 0..1 as a byte: rounded halves to even, then held inside
-// 0..255 so a channel that overshoots its range (or is not a number) can
-// never reach an out-of-range conversion.
+// A colour channel 0..1 as a byte, rounded halves to even. A channel that
+// overshoots its range (or is not a number) is held inside 0..255 before any
+// conversion, so it can neither spill into its neighbour's byte nor reach an
+// out-of-range conversion. Holding first and rounding after gives the same
+// byte as rounding first.
 inline DWORD ColorByte(float channel) {
-  const float v = std::nearbyint(channel * 255.0f);
+  float v = channel * 255.0f;
   if (!(v > 0.0f)) return 0;
   if (v >= 255.0f) return 255;
+  // Adding and taking away 2^23 leaves v rounded to the nearest integer,
+  // halves to even (the default rounding mode), for 0 <= v < 2^23: what
+  // std::nearbyint does, without its library call in this hot loop.
+  v = (v + 8388608.0f) - 8388608.0f;
   return static_cast<DWORD>(v);
 }
 
@@ -59,20 +65,24 @@ void hgeParticleSystem::Update(float dt) {
   }
 
   // Live particles. An expired particle is replaced by the last one, and the
-  // slot is examined again, so every survivor is updated exactly once.
+  // slot is examined again, so every survivor is updated exactly once. The
+  // emitter point and the count live in locals: the particle stores would
+  // otherwise force them to be reloaded on every pass.
   hgeParticleState* const pool = particles_.data();
-  for (int i = 0; i < alive_;) {
+  const hgeVector2 center = location_;
+  int alive = alive_;
+  for (int i = 0; i < alive;) {
     hgeParticleState& p = pool[i];
     p.fAge += dt;
     if (p.fAge >= p.fTerminalAge) {
-      --alive_;
-      p = pool[alive_];
+      --alive;
+      p = pool[alive];
       continue;
     }
 
     // Around the emitter point; FastInvSqrt keeps a particle sitting on the
     // point at a zero direction rather than an invalid one.
-    const hgeVector2 d = p.vecLocation - location_;
+    const hgeVector2 d = p.vecLocation - center;
     const hgeVector2 n = d * FastInvSqrt(d.x * d.x + d.y * d.y);
     const hgeVector2 radial = n * p.fRadialAccel;
     const hgeVector2 tangential = hgeVector2(-n.y, n.x) * p.fTangentialAccel;
@@ -89,6 +99,7 @@ void hgeParticleSystem::Update(float dt) {
     p.colColor.a += p.colColorDelta.a * dt;
     ++i;
   }
+  alive_ = alive;
 
   if (age_ != kStopped) {
     const float needed = static_cast<float>(info.nEmission) * dt + emissionResidue_;

@@ -388,10 +388,22 @@ DWORD DrawnColor(Engine& engine, hgeColor start, DWORD spriteColor, DWORD* sprit
   return engine.quads.empty() ? 0 : engine.quads[0].v[2].col;
 }
 
+// A channel value whose product with 255 is exactly the given half.
+float ChannelFor(float product) {
+  float c = product / 255.0f;
+  for (int i = 0; i < 64 && c * 255.0f != product; ++i) c = std::nextafter(c, c * 255.0f < product ? 2.0f : 0.0f);
+  return c;
+}
+
 TEST(ParticleSystem, ColoursAreRoundedAndHeldInsideTheByteRange) {
   Engine engine;
   engine.WatchQuads();
   EXPECT_EQ(DrawnColor(engine, {0.5f, 0.25f, 1.0f, 0.5f}, 0xFFFFFFFF), 0x808040FFu);
+  const hgeColor halves{ChannelFor(126.5f), ChannelFor(2.5f), 1.0f, ChannelFor(254.5f)};
+  ASSERT_EQ(halves.r * 255.0f, 126.5f);
+  ASSERT_EQ(halves.g * 255.0f, 2.5f);
+  ASSERT_EQ(halves.a * 255.0f, 254.5f);
+  EXPECT_EQ(DrawnColor(engine, halves, 0xFFFFFFFF), 0xFE7E02FFu) << "halves round to even";
   EXPECT_EQ(DrawnColor(engine, {0.1f, 0.0f, 1.0f, 1.0f}, 0xFFFFFFFF), 0xFF1A00FFu);
   // Channels outside 0..1 stay in their own byte.
   EXPECT_EQ(DrawnColor(engine, {1.5f, -0.5f, 0.0f, 2.0f}, 0xFFFFFFFF), 0xFFFF0000u);
