@@ -1,0 +1,34 @@
+#include "app/app.h"
+
+#include "audio/sound_manager.h"
+#include "game/game.h"
+#include "platform/audio.h"
+#include "platform/message_box.h"
+
+namespace vtr {
+
+HGE* g_engine = nullptr;
+Game* g_game = nullptr;
+
+bool FrameFunc() { return g_game->Update(g_engine->Timer_GetDelta()); }
+
+bool RenderFunc() { return g_game->Render(); }
+
+void ReportStartupMessage(const char* caption, const char* text, bool errorIcon) {
+  if (!ShowMessageBox(caption, text, errorIcon) && g_engine != nullptr) {
+    g_engine->System_Log("%s: %s", caption, text);
+  }
+}
+
+void StartAudio() {
+  SoundManager& sounds = SoundManager::Instance();
+  if (audio::System_Create(&sounds.system) != audio::kOk) {
+    ReportStartupMessage("FMOD", "Failed to create FMOD system device!", false);
+    return;
+  }
+  if (sounds.system->init(100, 0, nullptr) != audio::kOk) {
+    ReportStartupMessage("FMOD", "Failed to initialize FMOD!", false);
+  }
+}
+
+}  // namespace vtr

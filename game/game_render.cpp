@@ -1,0 +1,48 @@
+// One frame of drawing: the splash alone, or the play field (background,
+// live actors, side panels) under the menu and logo or the HUD.
+#include "actors/actor_list.h"
+#include "config/settings.h"
+#include "game/game.h"
+#include "game/numeric.h"
+#include "helpers/sprite.h"
+#include "menu/game_menu.h"
+
+namespace vtr {
+
+bool Game::Render() {
+  const Settings& settings = Settings::Instance();
+  const float width = static_cast<float>(settings.SystemScreenWidth);
+  const float height = static_cast<float>(settings.SystemScreenHeight);
+
+  engine->Gfx_BeginScene(0);
+  if (splashShowing) {
+    RenderSplash(width, height);
+  } else {
+    background->Render(0.0f, 0.0f);
+    for (const std::shared_ptr<Actor>& actor : ActorList::Instance().Actors()) {
+      if (actor->alive) actor->Render();
+    }
+    const float screenWidth = static_cast<float>(engine->System_GetState(HGE_SCREENWIDTH));
+    leftPanel->Render(0.0f, 0.0f);
+    rightPanel->Render(screenWidth - rightPanel->GetWidth(), 0.0f);
+    if (menuShown) {
+      menu->Render();
+      logo->Render(width * 0.5f, 100.0f);
+    } else {
+      hud.Draw();
+    }
+  }
+  engine->Gfx_EndScene();
+  return false;
+}
+
+// The canvas is never cleared between frames, so the splash starts from
+// black or its fade would leave the previous frame showing through.
+void Game::RenderSplash(float width, float height) {
+  engine->Gfx_Clear(0xFF000000);
+  const DWORD alpha = TruncateToLow32(splashAlpha * 255.0f) & 0xFFu;
+  splash->SetColor((alpha << 24) | (splash->GetColor() & 0x00FFFFFFu), -1);
+  splash->RenderTransformed(width * 0.5f, height * 0.5f, 0.0f, 0.75f, 0.0f);
+}
+
+}  // namespace vtr

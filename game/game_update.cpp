@@ -1,0 +1,139 @@
+// One frame of the game's logic, in its fixed order: audio upkeep and the
+// volume keys, the splash, Escape, the menu, then in a running round the
+// countdown, the player's shot, the spawner and the hit pass, then the
+// actors, the close of a finished round and the HUD readouts.
+#include <algorithm>
+#include <memory>
+
+#include "actors/actor_list.h"
+#include "actors/rocket.h"
+#include "audio/sound_manager.h"
+#include "config/settings.h"
+#include "game/game.h"
+#include "game/hit_pass.h"
+#include "game/numeric.h"
+#include "game/rocket_spawner.h"
+#include "helpers/geometry.h"
+#include "menu/game_menu.h"
+
+namespace vtr {
+
+namespace {
+
+constexpr float kVolumeStep = 0.05f;
+const hgeVector2 kLaunchPoint(512.0f, 768.0f);
+constexpr std::int32_t kShotPoints = 10;
+
+}  // namespace
+
+bool Game::Update(float dt) {
+  SoundManager& sounds = SoundManager::Instance();
+  sounds.Update();
+
+  // The volume keys are not clamped: it takes as many presses to come back.
+  if (engine->Input_KeyDown(HGEK_ADD)) musicVolume += kVolumeStep;
+  if (engine->Input_KeyDown(HGEK_SUBTRACT)) musicVolume -= kVolumeStep;
+  music->SetVolume(musicVolume);
+  if (!music->IsPlaying()) music->Play();  // no sound loops: start it again
+
+  if (splashShowing) {
+    if (splashElapsed > splashTime) {
+      splashShowing = false;
+    } else {
+      UpdateSplash(dt);
+      return false;
+    }
+  }
+
+  const bool escapeDown = engine->Input_GetKeyState(HGEK_ESCAPE);
+  if (escapeDown && !escapeWasDown_) {
+    if (menuShown && roundRunning) {
+      menuShown = false;
+    } else {
+      // Leaving the last bursts of a finished round must not lose its score,
+      // which is already final: the hit pass no longer runs.
+      if (roundOver && !menuShown && !scoreEntered_) {
+        EnterScore();
+        SaveScores();
+      }
+      menuShown = true;
+    }
+  }
+  escapeWasDown_ = escapeDown;
+
+  if (menuShown) return menu->Update(dt);
+
+  if (!roundOver) {
+    timeLeft -= dt;
+    if (!warningPlayed && timeLeft <= Settings::Instance().TimeWarning2) {
+      sounds.Find("warning")->Play();
+      warningPlayed = true;
+    }
+    if (timeLeft <= 0.0f) {
+      timeLeft = 0.0f;
+      EndRound();
+    }
+    if (engine->Input_KeyDown(HGEK_LBUTTON)) Fire(dt);
+    spawner->Update(dt);
+    HandleExplosionHits(this);
+  }
+
+  ActorList& actors = ActorList::Instance();
+  actors.Update(dt);
+  if (roundOver && actors.size() == 0) FinishRound();
+  RefreshHud();
+  return false;
+}
+
+// Fades in over the first second and out over the last, never leaving 0..1.
+void Game::UpdateSplash(float dt) {
+  splashElapsed += dt;
+  if (splashElapsed <= 1.0f) splashAlpha = splashElapsed;
+  if (splashElapsed > splashTime - 1.0f) {
+    splashAlpha = std::min(splashElapsed, splashTime - splashElapsed);
+  }
+  splashAlpha = std::clamp(splashAlpha, 0.0f, 1.0f);
+}
+
+// A rocket from the bottom centre towards the cursor; every shot costs
+// multiplier, and only a shot lets a high multiplier decay.
+void Game::Fire(float dt) {
+  const Settings& settings = Settings::Instance();
+  float mx = 0.0f;
+  float my = 0.0f;
+  engine->Input_GetMousePos(&mx, &my);
+
+  hgeVector2 direction(mx - kLaunchPoint.x, my - kLaunchPoint.y);
+  direction.Normalize();
+  const hgeVector2 velocity = direction * settings.TargetRocketVelocity;
+  ActorList::Instance().Add(std::make_shared<TargetRocket>(this, kLaunchPoint, velocity, kShotPoints,
+                                                           settings.TargetRocketParticles, hgeVector2(mx, my)));
+
+  multiplier -= settings.MultiplierRocketFirePenalty;
+  if (multiplier < settings.MultiplierPenaltyMin) multiplier = settings.MultiplierPenaltyMin;
+  if (multiplier > 1.0f) {
+    const float decrement = settings.MultiplierDecreasePerSecond * dt;
+    if (decrement < multiplier) multiplier -= decrement;
+  }
+  PlayLaunchSound();
+}
+
+// The last burst has faded: the results page opens and the score is kept.
+void Game::FinishRound() {
+  menu->highScoresShown = true;
+  menuShown = true;
+  if (!scoreEntered_) {
+    EnterScore();
+    SaveScores();
+  }
+}
+
+void Game::RefreshHud() {
+  hud.time = timeLeft;
+  hud.highestCombo = highestCombo;
+  hud.activeRockets = static_cast<std::uint32_t>(ActorList::Instance().size());
+  hud.score = static_cast<std::uint32_t>(score);
+  hud.multiplier = TruncateToLow32(multiplier * 100.0f);
+}
+
+}  // namespace vtr
