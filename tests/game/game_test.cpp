@@ -1,0 +1,360 @@
+// Whole rounds of the real game on the real engine, headless: fixed frame
+// times, input pushed as real events, the same start-up as the entry point.
+#include "game/game.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "actors/actor_list.h"
+#include "actors/explosion.h"
+#include "actors/rocket.h"
+#include "actors/text.h"
+#include "app/app.h"
+#include "config/settings.h"
+#include "menu/game_menu.h"
+#include "platform/hge_headless.h"
+#include "tests/support/temp_dir.h"
+
+namespace vtr {
+namespace {
+
+constexpr float kDt = 1.0f / 60.0f;
+
+// The default settings file with some values replaced, by key.
+std::string SettingsText(const std::string& changes) {
+  std::string text =
+      "StartingNumberRockets 10\nSystemScreenWidth 1024\nSystemScreenHeight 768\nSystemColorDepth 32\n"
+      "ExplosionAlphaStart 0.2\nRocketSpawnDelay 1\nBonusRocketSpawnDelay 3\nDualRocketSpawnDelay 9\n"
+      "RocketVelocity 50\nBonusRocketVelocity 100\nDualRocketVelocity 150\nShowCombosAfterAmount 3\n"
+      "RocketScore 100\nBonusRocketScore 200\nDualRocketScore 1000\nStartingTime 60\nTimeWarning1 30\n"
+      "TimeWarning2 10\nMultiplierHighlight1 200\nMultiplierHighlight2 300\nRocketsRemainingWarning1 5\n"
+      "RocketsRemainingWarning2 2\nMultiplierAddition 0.1\nMultiplierDecreasePerSecond 0.05\n"
+      "MultiplierRocketFirePenalty 0.2\nMultiplierPenaltyMin 0.01\nScoreFile Scores.vtr\n"
+      "SettingsFile Settings.vtr\nShowSplash 0\nSplashTime 1.5\nVolumeMusic 0.5\nVolumeSound 0.5\n";
+  std::istringstream lines(changes);
+  std::string key;
+  std::string value;
+  while (lines >> key >> value) {
+    const std::size_t at = text.find(key + " ");
+    const std::size_t end = text.find('\n', at);
+    text.replace(at, end - at, key + " " + value);
+  }
+  return text;
+}
+
+class GameTest : public ::testing::Test {
+ protected:
+  // Starts the game as the entry point does, in a fresh folder.
+  void Start(const std::string& settingsChanges, bool withContent = true) {
+    dir_ = std::make_unique<testing_support::TempDir>(withContent);
+    dir_->Write("Settings.vtr", SettingsText(settingsChanges));
+    Settings::Instance().Load();
+
+    g_engine = hgeCreate(HGE_VERSION);
+    g_engine->System_SetState(HGE_LOGFILE, "VTR.log");
+    g_engine->System_SetState(HGE_FRAMEFUNC, FrameFunc);
+    g_engine->System_SetState(HGE_RENDERFUNC, RenderFunc);
+    g_engine->System_SetState(HGE_WINDOWED, true);
+    g_engine->System_SetState(HGE_TITLE, "Vantor");
+    ASSERT_TRUE(g_engine->System_Initiate()) << g_engine->System_GetErrorMessage();
+    headless::SetFixedFrameTime(g_engine, kDt);
+    headless::SetRenderEnabled(g_engine, false);
+    StartAudio();
+    g_game = new Game();
+    g_game->Init();
+    game = g_game;
+  }
+
+  void TearDown() override {
+    delete g_game;
+    g_game = nullptr;
+    if (g_engine != nullptr) {
+      g_engine->System_Shutdown();
+      g_engine->Release();
+      g_engine = nullptr;
+    }
+  }
+
+  // Runs one frame; true when the game asked to quit.
+  bool Frame() { return headless::RunFrame(g_engine); }
+  void Frames(int n) {
+    for (int i = 0; i < n; ++i) Frame();
+  }
+
+  void Click(float x, float y) {
+    headless::PushMouseMove(x, y);
+    headless::PushMouseButton(HGEK_LBUTTON, true, x, y);
+    Frame();
+    headless::PushMouseButton(HGEK_LBUTTON, false, x, y);
+    Frame();
+  }
+
+  void TapEscape() {
+    headless::PushKey(HGEK_ESCAPE, true);
+    Frame();
+    headless::PushKey(HGEK_ESCAPE, false);
+    Frame();
+  }
+
+  // "New Game" from the main page, as a player clicks it.
+  void StartRound() {
+    Click(512.0f, 310.0f);
+    ASSERT_TRUE(game->roundRunning);
+    ASSERT_FALSE(game->menuShown);
+  }
+
+  static int Count(std::int32_t kind) {
+    int n = 0;
+    for (const auto& actor : ActorList::Instance()) n += actor->kind == kind ? 1 : 0;
+    return n;
+  }
+
+  std::string ScoreFile() const { return dir_->Read("Scores.vtr"); }
+
+  Game* game = nullptr;
+  std::unique_ptr<testing_support::TempDir> dir_;
+};
+
+// Long delays: no rocket of the spawner disturbs the scene.
+const char* kQuietSky = "RocketSpawnDelay 1000 BonusRocketSpawnDelay 1000 DualRocketSpawnDelay 1000";
+
+TEST_F(GameTest, ClickFiresATargetRocketThatBurstsOneFramePastTheCursor) {
+  Start(kQuietSky);
+  StartRound();
+  const float multiplierBefore = game->multiplier;
+
+  headless::PushMouseMove(512.0f, 468.0f);
+  headless::PushMouseButton(HGEK_LBUTTON, true, 512.0f, 468.0f);
+  Frame();
+  ASSERT_EQ(ActorList::Instance().size(), 1u);
+  const auto& rocket = *ActorList::Instance().Actors().front();
+  EXPECT_EQ(rocket.kind, kRocket);
+  EXPECT_FALSE(rocket.collidable);
+  EXPECT_FLOAT_EQ(rocket.x, 512.0f);
+  EXPECT_NEAR(rocket.y, 768.0f - 200.0f * kDt, 0.01f);  // joined and moved in the frame of the click
+  EXPECT_FLOAT_EQ(game->multiplier, multiplierBefore - 0.2f);
+  headless::PushMouseButton(HGEK_LBUTTON, false, 512.0f, 468.0f);
+
+  int frames = 1;
+  while (Count(kExplosion) == 0 && frames < 200) {
+    Frame();
+    ++frames;
+  }
+  ASSERT_EQ(Count(kExplosion), 1);
+  const auto* burst = [] {
+    for (const auto& actor : ActorList::Instance())
+      if (actor->kind == kExplosion) return static_cast<const Explosion*>(actor.get());
+    return static_cast<const Explosion*>(nullptr);
+  }();
+  EXPECT_EQ(burst->chain, 0u);
+  // Past the target by less than one frame's travel, never on it.
+  EXPECT_LT(burst->y, 468.0f);
+  EXPECT_GT(burst->y, 468.0f - 200.0f * kDt - 0.01f);
+  EXPECT_FLOAT_EQ(burst->x, 512.0f);
+}
+
+TEST_F(GameTest, ChainsScoreLinkByLinkAndShowComboTextsFromTheThirdLink) {
+  Start(kQuietSky);
+  StartRound();
+  const hgeEmitterInfo& trail = Settings::Instance().RocketParticles;
+  // A zigzag of resting rockets 80 pixels apart: each burst reaches the next
+  // rocket first and nothing further on. The first burst is 30 pixels behind.
+  const hgeVector2 spots[] = {{300, 300}, {380, 300}, {420, 369}, {500, 369}};
+  for (const hgeVector2& spot : spots) {
+    ActorList::Instance().Add(std::make_shared<Rocket>(game, spot, hgeVector2(0, 0), 100, trail));
+  }
+  SpawnExplosion(game, 0, 100.0f, 270.0f, 300.0f);
+
+  std::int32_t scores[4] = {};
+  int texts[4] = {};
+  std::uint32_t links = 0;
+  for (int frame = 0; frame < 240 && links < 4; ++frame) {
+    Frame();
+    if (game->chain > links) {
+      links = game->chain;
+      scores[links - 1] = game->score;
+      texts[links - 1] = Count(kText);
+    }
+  }
+  ASSERT_EQ(links, 4u);
+  // trunc(link x 100 x multiplier), the multiplier rising 0.1 per catch.
+  EXPECT_EQ(scores[0], 100);
+  EXPECT_EQ(scores[1], 100 + 220);
+  EXPECT_EQ(scores[2], 100 + 220 + 360);
+  EXPECT_EQ(scores[3], 100 + 220 + 360 + 520);
+  EXPECT_NEAR(game->multiplier, 1.4f, 1e-5f);
+  EXPECT_EQ(game->highestCombo, 4u);
+  // Combo texts from the third link on, joining the list in the frame of
+  // their catch.
+  EXPECT_EQ(texts[0], 0);
+  EXPECT_EQ(texts[1], 0);
+  EXPECT_EQ(texts[2], 1);
+  EXPECT_EQ(texts[3], 2);
+}
+
+TEST_F(GameTest, RoundEndsInABurstAndTheResultsOpenOnceTheSkyIsEmpty) {
+  Start("StartingTime 2 RocketSpawnDelay 0.3 BonusRocketSpawnDelay 0.7 DualRocketSpawnDelay 1");
+  StartRound();
+  // Up to the frame before the time-out, then note every rocket in the sky.
+  int frames = 0;
+  while (game->timeLeft > kDt && frames < 200) {
+    Frame();
+    ++frames;
+  }
+  std::vector<std::int32_t> rockets;
+  for (const auto& actor : ActorList::Instance()) {
+    if (actor->kind == kRocket) rockets.push_back(actor->id);
+  }
+  ASSERT_FALSE(rockets.empty());
+  Frame();  // the time-out: the bursts join the list in this same frame
+  ++frames;
+  // Each of them has burst into a fresh explosion and left the list.
+  int fresh = 0;
+  for (const auto& actor : ActorList::Instance()) {
+    EXPECT_EQ(std::count(rockets.begin(), rockets.end(), actor->id), 0);
+    if (actor->kind == kExplosion && static_cast<const Explosion&>(*actor).age < 1.5f * kDt) ++fresh;
+  }
+  EXPECT_EQ(fresh, static_cast<int>(rockets.size()));
+  ASSERT_TRUE(game->roundOver);
+  EXPECT_NEAR(frames * kDt, 2.0f, 2.5f * kDt);
+  EXPECT_EQ(game->timeLeft, 0.0f);
+  EXPECT_FALSE(game->menuShown);
+  while (!game->menuShown && frames < 3000) {
+    Frame();
+    ++frames;
+  }
+  ASSERT_TRUE(game->menuShown);
+  EXPECT_TRUE(ActorList::Instance().empty());
+  EXPECT_TRUE(game->menu->highScoresShown);
+  ASSERT_EQ(game->scores.Entries().size(), 2u);
+
+  std::istringstream file(ScoreFile());
+  int count = 0;
+  file >> count;
+  EXPECT_EQ(count, 2);
+  std::uint32_t first = 0;
+  std::uint32_t second = 0;
+  std::int64_t time = 0;
+  file >> first >> time >> second >> time;
+  EXPECT_GE(first, second);
+  EXPECT_TRUE(first == 100 || second == 100);
+
+  // Later frames leave the table alone.
+  Frames(30);
+  EXPECT_EQ(game->scores.Entries().size(), 2u);
+}
+
+TEST_F(GameTest, EscapePausesAndResumesInTheSameFrame) {
+  Start("");
+  StartRound();
+  Frames(90);
+  ASSERT_FALSE(ActorList::Instance().empty());
+  const Actor& first = *ActorList::Instance().Actors().front();
+  const float timeLeft = game->timeLeft;
+  const float y = first.y;
+
+  headless::PushKey(HGEK_ESCAPE, true);
+  Frame();
+  EXPECT_TRUE(game->menuShown);
+  EXPECT_FALSE(game->menu->highScoresShown);
+  Frames(5);  // held down: it toggles once
+  headless::PushKey(HGEK_ESCAPE, false);
+  Frames(3);
+  EXPECT_TRUE(game->menuShown);
+  EXPECT_EQ(game->timeLeft, timeLeft);  // frozen
+  EXPECT_EQ(first.y, y);
+
+  headless::PushKey(HGEK_ESCAPE, true);
+  Frame();
+  EXPECT_FALSE(game->menuShown);
+  EXPECT_EQ(game->timeLeft, timeLeft - kDt);  // the round moved on in that frame
+  EXPECT_LT(first.y, y);
+}
+
+TEST_F(GameTest, EscapeDuringTheLastBurstsStillKeepsTheRoundsScoreOnce) {
+  Start("StartingTime 0.5 RocketSpawnDelay 0.1");
+  StartRound();
+  game->score = 4321;  // as if caught during the round
+  while (!game->roundOver) Frame();
+  ASSERT_FALSE(game->menuShown);
+
+  TapEscape();
+  EXPECT_TRUE(game->menuShown);
+  ASSERT_EQ(game->scores.Entries().size(), 2u);
+  EXPECT_EQ(game->scores.Entries().front().score, 4321u);
+  EXPECT_TRUE(game->scores.Entries().front().isNew);
+  EXPECT_EQ(ScoreFile().substr(0, 2), "2\n");
+
+  Frames(600);
+  TapEscape();  // cannot close the menu again
+  EXPECT_TRUE(game->menuShown);
+  EXPECT_EQ(game->scores.Entries().size(), 2u);
+}
+
+TEST_F(GameTest, QuitEndsTheLoop) {
+  Start("");
+  Frame();
+  headless::PushMouseMove(512.0f, 410.0f);
+  headless::PushMouseButton(HGEK_LBUTTON, true, 512.0f, 410.0f);
+  EXPECT_FALSE(Frame());
+  headless::PushMouseButton(HGEK_LBUTTON, false, 512.0f, 410.0f);
+  EXPECT_TRUE(Frame());
+}
+
+TEST_F(GameTest, SplashFadesInAndOutThenGivesWayToTheMenu) {
+  Start("ShowSplash 1");
+  ASSERT_TRUE(game->splashShowing);
+  float previous = 0.0f;
+  float highest = 0.0f;
+  int frames = 0;
+  while (game->splashShowing && frames < 200) {
+    TapEscape();  // no effect while the splash is up
+    frames += 2;
+    EXPECT_GE(game->splashAlpha, 0.0f);
+    EXPECT_LE(game->splashAlpha, 1.0f);
+    highest = std::max(highest, game->splashAlpha);
+    previous = game->splashAlpha;
+  }
+  EXPECT_FALSE(game->splashShowing);
+  EXPECT_TRUE(game->menuShown);
+  EXPECT_FALSE(game->roundRunning);
+  EXPECT_GT(highest, 0.4f);
+  EXPECT_LT(previous, 0.05f);  // faded out by the end
+  EXPECT_NEAR(game->splashElapsed, 1.5f, 3.0f * kDt);
+}
+
+// Without the font the captions are invisible and cannot be clicked, but
+// the keyboard still works the menus.
+TEST_F(GameTest, WithoutContentTheGamePlaysSilentlyAndQuits) {
+  Start("StartingTime 1 RocketSpawnDelay 0.2", /*withContent=*/false);
+  headless::SetRenderEnabled(g_engine, true);
+  auto press = [this](int key) {
+    headless::PushKey(key, true);
+    const bool quit = Frame();
+    headless::PushKey(key, false);
+    Frame();
+    return quit;
+  };
+  press(HGEK_ENTER);  // "New Game"
+  ASSERT_TRUE(game->roundRunning);
+  Click(400.0f, 300.0f);
+  int frames = 0;
+  while (!game->menuShown && frames++ < 3000) Frame();
+  EXPECT_EQ(game->scores.Entries().size(), 2u);
+  EXPECT_EQ(game->FindTexture("particles"), 0u);
+  EXPECT_TRUE(game->menu->highScoresShown);
+  press(HGEK_ENTER);  // "Back"
+  EXPECT_FALSE(game->menu->highScoresShown);
+  press(HGEK_UP);  // wraps to "Quit"
+  EXPECT_TRUE(press(HGEK_ENTER));
+}
+
+}  // namespace
+}  // namespace vtr
