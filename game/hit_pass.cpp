@@ -69,17 +69,21 @@ void Catch(Game* game, const Explosion& explosion, Rocket& rocket) {
 }  // namespace
 
 void HandleExplosionHits(Game* game) {
-  std::vector<Explosion*> explosions;
-  std::vector<Rocket*> rockets;
+  // Kept between frames so a pass allocates nothing once they have grown; the
+  // list holds every actor for the length of the pass.
+  static std::vector<Explosion*> explosions;
+  static std::vector<Rocket*> rockets;
+  explosions.clear();
+  rockets.clear();
   for (const auto& actor : ActorList::Instance().Actors()) {
     if (!TakesPart(*actor)) continue;
+    // Only the game's own classes carry these kinds; anything else is skipped.
     if (actor->kind == kExplosion) {
       if (auto* explosion = dynamic_cast<Explosion*>(actor.get())) explosions.push_back(explosion);
     } else if (actor->kind == kRocket) {
       if (auto* rocket = dynamic_cast<Rocket*>(actor.get())) rockets.push_back(rocket);
     }
   }
-  if (explosions.empty() || rockets.empty()) return;
 
   for (Explosion* explosion : explosions) {
     for (Rocket* rocket : rockets) {
@@ -88,6 +92,8 @@ void HandleExplosionHits(Game* game) {
       Catch(game, *explosion, *rocket);
     }
   }
+  explosions.clear();
+  rockets.clear();
 }
 
 void ShowComboText(Game* game, std::uint32_t chain, float x, float y) {
