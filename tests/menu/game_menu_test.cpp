@@ -1,0 +1,319 @@
+#include "menu/game_menu.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/settings.h"
+#include "game/game.h"
+#include "helpers/font.h"
+#include "helpers/gui.h"
+#include "platform/hge_headless.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using testing_support::TempDir;
+
+constexpr float kDt = 1.0f / 60.0f;
+constexpr DWORD kFocused = 0xFFFFFFFF;
+constexpr DWORD kUnfocused = 0xFF7F7FFF;
+constexpr DWORD kShadow = 0xFF191919;
+
+// Every printable character 10 wide and 20 high, its glyph at texture x equal
+// to its code: with no texture the coordinates stay in pixels, so each quad
+// tells which character it draws. "New Game" is 80 wide, "Quit" 40.
+std::string CodedFont() {
+  std::string text = "[HGEFONT]\n";
+  for (int c = 32; c < 127; ++c) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%X", c);
+    text += "Char = " + std::string(hex) + ", " + std::to_string(c) + ", 0, 10, 20, 0, 0\n";
+  }
+  return text;
+}
+
+// One run of letters drawn with the same top and colour.
+struct Caption {
+  float x, y;
+  DWORD colour;
+  std::string text;
+  float Centre() const { return x + 5.0f * static_cast<float>(text.size()); }
+};
+
+// The real engine on the dummy drivers, a real Game reached the way the entry
+// point reaches it, and the menu built on them. Input is pushed as SDL events,
+// seen by the next frame's event pump, and then read by the menu.
+class GameMenuTest : public ::testing::Test {
+ protected:
+  GameMenuTest() : hge(hgeCreate(HGE_VERSION)) {
+    std::filesystem::create_directory(dir.path() / "Content");
+    dir.Write("Content/font1.fnt", CodedFont());
+    hge->System_SetState(HGE_WINDOWED, true);
+    hge->System_SetState(HGE_SHOWSPLASH, false);
+    hge->System_SetState(HGE_LOGFILE, "test.log");
+    ok = hge->System_Initiate();
+    headless::SetRenderEnabled(hge, false);
+    headless::SetFixedFrameTime(hge, kDt);
+  }
+  ~GameMenuTest() override {
+    headless::SetQuadTap(hge, {});
+    menu.reset();
+    game.reset();
+    vtr::g_game = nullptr;
+    vtr::g_engine = nullptr;
+    hge->System_Shutdown();
+    hge->Release();
+  }
+  void SetUp() override {
+    ASSERT_TRUE(ok) << hge->System_GetErrorMessage();
+    vtr::g_engine = hge;
+    game = std::make_unique<vtr::Game>();
+    vtr::g_game = game.get();
+  }
+  void Build() { menu = std::make_unique<vtr::GameMenu>(game.get()); }
+
+  // One frame: the engine pumps the pushed events, then the menu reads them.
+  bool Frame() {
+    headless::RunFrame(hge);
+    return menu->Update(kDt);
+  }
+  // A key pressed in one frame and let go in the next; the press frame's result.
+  bool Key(int key) {
+    headless::PushKey(key, true);
+    const bool quit = Frame();
+    headless::PushKey(key, false);
+    Frame();
+    return quit;
+  }
+  bool Move(float x, float y) {
+    headless::PushMouseMove(x, y);
+    return Frame();
+  }
+  bool Button(bool down, float x, float y) {
+    headless::PushMouseButton(HGEK_LBUTTON, down, x, y);
+    return Frame();
+  }
+  int MainFocus() const { return menu->MainPage()->GetFocus(); }
+
+  // Draws the menu and reads its captions back from the quads.
+  std::vector<Caption> Draw() {
+    std::vector<hgeQuad> quads;
+    headless::SetQuadTap(hge, [&quads](const hgeQuad& q) { quads.push_back(q); });
+    hge->Gfx_BeginScene();
+    menu->Render();
+    hge->Gfx_EndScene();
+    headless::SetQuadTap(hge, {});
+    std::vector<Caption> captions;
+    for (const hgeQuad& q : quads) {
+      const hgeVertex& v = q.v[0];
+      if (captions.empty() || captions.back().y != v.y || captions.back().colour != v.col) {
+        captions.push_back({v.x, v.y, v.col, ""});
+      }
+      captions.back().text += static_cast<char>(v.tx);
+    }
+    return captions;
+  }
+  // The colour each caption (not its shadow) is drawn in, in drawing order.
+  std::vector<DWORD> CaptionColours() {
+    std::vector<DWORD> colours;
+    for (const Caption& c : Draw()) {
+      if (c.colour != kShadow) colours.push_back(c.colour);
+    }
+    return colours;
+  }
+
+  TempDir dir;
+  HGE* hge;
+  bool ok = false;
+  std::unique_ptr<vtr::Game> game;
+  std::unique_ptr<vtr::GameMenu> menu;
+};
+
+using Colours = std::vector<DWORD>;
+
+TEST_F(GameMenuTest, OpensWithNewGameFocusedAndEachCaptionOverItsShadow) {
+  Build();
+  const std::vector<Caption> drawn = Draw();
+  ASSERT_EQ(drawn.size(), 6u);
+  const char* texts[] = {"New Game", "High Scores", "Quit"};
+  for (int i = 0; i < 3; ++i) {
+    const Caption& shadow = drawn[2 * i];
+    const Caption& caption = drawn[2 * i + 1];
+    EXPECT_EQ(caption.text, texts[i]);
+    EXPECT_EQ(caption.Centre(), 512.0f);
+    EXPECT_EQ(caption.y, 300.0f + 50.0f * i);
+    EXPECT_EQ(caption.colour, i == 0 ? kFocused : kUnfocused);
+    EXPECT_EQ(shadow.text, texts[i]);
+    EXPECT_EQ(shadow.colour, kShadow);
+    EXPECT_EQ(shadow.x, caption.x + 3.0f);
+    EXPECT_EQ(shadow.y, caption.y + 3.0f);
+  }
+  // The font keeps the last caption's colour.
+  EXPECT_EQ(menu->Font()->GetColor(), kUnfocused);
+}
+
+TEST_F(GameMenuTest, ArrowsWalkTheMainPageAndWrap) {
+  Build();
+  Key(HGEK_DOWN);
+  EXPECT_EQ(MainFocus(), vtr::GameMenu::kHighScores);
+  EXPECT_EQ(CaptionColours(), (Colours{kUnfocused, kFocused, kUnfocused}));
+  Key(HGEK_DOWN);
+  EXPECT_EQ(MainFocus(), vtr::GameMenu::kQuit);
+  Key(HGEK_DOWN);
+  EXPECT_EQ(MainFocus(), vtr::GameMenu::kNewGame);
+  Key(HGEK_UP);
+  EXPECT_EQ(MainFocus(), vtr::GameMenu::kQuit);
+  EXPECT_EQ(CaptionColours(), (Colours{kUnfocused, kUnfocused, kFocused}));
+  // Left and right are no navigation keys here, and do not activate.
+  EXPECT_FALSE(Key(HGEK_LEFT));
+  EXPECT_EQ(MainFocus(), vtr::GameMenu::kQuit);
+}
+
+TEST_F(GameMenuTest, EnterAndSpaceActivateInTheSameFrame) {
+  Build();
+  Key(HGEK_DOWN);
+  headless::PushKey(HGEK_ENTER, true);
+  Frame();
+  EXPECT_TRUE(menu->highScoresShown);
+  // The Enter that opened the page did not also press its "Back".
+  headless::PushKey(HGEK_ENTER, false);
+  Frame();
+  EXPECT_TRUE(menu->highScoresShown);
+
+  headless::PushKey(HGEK_SPACE, true);
+  Frame();
+  EXPECT_FALSE(menu->highScoresShown);
+  EXPECT_EQ(MainFocus(), vtr::GameMenu::kNewGame);
+  headless::PushKey(HGEK_SPACE, false);
+  Frame();
+  EXPECT_FALSE(menu->highScoresShown);
+
+  Key(HGEK_UP);
+  EXPECT_TRUE(Key(HGEK_SPACE));
+}
+
+TEST_F(GameMenuTest, AClickActivatesOnTheRelease) {
+  Build();
+  EXPECT_FALSE(Move(512.0f, 410.0f));
+  EXPECT_FALSE(Button(true, 512.0f, 410.0f));
+  EXPECT_TRUE(Button(false, 512.0f, 410.0f));
+}
+
+TEST_F(GameMenuTest, HoveringMovesTheFocusUntilTheArrowsTakeIt) {
+  Build();
+  Move(512.0f, 410.0f);  // onto "Quit"
+  EXPECT_EQ(MainFocus(), vtr::GameMenu::kQuit);
+  EXPECT_EQ(CaptionColours(), (Colours{kUnfocused, kUnfocused, kFocused}));
+
+  // Resting on "Quit", the arrows still move the focus; moving within the
+  // caption gives no new hover notice.
+  Key(HGEK_UP);
+  EXPECT_EQ(MainFocus(), vtr::GameMenu::kHighScores);
+  Move(520.0f, 405.0f);
+  EXPECT_EQ(MainFocus(), vtr::GameMenu::kHighScores);
+
+  // Leaving keeps the focus; coming back takes it again.
+  Move(100.0f, 100.0f);
+  EXPECT_EQ(MainFocus(), vtr::GameMenu::kHighScores);
+  Move(512.0f, 410.0f);
+  EXPECT_EQ(MainFocus(), vtr::GameMenu::kQuit);
+}
+
+TEST_F(GameMenuTest, APressDraggedOffHighScoresStillOpensThePage) {
+  Build();
+  Move(512.0f, 360.0f);
+  Button(true, 512.0f, 360.0f);
+  EXPECT_FALSE(menu->highScoresShown);
+  Move(900.0f, 700.0f);
+  Button(false, 900.0f, 700.0f);
+  EXPECT_TRUE(menu->highScoresShown);
+}
+
+TEST_F(GameMenuTest, BackReturnsToTheMainPageWithNewGameFocused) {
+  Build();
+  Key(HGEK_DOWN);
+  Key(HGEK_DOWN);  // "Quit" focused before leaving
+  Move(512.0f, 360.0f);
+  Button(true, 512.0f, 360.0f);
+  Button(false, 512.0f, 360.0f);
+  ASSERT_TRUE(menu->highScoresShown);
+
+  // An empty score table: only "Back", over its shadow.
+  std::vector<Caption> drawn = Draw();
+  ASSERT_EQ(drawn.size(), 2u);
+  EXPECT_EQ(drawn[1].text, "Back");
+  EXPECT_EQ(drawn[1].y, 500.0f);
+  EXPECT_EQ(drawn[1].colour, kFocused);
+  EXPECT_EQ(drawn[1].Centre(), 512.0f);
+
+  // A click on the main page's captions does nothing while it is hidden.
+  Move(512.0f, 410.0f);
+  Button(true, 512.0f, 410.0f);
+  EXPECT_FALSE(Button(false, 512.0f, 410.0f));
+  EXPECT_TRUE(menu->highScoresShown);
+
+  Move(512.0f, 510.0f);
+  Button(true, 512.0f, 510.0f);
+  EXPECT_TRUE(menu->highScoresShown);
+  Button(false, 512.0f, 510.0f);
+  EXPECT_FALSE(menu->highScoresShown);
+  EXPECT_EQ(MainFocus(), vtr::GameMenu::kNewGame);
+  EXPECT_EQ(CaptionColours(), (Colours{kFocused, kUnfocused, kUnfocused}));
+}
+
+TEST_F(GameMenuTest, NewGameStartsARoundAndQuitEndsTheLoop) {
+  Build();
+  ASSERT_TRUE(game->menuShown);
+  EXPECT_FALSE(Key(HGEK_ENTER));
+  EXPECT_FALSE(game->menuShown);
+  EXPECT_TRUE(game->roundRunning);
+
+  EXPECT_FALSE(Key(HGEK_DOWN));
+  EXPECT_FALSE(Key(HGEK_DOWN));
+  EXPECT_TRUE(Key(HGEK_ENTER));
+}
+
+TEST_F(GameMenuTest, TheRoundsEndOpensTheResultsWithTheNewScoreRed) {
+  game->scores.Load("Scores.vtr", 1000);
+  game->scores.Enter(250, 2000);
+  Build();
+  menu->highScoresShown = true;  // as the end of a finished round does
+  const std::vector<Caption> drawn = Draw();
+  ASSERT_EQ(drawn.size(), 4u);
+  EXPECT_EQ(drawn[0].text, "1. 250");
+  EXPECT_EQ(drawn[0].colour, 0xFFFF3333u);
+  EXPECT_EQ(drawn[1].text, "2. 100");
+  EXPECT_EQ(drawn[1].colour, 0xFF6666FFu);
+  EXPECT_EQ(drawn[3].text, "Back");
+  EXPECT_FALSE(Key(HGEK_ENTER));
+  EXPECT_FALSE(menu->highScoresShown);
+}
+
+TEST_F(GameMenuTest, CaptionsCentreOnHalfTheScreenWidth) {
+  vtr::Settings::Instance().SystemScreenWidth = 800;
+  Build();
+  std::vector<Caption> drawn = Draw();
+  ASSERT_EQ(drawn.size(), 6u);
+  for (const Caption& c : drawn) {
+    if (c.colour != kShadow) {
+      EXPECT_EQ(c.Centre(), 400.0f) << c.text;
+    }
+  }
+  menu->highScoresShown = true;
+  drawn = Draw();
+  ASSERT_FALSE(drawn.empty());
+  EXPECT_EQ(drawn.back().text, "Back");
+  EXPECT_EQ(drawn.back().Centre(), 400.0f);
+
+  // Halved as a whole number: an odd width puts the captions half a pixel left.
+  vtr::Settings::Instance().SystemScreenWidth = 801;
+  Build();
+  EXPECT_EQ(Draw()[1].Centre(), 400.0f);
+}
+
+}  // namespace
