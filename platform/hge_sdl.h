@@ -41,16 +41,22 @@ struct InputState {
   bool held[kKeyCount] = {};
   bool wentDown[kKeyCount] = {};
   bool wentUp[kKeyCount] = {};
+  // Released in the same frame as pressed: the release is held back one
+  // frame, so a quick tap is seen as held by the frame that saw it go down.
+  bool releaseNextFrame[kKeyCount] = {};
   int key = 0;
   int chr = 0;
   int wheel = 0;
   float mouseX = 0.0f;
   float mouseY = 0.0f;
 
-  // Forgets the edges, key, character and wheel of the previous frame.
+  // Forgets the edges, key, character and wheel of the previous frame, and
+  // lets go of the keys whose release was held back.
   void BeginFrame();
   // Records one input event (other events are ignored).
   void Handle(const SDL_Event& event);
+  // A key or button went down or up.
+  void Press(int code, bool down);
   // Lets go of every held key and button, without edges.
   void ReleaseAll();
 };

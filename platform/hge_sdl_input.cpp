@@ -109,7 +109,12 @@ int CharFromSdl(SDL_Keycode sym, Uint16 mod) {
 }
 
 void InputState::BeginFrame() {
-  for (int i = 0; i < kKeyCount; ++i) wentDown[i] = wentUp[i] = false;
+  for (int i = 0; i < kKeyCount; ++i) {
+    wentDown[i] = false;
+    wentUp[i] = releaseNextFrame[i];
+    if (releaseNextFrame[i]) held[i] = false;
+    releaseNextFrame[i] = false;
+  }
   key = 0;
   chr = 0;
   wheel = 0;
@@ -117,6 +122,20 @@ void InputState::BeginFrame() {
 
 void InputState::ReleaseAll() {
   for (bool& h : held) h = false;
+  for (bool& r : releaseNextFrame) r = false;
+}
+
+void InputState::Press(int code, bool down) {
+  if (down) {
+    wentDown[code] = true;
+    held[code] = true;
+    releaseNextFrame[code] = false;
+  } else if (wentDown[code]) {
+    releaseNextFrame[code] = true;  // a tap within one frame
+  } else {
+    wentUp[code] = true;
+    held[code] = false;
+  }
 }
 
 void InputState::Handle(const SDL_Event& event) {
@@ -130,8 +149,7 @@ void InputState::Handle(const SDL_Event& event) {
         if (const int c = CharFromSdl(event.key.keysym.sym, event.key.keysym.mod)) chr = c;
       }
       if (code == 0 || (down && event.key.repeat != 0)) break;
-      (down ? wentDown : wentUp)[code] = true;
-      held[code] = down;
+      Press(code, down);
       break;
     }
     case SDL_TEXTINPUT:
@@ -149,8 +167,7 @@ void InputState::Handle(const SDL_Event& event) {
       const int code = HgeButtonFromSdl(event.button.button);
       if (code == 0) break;
       const bool down = event.type == SDL_MOUSEBUTTONDOWN;
-      (down ? wentDown : wentUp)[code] = true;
-      held[code] = down;
+      Press(code, down);
       if (down) key = code;
       break;
     }
