@@ -23,7 +23,17 @@ volatile std::sig_atomic_t g_stopSignal = 0;
 struct sigaction g_oldInt;
 struct sigaction g_oldTerm;
 
-void OnStopSignal(int) { g_stopSignal = 1; }
+// The first signal asks the loop to end cleanly; a second one, sent because
+// the first went unanswered (the game hangs, or is not in its loop yet),
+// ends the process the default way.
+void OnStopSignal(int signal) {
+  if (g_stopSignal) {
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+    return;
+  }
+  g_stopSignal = 1;
+}
 
 constexpr float kMaxDelta = 0.1f;
 constexpr int kFallbackWidth = 1024;

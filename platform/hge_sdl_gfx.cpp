@@ -130,8 +130,9 @@ void Engine::Gfx_Clear(DWORD color) {
 }
 
 void Engine::Gfx_RenderQuad(const hgeQuad* quad) {
-  if (!quad || !renderer_) return;
+  if (!quad) return;
   if (quadTap_) quadTap_(*quad);
+  if (!renderer_) return;
   ++sceneQuads_;
   if (CannotChangeAPixel(*quad, screenWidth_, screenHeight_)) return;
 

@@ -195,6 +195,21 @@ TEST_F(EngineTest, QuitEventAndSignalsEndTheLoop) {
   EXPECT_EQ(frames, 4);
 }
 
+// A game that does not answer the first signal still ends on the second.
+TEST(EngineSignals, ASecondSignalEndsTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        HGE* hge = hgeCreate(HGE_VERSION);
+        if (!hge->System_Initiate()) std::exit(1);
+        std::raise(SIGTERM);  // noted, the process goes on
+        std::fprintf(stderr, "still here\n");
+        std::raise(SIGTERM);
+        std::exit(2);
+      },
+      ::testing::KilledBySignal(SIGTERM), "still here");
+}
+
 TEST_F(EngineTest, RealDeltaIsCappedAtOneTenth) {
   Initiate();
   headless::SetRenderEnabled(hge, false);
