@@ -7,6 +7,8 @@
 // and character again (menus scroll while an arrow is held) but no new edge.
 #include <cmath>
 
+#include "platform/hge_sdl_input.h"
+
 #include "platform/hge_sdl.h"
 
 namespace hge_sdl {
