@@ -2,9 +2,11 @@
 // per-frame record of edges, held keys, the key and character of the frame,
 // the wheel and the cursor.
 //
-// Edges last one frame: a key pressed and released between two frames shows
-// both its KeyDown and its KeyUp in the next one. Auto-repeat gives the key
-// and character again (menus scroll while an arrow is held) but no new edge.
+// Edges last one frame. A key pressed and released between two frames is
+// seen going down and held in the next frame, and going up in the one after,
+// so a game that polls the held state never misses a quick tap. Auto-repeat
+// gives the key and character again (menus scroll while an arrow is held)
+// but no new edge.
 #include <cmath>
 
 #include "platform/hge_sdl_input.h"
