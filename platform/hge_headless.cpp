@@ -25,10 +25,18 @@ bool RunFrame(HGE* hge) { return EngineOf(hge).RunFrame(); }
 
 std::uint32_t ReadPixel(HGE* hge, int x, int y) { return EngineOf(hge).ReadPixel(x, y); }
 
+std::string VideoDriverName(HGE* hge) { return EngineOf(hge).VideoDriverName(); }
+
+std::string RendererName(HGE* hge) { return EngineOf(hge).RendererName(); }
+
 int LastSceneDrawCalls(HGE* hge) { return EngineOf(hge).LastSceneDrawCalls(); }
 
 int LastSceneQuads(HGE* hge) { return EngineOf(hge).LastSceneQuads(); }
 
 void SetQuadTap(HGE* hge, QuadTap tap) { EngineOf(hge).SetQuadTap(std::move(tap)); }
+
+SceneTimes LastSceneTimes(HGE* hge) { return EngineOf(hge).LastSceneTimes(); }
+
+double ReplayQuads(HGE* hge, const std::vector<hgeQuad>& quads) { return EngineOf(hge).ReplayQuads(quads); }
 
 }  // namespace headless

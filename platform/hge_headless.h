@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "platform/hge.h"
 
@@ -39,6 +41,10 @@ void PushQuit();
 // ARGB of one canvas pixel as last drawn (after Gfx_EndScene).
 std::uint32_t ReadPixel(HGE* hge, int x, int y);
 
+// Names of the SDL video driver and renderer in use ("" before System_Initiate).
+std::string VideoDriverName(HGE* hge);
+std::string RendererName(HGE* hge);
+
 // Number of draw calls that reached the renderer during the last scene.
 int LastSceneDrawCalls(HGE* hge);
 // Number of quads submitted during the last scene (skipped ones included).
@@ -48,5 +54,24 @@ int LastSceneQuads(HGE* hge);
 // function removes the tap.
 using QuadTap = std::function<void(const hgeQuad&)>;
 void SetQuadTap(HGE* hge, QuadTap tap);
+
+// Where the time of the last scene went, in seconds. submit: from
+// Gfx_BeginScene to Gfx_EndScene, less the time spent inside SDL's geometry
+// calls on the way (the caller's quad building and the engine's batching).
+// flush: those geometry calls plus all of Gfx_EndScene (the last batch,
+// rasterising the canvas and presenting it).
+struct SceneTimes {
+  double submit = 0.0;
+  double flush = 0.0;
+};
+SceneTimes LastSceneTimes(HGE* hge);
+
+// The limit the engine is measured against: draws the quads straight into
+// the canvas as one SDL geometry call per run of equal texture and blend
+// (skipping, as Gfx_RenderQuad does, quads that cannot change a pixel),
+// then presents the canvas as Gfx_EndScene does. Returns the seconds from
+// the first geometry call to the end of the present; the vertices are built
+// before the clock starts. Call between scenes.
+double ReplayQuads(HGE* hge, const std::vector<hgeQuad>& quads);
 
 }  // namespace headless

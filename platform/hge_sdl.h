@@ -28,6 +28,14 @@
 
 namespace hge_sdl {
 
+// A run of replayed quads of one texture and blend mode.
+struct ReplayRun {
+  SDL_Texture* texture = nullptr;
+  SDL_BlendMode blend = SDL_BLENDMODE_BLEND;
+  std::size_t firstVertex = 0;
+  std::size_t vertexCount = 0;
+};
+
 struct TextureSlot {
   SDL_Texture* texture = nullptr;
   int width = 0;
@@ -98,6 +106,10 @@ class Engine final : public HGE {
   int LastSceneDrawCalls() const { return lastSceneDrawCalls_; }
   int LastSceneQuads() const { return lastSceneQuads_; }
   void SetQuadTap(headless::QuadTap tap) { quadTap_ = std::move(tap); }
+  std::string VideoDriverName() const;
+  std::string RendererName() const;
+  headless::SceneTimes LastSceneTimes() const { return lastSceneTimes_; }
+  double ReplayQuads(const std::vector<hgeQuad>& quads);
 
  private:
   Engine();
@@ -116,6 +128,10 @@ class Engine final : public HGE {
   void PaceFrame();
   std::uint32_t NextRandom();
   void FlushBatch();
+  void PresentCanvas();
+  bool DrawBatch(SDL_Texture* texture, SDL_BlendMode blend, const SDL_Vertex* vertices, int vertexCount,
+                 const int* indices);
+  SDL_Texture* TextureOrWhite(HTEXTURE tex) const;
   void FreeTextures();
 
   int references_ = 0;
@@ -155,6 +171,14 @@ class Engine final : public HGE {
   int lastSceneDrawCalls_ = 0;
   int lastSceneQuads_ = 0;
   headless::QuadTap quadTap_;
+  // Scene timing for the benchmarks, in performance-counter ticks.
+  Uint64 sceneBeganTick_ = 0;
+  Uint64 sceneGeometryTicks_ = 0;
+  headless::SceneTimes lastSceneTimes_;
+  // The limit replay's own buffers, kept to stay warm between frames.
+  std::vector<SDL_Vertex> replayVertices_;
+  std::vector<int> replayIndices_;
+  std::vector<ReplayRun> replayRuns_;
 
   // Loop, timing and input.
   InputState input_;

@@ -48,6 +48,15 @@ bool CannotChangeAPixel(const hgeQuad& quad, int width, int height) {
   return left || right || above || below || transparent;
 }
 
+// An untextured quad still carries the texture coordinates of its sprite,
+// which are in pixels when the sprite's texture failed to load (0..1024 for
+// the background). SDL refuses a whole draw call when any coordinate lies
+// outside 0..1, and every texel of the white texture is the same: the
+// corner of the texture serves all.
+void ForgetTextureCoordinates(SDL_Vertex* vertices, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) vertices[i].tex_coord = SDL_FPoint{0.0f, 0.0f};
+}
+
 }  // namespace
 
 bool Engine::CreateWindowAndRenderer() {
@@ -103,22 +112,37 @@ bool Engine::Gfx_BeginScene(HTARGET target) {
   if (target != 0) return Fail("Gfx_BeginScene: only the screen can be a render target");
   sceneDrawCalls_ = 0;
   sceneQuads_ = 0;
+  sceneGeometryTicks_ = 0;
+  sceneBeganTick_ = SDL_GetPerformanceCounter();
   return true;
 }
 
 void Engine::Gfx_EndScene() {
   if (!renderer_) return;
+  const Uint64 endBegan = SDL_GetPerformanceCounter();
+  const Uint64 geometryBeforeEnd = sceneGeometryTicks_;
   FlushBatch();
   lastSceneDrawCalls_ = sceneDrawCalls_;
   lastSceneQuads_ = sceneQuads_;
+  PresentCanvas();
+  presentedThisFrame_ = true;
 
+  // SDL's geometry calls during the scene count as flushing, not submission.
+  const double frequency = static_cast<double>(SDL_GetPerformanceFrequency());
+  const Uint64 ended = SDL_GetPerformanceCounter();
+  lastSceneTimes_.submit = static_cast<double>(endBegan - sceneBeganTick_ - geometryBeforeEnd) / frequency;
+  lastSceneTimes_.flush = static_cast<double>(geometryBeforeEnd + (ended - endBegan)) / frequency;
+}
+
+// Copies the canvas to the window and presents it; drawing goes on into the
+// canvas afterwards.
+void Engine::PresentCanvas() {
   SDL_SetRenderTarget(renderer_, nullptr);
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
   SDL_RenderCopy(renderer_, canvas_, nullptr, nullptr);
   SDL_RenderPresent(renderer_);
   SDL_SetRenderTarget(renderer_, canvas_);
-  presentedThisFrame_ = true;
 }
 
 void Engine::Gfx_Clear(DWORD color) {
@@ -151,20 +175,76 @@ void Engine::Gfx_RenderQuad(const hgeQuad* quad) {
 }
 
 // A texture handle that is unknown or freed draws untextured.
+SDL_Texture* Engine::TextureOrWhite(HTEXTURE tex) const {
+  if (tex != 0 && tex <= textures_.size() && textures_[tex - 1].texture) return textures_[tex - 1].texture;
+  return white_;
+}
+
+bool Engine::DrawBatch(SDL_Texture* texture, SDL_BlendMode blend, const SDL_Vertex* vertices, int vertexCount,
+                       const int* indices) {
+  SDL_SetTextureBlendMode(texture, blend);
+  return SDL_RenderGeometry(renderer_, texture, vertices, vertexCount, indices, vertexCount / 4 * 6) == 0;
+}
+
 void Engine::FlushBatch() {
   if (batchVertices_.empty()) return;
-  SDL_Texture* texture = white_;
-  if (batchTexture_ != 0 && batchTexture_ <= textures_.size() && textures_[batchTexture_ - 1].texture) {
-    texture = textures_[batchTexture_ - 1].texture;
-  }
-  SDL_SetTextureBlendMode(texture, batchBlend_);
-  if (SDL_RenderGeometry(renderer_, texture, batchVertices_.data(), static_cast<int>(batchVertices_.size()),
-                         batchIndices_.data(), static_cast<int>(batchIndices_.size())) != 0) {
+  const Uint64 began = SDL_GetPerformanceCounter();
+  SDL_Texture* texture = TextureOrWhite(batchTexture_);
+  if (texture == white_) ForgetTextureCoordinates(batchVertices_.data(), batchVertices_.size());
+  if (!DrawBatch(texture, batchBlend_, batchVertices_.data(), static_cast<int>(batchVertices_.size()),
+                 batchIndices_.data())) {
     System_Log("Drawing %zu quads failed: %s", batchVertices_.size() / 4, SDL_GetError());
   }
+  sceneGeometryTicks_ += SDL_GetPerformanceCounter() - began;
   ++sceneDrawCalls_;
   batchVertices_.clear();
   batchIndices_.clear();
+}
+
+double Engine::ReplayQuads(const std::vector<hgeQuad>& quads) {
+  if (!renderer_) return 0.0;
+  FlushBatch();
+  replayVertices_.clear();
+  replayIndices_.clear();
+  replayRuns_.clear();
+  for (const hgeQuad& quad : quads) {
+    if (CannotChangeAPixel(quad, screenWidth_, screenHeight_)) continue;
+    SDL_Texture* texture = TextureOrWhite(quad.tex);
+    const SDL_BlendMode blend = ToSdlBlend(quad.blend);
+    if (replayRuns_.empty() || replayRuns_.back().texture != texture || replayRuns_.back().blend != blend) {
+      replayRuns_.push_back(ReplayRun{texture, blend, replayVertices_.size(), 0});
+    }
+    const int base = static_cast<int>(replayRuns_.back().vertexCount);
+    for (const hgeVertex& v : quad.v) {
+      replayVertices_.push_back(SDL_Vertex{SDL_FPoint{v.x, v.y}, ToSdlColor(v.col), SDL_FPoint{v.tx, v.ty}});
+    }
+    if (texture == white_) ForgetTextureCoordinates(&replayVertices_.back() - 3, 4);
+    replayRuns_.back().vertexCount += 4;
+    // Indices of the longest run serve every run: each starts at vertex 0.
+    if (replayIndices_.size() < replayRuns_.back().vertexCount / 4 * 6) {
+      for (int corner : {0, 1, 2, 0, 2, 3}) replayIndices_.push_back(base + corner);
+    }
+  }
+
+  const Uint64 began = SDL_GetPerformanceCounter();
+  for (const ReplayRun& run : replayRuns_) {
+    DrawBatch(run.texture, run.blend, replayVertices_.data() + run.firstVertex, static_cast<int>(run.vertexCount),
+              replayIndices_.data());
+  }
+  PresentCanvas();
+  const Uint64 ended = SDL_GetPerformanceCounter();
+  return static_cast<double>(ended - began) / static_cast<double>(SDL_GetPerformanceFrequency());
+}
+
+std::string Engine::VideoDriverName() const {
+  const char* name = videoStarted_ ? SDL_GetCurrentVideoDriver() : nullptr;
+  return name ? name : "";
+}
+
+std::string Engine::RendererName() const {
+  SDL_RendererInfo info{};
+  if (!renderer_ || SDL_GetRendererInfo(renderer_, &info) != 0 || !info.name) return "";
+  return info.name;
 }
 
 std::uint32_t Engine::ReadPixel(int x, int y) {
