@@ -59,14 +59,7 @@ hgeSprite::hgeSprite(HTEXTURE texture, float x, float y, float w, float h)
     v.col = 0xFFFFFFFF;
   }
 
-  const float left = x / texWidth_;
-  const float top = y / texHeight_;
-  const float right = (x + w) / texWidth_;
-  const float bottom = (y + h) / texHeight_;
-  quad_.v[0].tx = left;  quad_.v[0].ty = top;
-  quad_.v[1].tx = right; quad_.v[1].ty = top;
-  quad_.v[2].tx = right; quad_.v[2].ty = bottom;
-  quad_.v[3].tx = left;  quad_.v[3].ty = bottom;
+  SetTexels(x, y, x + w, y + h);
 }
 
 hgeSprite::hgeSprite(const hgeSprite& other)
@@ -156,16 +149,22 @@ void hgeSprite::SetTextureRect(float x, float y, float w, float h, bool adjustSi
 
   // Always from the given w and h: without adjustSize the picture is
   // stretched or squeezed into the drawn size.
-  const float left = x / texWidth_;
-  const float top = y / texHeight_;
-  const float right = (x + w) / texWidth_;
-  const float bottom = (y + h) / texHeight_;
-  quad_.v[0].tx = left;  quad_.v[0].ty = top;
-  quad_.v[1].tx = right; quad_.v[1].ty = top;
-  quad_.v[2].tx = right; quad_.v[2].ty = bottom;
-  quad_.v[3].tx = left;  quad_.v[3].ty = bottom;
+  SetTexels(x, y, x + w, y + h);
+  Reflip();
+}
 
-  // The fresh coordinates are unflipped: mirror them again as before.
+void hgeSprite::SetTexels(float left, float top, float right, float bottom) {
+  const float u0 = left / texWidth_;
+  const float v0 = top / texHeight_;
+  const float u1 = right / texWidth_;
+  const float v1 = bottom / texHeight_;
+  quad_.v[0].tx = u0; quad_.v[0].ty = v0;
+  quad_.v[1].tx = u1; quad_.v[1].ty = v0;
+  quad_.v[2].tx = u1; quad_.v[2].ty = v1;
+  quad_.v[3].tx = u0; quad_.v[3].ty = v1;
+}
+
+void hgeSprite::Reflip() {
   const bool flipX = xFlip_, flipY = yFlip_, flipHotSpot = hsFlip_;
   xFlip_ = false;
   yFlip_ = false;
@@ -248,15 +247,6 @@ void hgeAnimatedSprite::SetFrame(int n) {
     top = ty_ + height_ * static_cast<float>(rest / columns + 1);
   }
 
-  const float right = left + width_;
-  const float bottom = top + height_;
-  quad_.v[0].tx = left / texWidth_;  quad_.v[0].ty = top / texHeight_;
-  quad_.v[1].tx = right / texWidth_; quad_.v[1].ty = top / texHeight_;
-  quad_.v[2].tx = right / texWidth_; quad_.v[2].ty = bottom / texHeight_;
-  quad_.v[3].tx = left / texWidth_;  quad_.v[3].ty = bottom / texHeight_;
-
-  const bool flipX = xFlip_, flipY = yFlip_, flipHotSpot = hsFlip_;
-  xFlip_ = false;
-  yFlip_ = false;
-  SetFlip(flipX, flipY, flipHotSpot);
+  SetTexels(left, top, left + width_, top + height_);
+  Reflip();
 }

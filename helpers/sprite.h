@@ -44,6 +44,11 @@ class hgeSprite {
   const hgeQuad& GetQuad() const { return quad_; }
 
  protected:
+  // Texture coordinates of the four corners from a rectangle in texels.
+  void SetTexels(float left, float top, float right, float bottom);
+  // Mirrors freshly set, unflipped coordinates again as the flags say.
+  void Reflip();
+
   static HGE* hge_;  // class-wide engine reference
 
   hgeQuad quad_{};
