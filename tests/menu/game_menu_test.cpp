@@ -13,9 +13,12 @@
 #include "helpers/font.h"
 #include "helpers/gui.h"
 #include "platform/hge_headless.h"
+#include "tests/support/coded_font.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
+
+using testing_support::CodedFont;
 
 using testing_support::TempDir;
 
@@ -24,18 +27,7 @@ constexpr DWORD kFocused = 0xFFFFFFFF;
 constexpr DWORD kUnfocused = 0xFF7F7FFF;
 constexpr DWORD kShadow = 0xFF191919;
 
-// Every printable character 10 wide and 20 high, its glyph at texture x equal
-// to its code: with no texture the coordinates stay in pixels, so each quad
-// tells which character it draws. "New Game" is 80 wide, "Quit" 40.
-std::string CodedFont() {
-  std::string text = "[HGEFONT]\n";
-  for (int c = 32; c < 127; ++c) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "%X", c);
-    text += "Char = " + std::string(hex) + ", " + std::to_string(c) + ", 0, 10, 20, 0, 0\n";
-  }
-  return text;
-}
+// "New Game" is 80 wide, "Quit" 40 in the coded font.
 
 // One run of letters drawn with the same top and colour.
 struct Caption {

@@ -9,24 +9,15 @@
 #include "helpers/font.h"
 #include "platform/hge_headless.h"
 #include "scores/score_table.h"
+#include "tests/support/coded_font.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
+using testing_support::CodedFont;
+
 using testing_support::TempDir;
 
-// Every printable character 10 wide and 20 high, its glyph at texture x equal
-// to its code: with no texture the coordinates stay in pixels, so each quad
-// tells which character it draws.
-std::string CodedFont() {
-  std::string text = "[HGEFONT]\n";
-  for (int c = 32; c < 127; ++c) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "%X", c);
-    text += "Char = " + std::string(hex) + ", " + std::to_string(c) + ", 0, 10, 20, 0, 0\n";
-  }
-  return text;
-}
 
 struct Line {
   float x, y;
