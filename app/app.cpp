@@ -14,10 +14,11 @@ bool FrameFunc() { return g_game->Update(g_engine->Timer_GetDelta()); }
 
 bool RenderFunc() { return g_game->Render(); }
 
+// The log keeps the message even when a box shows it: the box is gone once
+// the player closes it, and the log is what a bug report comes with.
 void ReportStartupMessage(const char* caption, const char* text, bool errorIcon) {
-  if (!ShowMessageBox(caption, text, errorIcon) && g_engine != nullptr) {
-    g_engine->System_Log("%s: %s", caption, text);
-  }
+  if (g_engine != nullptr) g_engine->System_Log("%s: %s", caption, text);
+  ShowMessageBox(caption, text, errorIcon);
 }
 
 void StartAudio() {

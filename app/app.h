@@ -13,8 +13,8 @@ bool RenderFunc();
 // channels. A failure is shown to the player and start-up goes on silent.
 void StartAudio();
 
-// Shows a start-up message; without a display it goes to standard error and
-// to the engine log instead.
+// Shows a start-up message in a box, or on standard error where no box can be
+// shown, and always writes it to the engine log.
 void ReportStartupMessage(const char* caption, const char* text, bool errorIcon);
 
 }  // namespace vtr

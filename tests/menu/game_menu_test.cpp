@@ -19,7 +19,6 @@
 namespace {
 
 using testing_support::CodedFont;
-
 using testing_support::TempDir;
 
 constexpr float kDt = 1.0f / 60.0f;
@@ -27,9 +26,8 @@ constexpr DWORD kFocused = 0xFFFFFFFF;
 constexpr DWORD kUnfocused = 0xFF7F7FFF;
 constexpr DWORD kShadow = 0xFF191919;
 
-// "New Game" is 80 wide, "Quit" 40 in the coded font.
-
-// One run of letters drawn with the same top and colour.
+// One run of letters drawn with the same top and colour. In the coded font
+// "New Game" is 80 wide, "Quit" 40.
 struct Caption {
   float x, y;
   DWORD colour;

@@ -490,6 +490,33 @@ TEST_F(EngineTest, BrokenImagesGiveNoTextureAndALogLine) {
   EXPECT_EQ(headless::ReadPixel(hge, 20, 20), 0xFF0000FFu);
 }
 
+// A sprite over a texture that failed to load keeps its texture coordinates
+// in pixels; its quads must still draw untextured, not be refused whole.
+TEST_F(EngineTest, UntexturedQuadsDrawWhateverTheirTextureCoordinates) {
+  Initiate();
+  hgeQuad missing = Quad(0, 0, 40, 40, 0xFF00FF00, 0);
+  hgeQuad freed = Quad(50, 0, 90, 40, 0xFFFF0000, 77);
+  for (hgeQuad* quad : {&missing, &freed}) {
+    for (hgeVertex& v : quad->v) {
+      v.tx *= 1024.0f;
+      v.ty *= 768.0f;
+    }
+  }
+  hge->Gfx_BeginScene();
+  hge->Gfx_Clear(0xFF000000);
+  hge->Gfx_RenderQuad(&missing);
+  hge->Gfx_RenderQuad(&freed);
+  hge->Gfx_EndScene();
+  EXPECT_EQ(headless::ReadPixel(hge, 20, 20), 0xFF00FF00u);
+  EXPECT_EQ(headless::ReadPixel(hge, 70, 20), 0xFFFF0000u);
+
+  // The benchmark's replay of the same quads draws them too.
+  for (hgeVertex& v : missing.v) v.col = 0xFF0000FF;
+  headless::ReplayQuads(hge, {missing});
+  EXPECT_EQ(headless::ReadPixel(hge, 20, 20), 0xFF0000FFu);
+  EXPECT_EQ(Log().find("failed"), std::string::npos) << Log();
+}
+
 // ---------------------------------------------------------------- random
 
 TEST_F(EngineTest, RandomIntCoversBothBounds) {
