@@ -7,6 +7,7 @@
 //   vantor_bench [default|stress|all] [--backend software|opengl|all]
 //                [--frames N] [--stress-frames N] [--out DIR]
 //   vantor_bench soak --frames N [--sample-every N] [--render-every N]
+//                     [--no-memory-check]
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -173,7 +174,8 @@ int Usage() {
   std::fprintf(stderr,
                "usage: vantor_bench [default|stress|all] [--backend software|opengl|all] [--frames N]\n"
                "                    [--stress-frames N] [--out DIR]\n"
-               "       vantor_bench soak --frames N [--sample-every N] [--render-every N]\n");
+               "       vantor_bench soak --frames N [--sample-every N] [--render-every N]\n"
+               "                         [--no-memory-check]\n");
   return 2;
 }
 
@@ -184,15 +186,19 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "soak") == 0) {
     setenv("SDL_VIDEODRIVER", "dummy", 0);
     SoakOptions soak;
-    for (int i = 2; i + 1 < argc; i += 2) {
-      const int value = IntArg(argv[i + 1]);
+    for (int i = 2; i < argc; i += 2) {
+      if (std::strcmp(argv[i], "--no-memory-check") == 0) {
+        soak.checkMemory = false;
+        --i;
+        continue;
+      }
+      const int value = i + 1 < argc ? IntArg(argv[i + 1]) : -1;
       if (value < 0) return Usage();
       if (std::strcmp(argv[i], "--frames") == 0) soak.frames = value;
       else if (std::strcmp(argv[i], "--sample-every") == 0) soak.sampleEvery = value;
       else if (std::strcmp(argv[i], "--render-every") == 0) soak.renderEvery = value;
       else return Usage();
     }
-    if ((argc - 2) % 2 != 0) return Usage();
     return RunSoak(soak);
   }
 
