@@ -169,7 +169,7 @@ FrameSample Session::Frame(bool replay) {
     quads_.clear();
     headless::SetQuadTap(engine_, [this](const hgeQuad& quad) { quads_.push_back(quad); });
   }
-  headless::RunFrame(engine_);
+  stopped_ = headless::RunFrame(engine_) || stopped_;
   sample.update = g_updateMs;
   if (replay) {
     headless::SetQuadTap(engine_, {});

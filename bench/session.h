@@ -57,6 +57,8 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   bool ok() const { return ok_; }
+  // The engine was asked to stop (SIGINT, SIGTERM): the run should end.
+  bool stopped() const { return stopped_; }
   const std::string& error() const { return error_; }
   std::string Backend() const;
 
@@ -70,6 +72,7 @@ class Session {
   std::unique_ptr<testing_support::TempDir> dir_;
   HGE* engine_ = nullptr;
   bool ok_ = false;
+  bool stopped_ = false;
   std::string error_;
   bool render_ = true;
   int frame_ = 0;

@@ -43,6 +43,10 @@ int RunSoak(const SoakOptions& options) {
   for (int frame = 1; frame <= options.frames; ++frame) {
     headless::SetRenderEnabled(session.engine(), frame % renderEvery == 0);
     const FrameSample sample = session.Frame(false);
+    if (session.stopped()) {
+      std::printf("soak: stopped at frame %d\n", frame);
+      return 1;
+    }
     const bool last = frame == options.frames;
     if (frame % options.sampleEvery != 0 && frame != warmUp && !last) continue;
     const long rss = ResidentKiB();

@@ -62,8 +62,13 @@ int RunChild(const std::string& scenario, const Backend& backend, int frames, in
     return 3;
   }
   run.frames.reserve(static_cast<std::size_t>(frames));
-  for (int i = 0; i < frames; ++i) run.frames.push_back(session.Frame(i % replayEvery == 0));
-  return WriteCsv(csv, run) ? 0 : 1;
+  for (int i = 0; i < frames && !session.stopped(); ++i) run.frames.push_back(session.Frame(i % replayEvery == 0));
+  if (session.stopped()) return 4;
+  if (!WriteCsv(csv, run)) {
+    std::fprintf(stderr, "cannot write %s\n", csv.c_str());
+    return 1;
+  }
+  return 0;
 }
 
 bool RunInChild(const std::string& scenario, const Backend& backend, const Options& options,
@@ -136,15 +141,18 @@ void Report(const Run& run, const std::string& png) {
   }
 }
 
-int RunBenchmarks(const Options& options) {
+int RunBenchmarks(Options options) {
+  // Each run works in a fresh folder of its own: the results' path must not
+  // depend on the working directory.
   std::filesystem::create_directories(options.out);
+  options.out = std::filesystem::absolute(options.out).lexically_normal().string();
   int failures = 0;
   for (const Backend* backend : options.backends) {
     for (const std::string& scenario : options.scenarios) {
       const std::string base = options.out + "/" + scenario + "-" + backend->name;
       std::printf("running %s on %s...\n", scenario.c_str(), backend->name);
       if (!RunInChild(scenario, *backend, options, base + ".csv")) {
-        std::printf("  %s on %s did not run (see above); skipped\n", scenario.c_str(), backend->name);
+        std::printf("  %s on %s did not run or could not write its CSV file (see above); skipped\n", scenario.c_str(), backend->name);
         failures += backend == &kBackends[0] ? 1 : 0;  // only the software path is required
         continue;
       }
