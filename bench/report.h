@@ -30,7 +30,8 @@ bool ReadCsv(const std::string& path, Run* run);
 
 // Frame time over the run: full frame (white), the game's own work (orange),
 // the limit replay (cyan) and live particles (grey, scaled to the plot's
-// height); horizontal lines every gridMs milliseconds, labelled in ms.
+// height); horizontal grid lines labelled in ms, a tick per second of game
+// time and a longer one every ten seconds.
 bool WritePlot(const std::string& path, const Run& run);
 
 // The game's own work per frame against live particles: frames in buckets of

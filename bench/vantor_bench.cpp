@@ -8,6 +8,7 @@
 //                [--frames N] [--stress-frames N] [--out DIR]
 //   vantor_bench soak --frames N [--sample-every N] [--render-every N]
 //                     [--no-memory-check]
+//   vantor_bench report [DIR]     the table and plots again from DIR's CSVs
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -141,6 +142,18 @@ void Report(const Run& run, const std::string& png) {
   }
 }
 
+// Reads one run's CSV back, plots it and prints its figures.
+bool ReportRun(const std::string& base) {
+  Run run;
+  if (!ReadCsv(base + ".csv", &run)) {
+    std::printf("  cannot read %s.csv\n", base.c_str());
+    return false;
+  }
+  if (!WritePlot(base + ".png", run)) std::printf("  cannot write %s.png\n", base.c_str());
+  Report(run, base + ".png");
+  return true;
+}
+
 int RunBenchmarks(Options options) {
   // Each run works in a fresh folder of its own: the results' path must not
   // depend on the working directory.
@@ -152,24 +165,31 @@ int RunBenchmarks(Options options) {
       const std::string base = options.out + "/" + scenario + "-" + backend->name;
       std::printf("running %s on %s...\n", scenario.c_str(), backend->name);
       if (!RunInChild(scenario, *backend, options, base + ".csv")) {
-        std::printf("  %s on %s did not run or could not write its CSV file (see above); skipped\n", scenario.c_str(), backend->name);
+        std::printf("  %s on %s did not run or could not write its CSV file (see above); skipped\n",
+                    scenario.c_str(), backend->name);
         failures += backend == &kBackends[0] ? 1 : 0;  // only the software path is required
         continue;
       }
-      Run run;
-      if (!ReadCsv(base + ".csv", &run)) {
-        std::printf("  cannot read %s.csv\n", base.c_str());
-        ++failures;
-        continue;
-      }
-      if (!WritePlot(base + ".png", run)) std::printf("  cannot write %s.png\n", base.c_str());
-      Report(run, base + ".png");
+      if (!ReportRun(base)) ++failures;
     }
   }
   std::printf("\nper-frame figures in %s/*.csv; plots: white full frame, orange own work, cyan limit replay, "
-              "grey live particles (scaled to the height), one tick per second\n",
+              "grey live particles (scaled to the height), a tick per second of game time\n",
               options.out.c_str());
   return failures == 0 ? 0 : 1;
+}
+
+// The table and plots again from the CSV files of an earlier run.
+int ReportFolder(const std::string& folder) {
+  int found = 0;
+  for (const Backend& backend : kBackends) {
+    for (const char* scenario : {"default", "stress"}) {
+      const std::string base = folder + "/" + scenario + "-" + backend.name;
+      if (std::filesystem::exists(base + ".csv")) found += ReportRun(base) ? 1 : 0;
+    }
+  }
+  if (found == 0) std::printf("no results in %s\n", folder.c_str());
+  return found > 0 ? 0 : 1;
 }
 
 int IntArg(const char* text) {
@@ -183,7 +203,8 @@ int Usage() {
                "usage: vantor_bench [default|stress|all] [--backend software|opengl|all] [--frames N]\n"
                "                    [--stress-frames N] [--out DIR]\n"
                "       vantor_bench soak --frames N [--sample-every N] [--render-every N]\n"
-               "                         [--no-memory-check]\n");
+               "                         [--no-memory-check]\n"
+               "       vantor_bench report [DIR]\n");
   return 2;
 }
 
@@ -208,6 +229,11 @@ int main(int argc, char** argv) {
       else return Usage();
     }
     return RunSoak(soak);
+  }
+
+  if (argc >= 2 && std::strcmp(argv[1], "report") == 0) {
+    if (argc > 3) return Usage();
+    return ReportFolder(argc == 3 ? argv[2] : Options{}.out);
   }
 
   Options options;
