@@ -189,20 +189,29 @@ bool WritePlot(const std::string& path, const Run& run) {
 ParticleFit FitParticles(const std::vector<FrameSample>& frames, int bucketCount) {
   ParticleFit fit;
   if (frames.empty() || bucketCount < 2) return fit;
-  std::vector<const FrameSample*> sorted;
-  for (const FrameSample& f : frames) sorted.push_back(&f);
-  std::sort(sorted.begin(), sorted.end(), [](auto* a, auto* b) { return a->particles < b->particles; });
-  // Equal-count buckets: each holds the same number of frames.
-  for (int b = 0; b < bucketCount; ++b) {
-    const std::size_t begin = sorted.size() * b / bucketCount;
-    const std::size_t end = sorted.size() * (b + 1) / bucketCount;
-    if (begin == end) continue;
+  int low = frames.front().particles;
+  int high = low;
+  for (const FrameSample& f : frames) {
+    low = std::min(low, f.particles);
+    high = std::max(high, f.particles);
+  }
+  // Buckets of equal width over the whole range of particle counts, so the
+  // fit spans it; a bucket of too few frames says nothing and is dropped.
+  const double width = std::max(1.0, static_cast<double>(high - low) / bucketCount);
+  std::vector<std::vector<const FrameSample*>> buckets(static_cast<std::size_t>(bucketCount));
+  for (const FrameSample& f : frames) {
+    const int b = std::min(bucketCount - 1, static_cast<int>((f.particles - low) / width));
+    buckets[static_cast<std::size_t>(b)].push_back(&f);
+  }
+  const std::size_t enough = std::max<std::size_t>(10, frames.size() / 200);
+  for (const auto& bucket : buckets) {
+    if (bucket.size() < enough) continue;
     std::vector<double> particles, own;
-    for (std::size_t i = begin; i < end; ++i) {
-      particles.push_back(sorted[i]->particles);
-      own.push_back(sorted[i]->OwnWork());
+    for (const FrameSample* f : bucket) {
+      particles.push_back(f->particles);
+      own.push_back(f->OwnWork());
     }
-    fit.buckets.push_back({SpreadOf(particles).median, SpreadOf(own).median});
+    fit.buckets.push_back({SpreadOf(particles).median, SpreadOf(own).median, bucket.size()});
   }
   const std::size_t half = fit.buckets.size() / 2;
   fit.lowSlope = Slope(fit.buckets, 0, half + 1);

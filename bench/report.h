@@ -35,11 +35,14 @@ bool ReadCsv(const std::string& path, Run* run);
 bool WritePlot(const std::string& path, const Run& run);
 
 // The game's own work per frame against live particles: frames in buckets of
-// particle count, with the cost per 1,000 particles in each.
+// equal width over the range of particle counts, with the cost per 1,000
+// particles in each. Work that grows no faster than linearly costs no more
+// per particle at high counts than at low ones.
 struct ParticleFit {
   struct Bucket {
     double particles = 0.0;  // median of the bucket
     double ownMs = 0.0;      // median own work of the bucket
+    std::size_t frames = 0;
   };
   std::vector<Bucket> buckets;
   double lowSlope = 0.0;   // ms per 1,000 particles, least squares over the lower half of the buckets
