@@ -51,10 +51,12 @@ bool CannotChangeAPixel(const hgeQuad& quad, int width, int height) {
 // An untextured quad still carries the texture coordinates of its sprite,
 // which are in pixels when the sprite's texture failed to load (0..1024 for
 // the background). SDL refuses a whole draw call when any coordinate lies
-// outside 0..1, and every texel of the white texture is the same: the
-// corner of the texture serves all.
+// outside 0..1, and every texel of the white texture is the same, so each
+// quad spans the whole texture instead. (Not one point for all corners: the
+// software renderer then draws the quad without its additive blending.)
 void ForgetTextureCoordinates(SDL_Vertex* vertices, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) vertices[i].tex_coord = SDL_FPoint{0.0f, 0.0f};
+  static constexpr SDL_FPoint kCorners[4] = {{0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}, {0.0f, 1.0f}};
+  for (std::size_t i = 0; i < count; ++i) vertices[i].tex_coord = kCorners[i % 4];
 }
 
 }  // namespace
