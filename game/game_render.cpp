@@ -2,8 +2,8 @@
 // live actors, side panels) under the menu and logo or the HUD.
 #include "actors/actor_list.h"
 #include "config/settings.h"
+#include "game/color.h"
 #include "game/game.h"
-#include "game/numeric.h"
 #include "helpers/sprite.h"
 #include "menu/game_menu.h"
 
@@ -40,8 +40,7 @@ bool Game::Render() {
 // black or its fade would leave the previous frame showing through.
 void Game::RenderSplash(float width, float height) {
   engine->Gfx_Clear(0xFF000000);
-  const DWORD alpha = TruncateToLow32(splashAlpha * 255.0f) & 0xFFu;
-  splash->SetColor((alpha << 24) | (splash->GetColor() & 0x00FFFFFFu), -1);
+  splash->SetColor((PackChannel(splashAlpha) << 24) | (splash->GetColor() & 0x00FFFFFFu), -1);
   splash->RenderTransformed(width * 0.5f, height * 0.5f, 0.0f, 0.75f, 0.0f);
 }
 
