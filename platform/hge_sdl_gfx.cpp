@@ -59,6 +59,62 @@ void ForgetTextureCoordinates(SDL_Vertex* vertices, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) vertices[i].tex_coord = kCorners[i % 4];
 }
 
+// SDL's software renderer draws a one-colour axis-aligned rectangle as a
+// scaled copy through a temporary picture the size of the whole rectangle,
+// off-screen parts included: a letter of a broken font a million pixels wide
+// asks for gigabytes, and the draw fails. A rectangle that reaches farther
+// than a screen's width or height beyond the screen is cut to the screen
+// before it reaches SDL; nothing the game draws comes near that, so its
+// pictures are untouched. The texture coordinates follow the corners: across
+// an axis-aligned rectangle whose texture coordinates form a parallelogram
+// they are linear in x and y, so the cut quad shows the part of the picture
+// that was on the screen (the software renderer rounds the cut edges to
+// whole texels). Quads of any other shape are left alone; SDL clips their
+// triangles itself.
+void CutRectangleToScreen(SDL_Vertex* v, int width, int height) {
+  const auto sameColor = [](SDL_Color a, SDL_Color b) {
+    return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a;
+  };
+  if (!sameColor(v[0].color, v[1].color) || !sameColor(v[0].color, v[2].color) ||
+      !sameColor(v[0].color, v[3].color)) {
+    return;
+  }
+  // Corners 0 and 2 are opposite; 1 and 3 share an x or a y with each.
+  const bool alongX = v[0].position.y == v[1].position.y && v[1].position.x == v[2].position.x &&
+                      v[2].position.y == v[3].position.y && v[3].position.x == v[0].position.x;
+  const bool alongY = v[0].position.x == v[1].position.x && v[1].position.y == v[2].position.y &&
+                      v[2].position.x == v[3].position.x && v[3].position.y == v[0].position.y;
+  if (!alongX && !alongY) return;
+  const double x0 = v[0].position.x, y0 = v[0].position.y;
+  const double x2 = v[2].position.x, y2 = v[2].position.y;
+  if (x0 == x2 || y0 == y2) return;
+  const double w = width, h = height;
+  const auto near = [](double p, double side) { return p >= -side && p <= 2.0 * side; };
+  if (near(x0, w) && near(x2, w) && near(y0, h) && near(y2, h)) return;
+
+  // Texture coordinates as a function of the position: corner 0 plus a step
+  // along x and a step along y, taken from the corners beside it.
+  const SDL_FPoint uv0 = v[0].tex_coord;
+  const SDL_FPoint uvX = (alongX ? v[1] : v[3]).tex_coord;  // the corner sharing y with corner 0
+  const SDL_FPoint uvY = (alongX ? v[3] : v[1]).tex_coord;  // the corner sharing x with corner 0
+  const auto same = [](double a, double b) {
+    return std::abs(a - b) <= 1e-6 * std::max({1.0, std::abs(a), std::abs(b)});
+  };
+  if (!same(static_cast<double>(uvX.x) + uvY.x - uv0.x, v[2].tex_coord.x) ||
+      !same(static_cast<double>(uvX.y) + uvY.y - uv0.y, v[2].tex_coord.y)) {
+    return;  // not a parallelogram: SDL draws it as two triangles
+  }
+  const double dudx = (uvX.x - uv0.x) / (x2 - x0), dvdx = (uvX.y - uv0.y) / (x2 - x0);
+  const double dudy = (uvY.x - uv0.x) / (y2 - y0), dvdy = (uvY.y - uv0.y) / (y2 - y0);
+  for (int i = 0; i < 4; ++i) {
+    const double x = std::clamp(static_cast<double>(v[i].position.x), 0.0, w);
+    const double y = std::clamp(static_cast<double>(v[i].position.y), 0.0, h);
+    v[i].position = SDL_FPoint{static_cast<float>(x), static_cast<float>(y)};
+    v[i].tex_coord = SDL_FPoint{static_cast<float>(uv0.x + (x - x0) * dudx + (y - y0) * dudy),
+                                static_cast<float>(uv0.y + (x - x0) * dvdx + (y - y0) * dvdy)};
+  }
+}
+
 }  // namespace
 
 bool Engine::CreateWindowAndRenderer() {
@@ -172,6 +228,7 @@ void Engine::Gfx_RenderQuad(const hgeQuad* quad) {
   for (const hgeVertex& v : quad->v) {
     batchVertices_.push_back(SDL_Vertex{SDL_FPoint{v.x, v.y}, ToSdlColor(v.col), SDL_FPoint{v.tx, v.ty}});
   }
+  CutRectangleToScreen(&batchVertices_[static_cast<std::size_t>(base)], screenWidth_, screenHeight_);
   // Two triangles: top left, top right, bottom right; top left, bottom right, bottom left.
   for (int corner : {0, 1, 2, 0, 2, 3}) batchIndices_.push_back(base + corner);
 }
@@ -220,6 +277,7 @@ double Engine::ReplayQuads(const std::vector<hgeQuad>& quads) {
     for (const hgeVertex& v : quad.v) {
       replayVertices_.push_back(SDL_Vertex{SDL_FPoint{v.x, v.y}, ToSdlColor(v.col), SDL_FPoint{v.tx, v.ty}});
     }
+    CutRectangleToScreen(&replayVertices_.back() - 3, screenWidth_, screenHeight_);
     if (texture == white_) ForgetTextureCoordinates(&replayVertices_.back() - 3, 4);
     replayRuns_.back().vertexCount += 4;
     // Indices of the longest run serve every run: each starts at vertex 0.

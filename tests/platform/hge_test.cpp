@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/hge_headless.h"
+#include "tests/support/png_writer.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -514,6 +515,50 @@ TEST_F(EngineTest, UntexturedQuadsDrawWhateverTheirTextureCoordinates) {
   for (hgeVertex& v : missing.v) v.col = 0xFF0000FF;
   headless::ReplayQuads(hge, {missing});
   EXPECT_EQ(headless::ReadPixel(hge, 15, 20), 0xFF0000FFu);
+  EXPECT_EQ(Log().find("failed"), std::string::npos) << Log();
+}
+
+// A quad stretched far past the screen: the software renderer would draw it
+// through a picture the size of the whole quad (terabytes here), fail, and
+// draw nothing. It draws the part of its picture that falls on the screen,
+// whichever way round its corners and texture coordinates go.
+TEST_F(EngineTest, QuadsFarLargerThanTheScreenDrawTheirVisiblePart) {
+  Initiate();
+  auto drawn = [&](const hgeQuad& q, int x) {
+    hge->Gfx_BeginScene();
+    hge->Gfx_Clear(0xFF000000);
+    hge->Gfx_RenderQuad(&q);
+    hge->Gfx_EndScene();
+    return headless::ReadPixel(hge, x, 20);
+  };
+  // Untextured, as a font without its picture draws a letter a million
+  // pixels wide.
+  EXPECT_TRUE(NearColor(drawn(Quad(-1e6f, 10, 1e6f, 23, 0xFF0000FF), 20), 0xFF0000FF));
+
+  // 64x64 texels: the left half red, the right half green.
+  std::vector<std::uint32_t> pixels;
+  for (int i = 0; i < 64 * 64; ++i) pixels.push_back(i % 64 < 32 ? 0xFFFF0000u : 0xFF00FF00u);
+  ASSERT_TRUE(testing_support::WritePng(dir.path() / "halves.png", 64, 64, pixels));
+  const HTEXTURE halves = hge->Texture_Load("halves.png");
+  ASSERT_NE(halves, 0u);
+  // Ten screens wide, the colour change at x 32, ten pixels a texel (the
+  // software renderer may move a cut edge by up to a texel).
+  const hgeQuad wide = Quad(32 - 320, -500, 32 + 320, 500, 0xFFFFFFFF, halves);
+  EXPECT_TRUE(NearColor(drawn(wide, 10), 0xFFFF0000));
+  EXPECT_TRUE(NearColor(drawn(wide, 54), 0xFF00FF00));
+  // Mirrored: the picture runs right to left.
+  hgeQuad mirrored = wide;
+  for (hgeVertex& v : mirrored.v) v.tx = 1.0f - v.tx;
+  EXPECT_TRUE(NearColor(drawn(mirrored, 10), 0xFF00FF00));
+  EXPECT_TRUE(NearColor(drawn(mirrored, 54), 0xFFFF0000));
+  // Corners listed down the left side first; the picture still runs left to right.
+  hgeQuad turned = wide;
+  std::swap(turned.v[1], turned.v[3]);
+  EXPECT_TRUE(NearColor(drawn(turned, 10), 0xFFFF0000));
+  EXPECT_TRUE(NearColor(drawn(turned, 54), 0xFF00FF00));
+  // Far off one side only: the change moves with the quad, to x 0.
+  const hgeQuad shifted = Quad(-640, 0, 640, kHeight, 0xFFFFFFFF, halves);
+  EXPECT_TRUE(NearColor(drawn(shifted, 30), 0xFF00FF00));
   EXPECT_EQ(Log().find("failed"), std::string::npos) << Log();
 }
 
