@@ -33,8 +33,10 @@ SDL_BlendMode ToSdlBlend(int blend) {
 }
 
 // A quad that cannot change a pixel: every corner off one side of the
-// screen, a corner that is not a number, or all four alphas 0 (both blend
-// modes scale the source by its alpha).
+// screen, a corner that is not a number, all four alphas 0 (both blend
+// modes scale the source by its alpha), or no area in either triangle (a
+// letter of a broken font 0 pixels wide and millions tall kept SDL's
+// software renderer busy for minutes drawing nothing).
 bool CannotChangeAPixel(const hgeQuad& quad, int width, int height) {
   bool left = true, right = true, above = true, below = true, transparent = true;
   for (const hgeVertex& v : quad.v) {
@@ -45,7 +47,13 @@ bool CannotChangeAPixel(const hgeQuad& quad, int width, int height) {
     below = below && v.y >= static_cast<float>(height);
     transparent = transparent && (v.col >> 24) == 0;
   }
-  return left || right || above || below || transparent;
+  if (left || right || above || below || transparent) return true;
+  const auto twiceArea = [&quad](int a, int b, int c) {
+    const hgeVertex &p = quad.v[a], &q = quad.v[b], &r = quad.v[c];
+    return (static_cast<double>(q.x) - p.x) * (static_cast<double>(r.y) - p.y) -
+           (static_cast<double>(r.x) - p.x) * (static_cast<double>(q.y) - p.y);
+  };
+  return twiceArea(0, 1, 2) == 0.0 && twiceArea(0, 2, 3) == 0.0;
 }
 
 // An untextured quad still carries the texture coordinates of its sprite,

@@ -374,6 +374,11 @@ TEST_F(EngineTest, QuadsBatchByTextureAndBlend) {
   const hgeQuad qaAdd = Quad(1, 1, 9, 9, 0xFFFFFFFF, a, BLEND_COLORMUL | BLEND_ALPHAADD);
   const hgeQuad offScreen = Quad(-20, 5, -2, 9, 0xFFFFFFFF, b);
   const hgeQuad invisible = Quad(1, 1, 9, 9, 0x00FFFFFF, b, BLEND_ALPHAADD);
+  // No area: a letter 0 pixels wide and two million tall, which SDL's
+  // software renderer would spend minutes on, and corners along one line.
+  const hgeQuad noWidth = Quad(5, -1e6f, 5, 1e6f, 0xFFFFFFFF, b);
+  hgeQuad alongALine = qb;
+  for (int i = 0; i < 4; ++i) alongALine.v[i].x = alongALine.v[i].y = 2.0f + 2.0f * static_cast<float>(i);
 
   EXPECT_EQ(scene({qa, qa, qa, qa, qa}), 1);
   EXPECT_EQ(headless::LastSceneQuads(hge), 5);
@@ -382,8 +387,8 @@ TEST_F(EngineTest, QuadsBatchByTextureAndBlend) {
   // Depth and colour-add flags do not change how SDL draws, so no split.
   EXPECT_EQ(scene({qa, Quad(1, 1, 9, 9, 0xFFFFFFFF, a, BLEND_DEFAULT | BLEND_ZWRITE)}), 1);
   // Quads that cannot change a pixel are counted but neither drawn nor splitting.
-  EXPECT_EQ(scene({qa, offScreen, invisible, qa}), 1);
-  EXPECT_EQ(headless::LastSceneQuads(hge), 4);
+  EXPECT_EQ(scene({qa, offScreen, invisible, noWidth, alongALine, qa}), 1);
+  EXPECT_EQ(headless::LastSceneQuads(hge), 6);
   EXPECT_EQ(scene({offScreen, invisible}), 0);
   EXPECT_EQ(scene({}), 0);
 
