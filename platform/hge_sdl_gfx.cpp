@@ -80,6 +80,14 @@ void ForgetTextureCoordinates(SDL_Vertex* vertices, std::size_t count) {
 // whole texels). Quads of any other shape are left alone; SDL clips their
 // triangles itself.
 void CutRectangleToScreen(SDL_Vertex* v, int width, int height) {
+  // Corners 0 and 2 are opposite, so for a rectangle they span it all; the
+  // quads of a frame almost all leave here.
+  const double x0 = v[0].position.x, y0 = v[0].position.y;
+  const double x2 = v[2].position.x, y2 = v[2].position.y;
+  const double w = width, h = height;
+  const auto near = [](double p, double side) { return p >= -side && p <= 2.0 * side; };
+  if (near(x0, w) && near(x2, w) && near(y0, h) && near(y2, h)) return;
+
   const auto sameColor = [](SDL_Color a, SDL_Color b) {
     return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a;
   };
@@ -87,18 +95,13 @@ void CutRectangleToScreen(SDL_Vertex* v, int width, int height) {
       !sameColor(v[0].color, v[3].color)) {
     return;
   }
-  // Corners 0 and 2 are opposite; 1 and 3 share an x or a y with each.
+  // Corners 1 and 3 share an x or a y with each of corners 0 and 2.
   const bool alongX = v[0].position.y == v[1].position.y && v[1].position.x == v[2].position.x &&
                       v[2].position.y == v[3].position.y && v[3].position.x == v[0].position.x;
   const bool alongY = v[0].position.x == v[1].position.x && v[1].position.y == v[2].position.y &&
                       v[2].position.x == v[3].position.x && v[3].position.y == v[0].position.y;
   if (!alongX && !alongY) return;
-  const double x0 = v[0].position.x, y0 = v[0].position.y;
-  const double x2 = v[2].position.x, y2 = v[2].position.y;
   if (x0 == x2 || y0 == y2) return;
-  const double w = width, h = height;
-  const auto near = [](double p, double side) { return p >= -side && p <= 2.0 * side; };
-  if (near(x0, w) && near(x2, w) && near(y0, h) && near(y2, h)) return;
 
   // Texture coordinates as a function of the position: corner 0 plus a step
   // along x and a step along y, taken from the corners beside it.
