@@ -1,9 +1,16 @@
 #include "app/app.h"
 
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
 #include "audio/sound_manager.h"
+#include "config/settings.h"
 #include "game/game.h"
 #include "platform/audio.h"
+#include "platform/hge_headless.h"
 #include "platform/message_box.h"
+#include "platform/process.h"
 
 namespace vtr {
 
@@ -30,6 +37,78 @@ void StartAudio() {
   if (sounds.system->init(100, 0, nullptr) != audio::kOk) {
     ReportStartupMessage("FMOD", "Failed to initialize FMOD!", false);
   }
+}
+
+App::App(StartOptions options) : options_(std::move(options)) {}
+
+App::~App() { Shutdown(); }
+
+bool App::Start() {
+  // Content/, settings, scores and the log live in one folder.
+  if (options_.folder.empty()) {
+    ChangeToExecutableFolder();
+  } else {
+    std::error_code ignored;  // a folder that cannot be entered leaves the current one
+    std::filesystem::current_path(options_.folder, ignored);
+  }
+
+  Settings& settings = Settings::Instance();
+  if (options_.loadSettings) settings.Load();
+
+  engine_ = hgeCreate(HGE_VERSION);
+  g_engine = engine_;
+  engine_->System_SetState(HGE_LOGFILE, "VTR.log");
+  engine_->System_SetState(HGE_FRAMEFUNC, options_.frameFunc);
+  engine_->System_SetState(HGE_RENDERFUNC, options_.renderFunc);
+  engine_->System_SetState(HGE_WINDOWED, true);
+  engine_->System_SetState(HGE_SCREENWIDTH, settings.SystemScreenWidth);
+  engine_->System_SetState(HGE_SCREENHEIGHT, settings.SystemScreenHeight);
+  engine_->System_SetState(HGE_SCREENBPP, settings.SystemColorDepth);
+  engine_->System_SetState(HGE_USESOUND, false);
+  engine_->System_SetState(HGE_TITLE, "Vantor");
+  engine_->System_SetState(HGE_HIDEMOUSE, false);
+  if (!settings.ShowSplash) engine_->System_SetState(HGE_SHOWSPLASH, false);
+
+  if (!engine_->System_Initiate()) {
+    error_ = engine_->System_GetErrorMessage();
+    ReportStartupMessage("Error", error_.c_str(), true);
+    return false;
+  }
+  initiated_ = true;
+  if (options_.fixedFrameTime > 0.0f) headless::SetFixedFrameTime(engine_, options_.fixedFrameTime);
+  if (!options_.render) headless::SetRenderEnabled(engine_, false);
+
+  if (options_.audio) StartAudio();
+  game_ = new Game();
+  g_game = game_;  // Init reaches the game through the process-wide reference
+  game_->Init();
+  return true;
+}
+
+void App::Run() {
+  if (initiated_) engine_->System_Start();
+}
+
+bool App::Frame() { return initiated_ ? headless::RunFrame(engine_) : true; }
+
+void App::Shutdown() {
+  delete game_;
+  game_ = nullptr;
+  g_game = nullptr;
+  if (engine_ != nullptr) {
+    engine_->System_Shutdown();
+    engine_->Release();
+    engine_ = nullptr;
+  }
+  g_engine = nullptr;
+  initiated_ = false;
+}
+
+int RunGame(const StartOptions& options) {
+  App app(options);
+  if (app.Start()) app.Run();
+  app.Shutdown();
+  return 0;
 }
 
 }  // namespace vtr

@@ -1,13 +1,83 @@
-// The frame around the game: start-up helpers and the two callbacks the
-// engine calls once per frame, which only forward to the Game object.
+// The frame around the game: the one start-up routine shared by the entry
+// point, the tests and the benchmarks, and the two callbacks the engine calls
+// once per frame, which only forward to the Game object.
+//
+// Start-up runs in a fixed order: the settings file is read, the engine's
+// states are set from it, the engine is initiated, the audio system started,
+// the Game created and loaded; then the engine's loop runs, and teardown
+// destroys the Game and shuts the engine down. Every caller goes through
+// App, so no copy of this order can drift from the others.
 #pragma once
 
+#include <string>
+
+#include "platform/hge.h"
+
 namespace vtr {
+
+class Game;
 
 // Frame callback: Game::Update with the engine's frame time.
 bool FrameFunc();
 // Render callback: Game::Render.
 bool RenderFunc();
+
+// How to start. The defaults are those of the desktop game.
+struct StartOptions {
+  // Folder holding Settings.vtr, Scores.vtr, VTR.log and Content/; it becomes
+  // the working directory. Empty: the folder of the executable.
+  std::string folder;
+  // Read the settings file before the engine starts (off: the settings in
+  // memory are used as they are).
+  bool loadSettings = true;
+  // Start the audio system; off plays silently and shows no audio message.
+  bool audio = true;
+  // Above 0: every frame lasts exactly this long instead of the real time.
+  float fixedFrameTime = 0.0f;
+  // Off: frames skip the render callback and present nothing.
+  bool render = true;
+  // The engine's callbacks; a caller may wrap the real ones (to time them).
+  bool (*frameFunc)() = FrameFunc;
+  bool (*renderFunc)() = RenderFunc;
+};
+
+// One run of the game. Start, then either Run (the engine's own loop) or
+// Frame as often as the caller likes; Shutdown (or the destructor) ends it.
+class App {
+ public:
+  explicit App(StartOptions options);
+  // Shuts down what is still running.
+  ~App();
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
+
+  // Settings, engine states, System_Initiate, audio, Game, Game::Init. False
+  // when the engine could not start: the "Error" box has been shown, error()
+  // holds the engine's message, and no Game exists.
+  bool Start();
+  // The engine's loop; returns once the player has chosen "Quit".
+  void Run();
+  // One frame of the loop (input, update, render unless off); true when the
+  // game asked to stop.
+  bool Frame();
+  // Destroys the Game, shuts the engine down and releases it; once only.
+  void Shutdown();
+
+  HGE* engine() const { return engine_; }
+  Game* game() const { return game_; }
+  const std::string& error() const { return error_; }
+
+ private:
+  StartOptions options_;
+  HGE* engine_ = nullptr;
+  Game* game_ = nullptr;
+  bool initiated_ = false;
+  std::string error_;
+};
+
+// The whole run of the desktop game: Start, Run, Shutdown. Returns the exit
+// status, which is always 0.
+int RunGame(const StartOptions& options);
 
 // Creates and initialises the audio system inside the SoundManager with 100
 // channels. A failure is shown to the player and start-up goes on silent.

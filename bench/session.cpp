@@ -110,30 +110,19 @@ Session::Session(Scenario scenario, bool render) : render_(render) {
     settings.StartingTime = 1000000.0f;
   }
   settings.Save();  // "New Game" reads the file again
-  settings.Load();
 
-  engine_ = hgeCreate(HGE_VERSION);
-  vtr::g_engine = engine_;
-  engine_->System_SetState(HGE_LOGFILE, "VTR.log");
-  engine_->System_SetState(HGE_FRAMEFUNC, TimedFrameFunc);
-  engine_->System_SetState(HGE_RENDERFUNC, TimedRenderFunc);
-  engine_->System_SetState(HGE_WINDOWED, true);
-  engine_->System_SetState(HGE_SCREENWIDTH, settings.SystemScreenWidth);
-  engine_->System_SetState(HGE_SCREENHEIGHT, settings.SystemScreenHeight);
-  engine_->System_SetState(HGE_SCREENBPP, settings.SystemColorDepth);
-  engine_->System_SetState(HGE_USESOUND, false);
-  engine_->System_SetState(HGE_TITLE, "Vantor");
-  engine_->System_SetState(HGE_HIDEMOUSE, false);
-  engine_->System_SetState(HGE_SHOWSPLASH, false);
-  if (!engine_->System_Initiate()) {
-    error_ = engine_->System_GetErrorMessage();
+  vtr::StartOptions options;
+  options.folder = dir_->path().string();
+  options.fixedFrameTime = kDt;
+  options.render = render_;
+  options.frameFunc = TimedFrameFunc;
+  options.renderFunc = TimedRenderFunc;
+  app_ = std::make_unique<vtr::App>(options);
+  if (!app_->Start()) {
+    error_ = app_->error();
     return;
   }
-  headless::SetFixedFrameTime(engine_, kDt);
-  headless::SetRenderEnabled(engine_, render_);
-  vtr::StartAudio();
-  vtr::g_game = new vtr::Game();
-  vtr::g_game->Init();
+  engine_ = app_->engine();
 
   // "New Game", clicked as a player does: pressed, then released over it.
   headless::PushMouseMove(512.0f, 310.0f);
@@ -146,15 +135,7 @@ Session::Session(Scenario scenario, bool render) : render_(render) {
   quads_.reserve(65536);
 }
 
-Session::~Session() {
-  delete vtr::g_game;
-  vtr::g_game = nullptr;
-  if (engine_) {
-    engine_->System_Shutdown();
-    engine_->Release();
-  }
-  vtr::g_engine = nullptr;
-}
+Session::~Session() { app_.reset(); }
 
 std::string Session::Backend() const {
   return headless::VideoDriverName(engine_) + "/" + headless::RendererName(engine_);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/app.h"
 #include "platform/hge.h"
 #include "tests/support/temp_dir.h"
 
@@ -70,6 +71,7 @@ class Session {
 
  private:
   std::unique_ptr<testing_support::TempDir> dir_;
+  std::unique_ptr<vtr::App> app_;
   HGE* engine_ = nullptr;
   bool ok_ = false;
   bool stopped_ = false;

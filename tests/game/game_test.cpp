@@ -55,35 +55,19 @@ class GameTest : public ::testing::Test {
   void Start(const std::string& settingsChanges, bool withContent = true) {
     dir_ = std::make_unique<testing_support::TempDir>(withContent);
     dir_->Write("Settings.vtr", SettingsText(settingsChanges));
-    Settings::Instance().Load();
-
-    g_engine = hgeCreate(HGE_VERSION);
-    g_engine->System_SetState(HGE_LOGFILE, "VTR.log");
-    g_engine->System_SetState(HGE_FRAMEFUNC, FrameFunc);
-    g_engine->System_SetState(HGE_RENDERFUNC, RenderFunc);
-    g_engine->System_SetState(HGE_WINDOWED, true);
-    g_engine->System_SetState(HGE_TITLE, "Vantor");
-    ASSERT_TRUE(g_engine->System_Initiate()) << g_engine->System_GetErrorMessage();
-    headless::SetFixedFrameTime(g_engine, kDt);
-    headless::SetRenderEnabled(g_engine, false);
-    StartAudio();
-    g_game = new Game();
-    g_game->Init();
-    game = g_game;
+    StartOptions options;
+    options.folder = dir_->path().string();
+    options.fixedFrameTime = kDt;
+    options.render = false;
+    app_ = std::make_unique<App>(options);
+    ASSERT_TRUE(app_->Start()) << app_->error();
+    game = app_->game();
   }
 
-  void TearDown() override {
-    delete g_game;
-    g_game = nullptr;
-    if (g_engine != nullptr) {
-      g_engine->System_Shutdown();
-      g_engine->Release();
-      g_engine = nullptr;
-    }
-  }
+  void TearDown() override { app_.reset(); }
 
   // Runs one frame; true when the game asked to quit.
-  bool Frame() { return headless::RunFrame(g_engine); }
+  bool Frame() { return app_->Frame(); }
   void Frames(int n) {
     for (int i = 0; i < n; ++i) Frame();
   }
@@ -120,6 +104,7 @@ class GameTest : public ::testing::Test {
 
   Game* game = nullptr;
   std::unique_ptr<testing_support::TempDir> dir_;
+  std::unique_ptr<App> app_;
 };
 
 // Long delays: no rocket of the spawner disturbs the scene.

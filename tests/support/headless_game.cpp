@@ -7,30 +7,29 @@
 
 namespace testing_support {
 
-HeadlessGame::HeadlessGame() {
-  vtr::Settings& settings = vtr::Settings::Instance();
-  settings.ShowSplash = false;
-  hge = hgeCreate(HGE_VERSION);
-  hge->System_SetState(HGE_WINDOWED, true);
-  hge->System_SetState(HGE_SHOWSPLASH, false);
-  hge->System_SetState(HGE_USESOUND, false);
-  hge->System_SetState(HGE_SCREENWIDTH, settings.SystemScreenWidth);
-  hge->System_SetState(HGE_SCREENHEIGHT, settings.SystemScreenHeight);
-  EXPECT_TRUE(hge->System_Initiate()) << hge->System_GetErrorMessage();
-  vtr::g_engine = hge;
-  game = new vtr::Game();
-  vtr::g_game = game;
-  game->Init();
+namespace {
+
+vtr::StartOptions SessionOptions(const TempDir& dir) {
+  vtr::Settings::Instance().ShowSplash = false;
+  vtr::StartOptions options;
+  options.folder = dir.path().string();
+  options.loadSettings = false;  // a test may have set values before
+  options.audio = false;
+  return options;
+}
+
+}  // namespace
+
+HeadlessGame::HeadlessGame() : app(SessionOptions(dir)) {
+  EXPECT_TRUE(app.Start()) << app.error();
+  hge = app.engine();
+  game = app.game();
   ClearActors();
 }
 
 HeadlessGame::~HeadlessGame() {
   ClearActors();
-  delete game;
-  vtr::g_game = nullptr;
-  vtr::g_engine = nullptr;
-  hge->System_Shutdown();
-  hge->Release();
+  app.Shutdown();
 }
 
 void HeadlessGame::ClearActors() {

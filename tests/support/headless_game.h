@@ -1,9 +1,11 @@
 // A game session for tests of the actors and the round's rules: a fresh
-// working folder with Content linked in, the real engine started on the dummy
-// video driver, and one loaded Game reached through vtr::g_engine and
-// vtr::g_game as the entry point sets them up. The actor list starts empty.
+// working folder with Content linked in, the game started by the entry
+// point's own start-up on the dummy video driver (silent, with the settings
+// in memory and no splash), reached through vtr::g_engine and vtr::g_game.
+// The actor list starts empty.
 #pragma once
 
+#include "app/app.h"
 #include "game/game.h"
 #include "platform/hge.h"
 #include "tests/support/temp_dir.h"
@@ -21,6 +23,7 @@ class HeadlessGame {
   static void ClearActors();
 
   TempDir dir{true};
+  vtr::App app;
   HGE* hge = nullptr;
   vtr::Game* game = nullptr;
 };
