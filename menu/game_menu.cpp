@@ -1,5 +1,6 @@
 #include "menu/game_menu.h"
 
+#include <algorithm>
 #include <cassert>
 
 #include "config/settings.h"
@@ -55,10 +56,13 @@ bool GameMenu::Update(float dt) {
       default:
         break;
     }
-  } else if (highScorePage_->Update(dt) == kBack) {
-    highScoresShown = false;
-    mainPage_->Enter();
-    mainPage_->SetFocus(kNewGame);
+  } else {
+    PlaceBack();
+    if (highScorePage_->Update(dt) == kBack) {
+      highScoresShown = false;
+      mainPage_->Enter();
+      mainPage_->SetFocus(kNewGame);
+    }
   }
   return false;
 }
@@ -66,10 +70,20 @@ bool GameMenu::Update(float dt) {
 void GameMenu::Render() {
   if (highScoresShown) {
     DrawScoreLines(font_.get(), game_->GetScores());
+    PlaceBack();
     highScorePage_->Render();
   } else {
     mainPage_->Render();
   }
+}
+
+// "Back" stands one line below the fifth score line, or below the sixth when
+// the latest round's line is drawn under the five.
+void GameMenu::PlaceBack() {
+  hgeGUIObject* back = highScorePage_->GetControl(kBack);
+  const int lines = std::max(kScoreLinesShown, ScoreLineCount(game_->scores.Entries()));
+  const float top = kScoreLinesTop + kScoreLineStep * static_cast<float>(lines);
+  back->rect.Set(back->rect.x1, top, back->rect.x2, top + (back->rect.y2 - back->rect.y1));
 }
 
 }  // namespace vtr

@@ -47,6 +47,9 @@ class GameMenu {
   bool highScoresShown = false;
 
  private:
+  // Moves "Back" below the score lines drawn for the current table.
+  void PlaceBack();
+
   Game* game_;  // back reference, for "New Game" and the scores
   // The font outlives the pages, whose items draw with it.
   std::unique_ptr<hgeFont> font_;

@@ -1,5 +1,6 @@
 #include "scores/score_page.h"
 
+#include <algorithm>
 #include <cassert>
 #include <string>
 
@@ -8,19 +9,40 @@
 
 namespace vtr {
 
+namespace {
+
+constexpr std::size_t kTopLines = kScoreLinesShown;
+
+void DrawLine(hgeFont* font, std::size_t index, const ScoreEntry& entry, float y) {
+  const std::string line = std::to_string(index + 1) + ". " + std::to_string(entry.score);
+  font->SetColor(PackColor(entry.isNew ? kNewScoreColor : kOldScoreColor));
+  font->Render(450.0f, y, 0, line.c_str());
+}
+
+}  // namespace
+
+std::size_t NewEntryBelowTopLines(const std::vector<ScoreEntry>& entries) {
+  for (std::size_t i = kTopLines; i < entries.size(); ++i) {
+    if (entries[i].isNew) return i;
+  }
+  return entries.size();
+}
+
+int ScoreLineCount(const std::vector<ScoreEntry>& entries) {
+  const int top = static_cast<int>(std::min(entries.size(), kTopLines));
+  return NewEntryBelowTopLines(entries) < entries.size() ? top + 1 : top;
+}
+
 void DrawScoreLines(hgeFont* font, const std::vector<ScoreEntry>& entries) {
   assert(font != nullptr && "the score lines need the menu's font");
   const DWORD previous = font->GetColor();
-  float y = 300.0f;
-  int rank = 1;
-  for (const ScoreEntry& entry : entries) {
-    if (rank > kScoreLinesShown) break;
-    const std::string line = std::to_string(rank) + ". " + std::to_string(entry.score);
-    font->SetColor(PackColor(entry.isNew ? kNewScoreColor : kOldScoreColor));
-    font->Render(450.0f, y, 0, line.c_str());
-    ++rank;
-    y += 40.0f;
+  float y = kScoreLinesTop;
+  for (std::size_t i = 0; i < entries.size() && i < kTopLines; ++i) {
+    DrawLine(font, i, entries[i], y);
+    y += kScoreLineStep;
   }
+  const std::size_t below = NewEntryBelowTopLines(entries);
+  if (below < entries.size()) DrawLine(font, below, entries[below], y);
   font->SetColor(previous);
 }
 

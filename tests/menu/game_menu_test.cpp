@@ -284,6 +284,40 @@ TEST_F(GameMenuTest, TheRoundsEndOpensTheResultsWithTheNewScoreRed) {
   EXPECT_FALSE(menu->highScoresShown);
 }
 
+TEST_F(GameMenuTest, ASixthLineForARoundBelowTheFiveMovesBackDownALine) {
+  game->scores.Load("Scores.vtr", 1000);  // the starting entry of 100
+  for (std::int32_t s = 200; s <= 600; s += 100) game->scores.Enter(s, 2000);
+  game->scores.Enter(50, 3000);  // the latest round, seventh
+  Build();
+  menu->highScoresShown = true;
+  std::vector<Caption> drawn = Draw();
+  ASSERT_EQ(drawn.size(), 8u);
+  EXPECT_EQ(drawn[4].text, "5. 200");
+  EXPECT_EQ(drawn[5].text, "7. 50");
+  EXPECT_EQ(drawn[5].colour, 0xFFFF3333u);
+  EXPECT_EQ(drawn[5].y, 500.0f);
+  EXPECT_EQ(drawn[7].text, "Back");
+  EXPECT_EQ(drawn[7].y, 540.0f);
+
+  // The mouse finds "Back" where it is drawn, not where it stood before.
+  Move(512.0f, 510.0f);
+  Button(true, 512.0f, 510.0f);
+  Button(false, 512.0f, 510.0f);
+  EXPECT_TRUE(menu->highScoresShown);
+  Move(512.0f, 550.0f);
+  Button(true, 512.0f, 550.0f);
+  Button(false, 512.0f, 550.0f);
+  EXPECT_FALSE(menu->highScoresShown);
+
+  // A round in the top five: "Back" is back at 500.
+  game->scores.Enter(1000, 4000);
+  menu->highScoresShown = true;
+  drawn = Draw();
+  ASSERT_EQ(drawn.size(), 7u);
+  EXPECT_EQ(drawn[6].text, "Back");
+  EXPECT_EQ(drawn[6].y, 500.0f);
+}
+
 TEST_F(GameMenuTest, CaptionsCentreOnHalfTheScreenWidth) {
   vtr::Settings::Instance().SystemScreenWidth = 800;
   Build();

@@ -110,16 +110,44 @@ TEST_F(ScorePageTest, ScoresAreWrittenUnsignedInPlainDecimal) {
   EXPECT_EQ(lines[1].text, "2. 1000000");
 }
 
-TEST_F(ScorePageTest, OnlyTheLatestRoundIsRedAndOnlyInTheTopFive) {
+TEST_F(ScorePageTest, OnlyTheLatestRoundIsRedAndInTheTopFiveItTakesNoExtraLine) {
   hgeFont font("coded.fnt");
   for (int at = 0; at < 5; ++at) {
-    const std::vector<Line> lines = Draw(font, Scores({900, 800, 700, 600, 500, 400}, at));
+    const std::vector<vtr::ScoreEntry> entries = Scores({900, 800, 700, 600, 500, 400}, at);
+    const std::vector<Line> lines = Draw(font, entries);
     ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(vtr::ScoreLineCount(entries), 5);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(lines[i].colour, i == at ? kRed : kBlue) << at << " " << i;
   }
-  for (const Line& line : Draw(font, Scores({900, 800, 700, 600, 500, 400}, 5))) {
-    EXPECT_EQ(line.colour, kBlue);
+}
+
+TEST_F(ScorePageTest, ALatestRoundBelowTheFiveGetsASixthRedLineWithItsRank) {
+  hgeFont font("coded.fnt");
+  std::vector<std::uint32_t> scores;
+  for (std::uint32_t s = 40; s > 0; --s) scores.push_back(s * 10);  // 400 down to 10
+  const std::vector<std::string> topFive = {"1. 400", "2. 390", "3. 380", "4. 370", "5. 360"};
+
+  // Ranks 6, 27 and the very last: the five lines stay, the sixth names it.
+  for (int at : {5, 26, 39}) {
+    const std::vector<vtr::ScoreEntry> entries = Scores(scores, at);
+    const std::vector<Line> lines = Draw(font, entries);
+    ASSERT_EQ(lines.size(), 6u) << at;
+    EXPECT_EQ(vtr::ScoreLineCount(entries), 6);
+    for (int i = 0; i < 5; ++i) {
+      EXPECT_EQ(lines[i].text, topFive[i]);
+      EXPECT_EQ(lines[i].colour, kBlue);
+      EXPECT_EQ(lines[i].y, 300.0f + 40.0f * i);
+    }
+    EXPECT_EQ(lines[5].text, std::to_string(at + 1) + ". " + std::to_string(entries[at].score));
+    EXPECT_EQ(lines[5].colour, kRed);
+    EXPECT_EQ(lines[5].x, 450.0f);
+    EXPECT_EQ(lines[5].y, 500.0f);
   }
+  EXPECT_EQ(Draw(font, Scores(scores, 26))[5].text, "27. 140");
+
+  // No latest round in the table: five lines only.
+  EXPECT_EQ(Draw(font, Scores(scores)).size(), 5u);
+  EXPECT_EQ(vtr::ScoreLineCount(Scores({300, 200})), 2);
 }
 
 TEST_F(ScorePageTest, EqualScoresShowInTableOrderWithTheNewerOneRed) {
