@@ -13,6 +13,8 @@
 // play, and its calls report the play as over and change nothing.
 #include "platform/audio.h"
 
+#include "platform/folders.h"
+
 #include <SDL.h>
 #include <SDL_mixer.h>
 
@@ -169,13 +171,14 @@ struct System::Impl {
     if (name == nullptr || mode != kModeDefault) return kErrInvalidParam;
     auto made = std::make_unique<Sound>();
     made->owner = owner;
+    const std::string path = vtr::ContentPath(name);
     if (stream) {
-      made->music = Mix_LoadMUS(name);
+      made->music = Mix_LoadMUS(path.c_str());
     } else {
-      made->chunk = Mix_LoadWAV(name);
+      made->chunk = Mix_LoadWAV(path.c_str());
     }
     if (made->music == nullptr && made->chunk == nullptr) {
-      SDL_LogWarn(SDL_LOG_CATEGORY_APPLICATION, "Cannot load sound %s: %s", name, Mix_GetError());
+      SDL_LogWarn(SDL_LOG_CATEGORY_APPLICATION, "Cannot load sound %s: %s", path.c_str(), Mix_GetError());
       return kErrFile;
     }
     *sound = made.get();

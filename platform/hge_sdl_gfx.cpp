@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "platform/folders.h"
 #include "platform/hge_sdl.h"
 
 namespace hge_sdl {
@@ -335,7 +336,8 @@ std::uint32_t Engine::ReadPixel(int x, int y) {
 // With size 0 the name is a file; otherwise it points at size bytes of PNG
 // data in memory. Only PNG images are accepted.
 HTEXTURE Engine::Texture_Load(const char* filename, DWORD size, bool /*bMipmap*/) {
-  const char* name = size != 0 ? "<memory>" : (filename ? filename : "<null>");
+  const std::string path = size != 0 ? "<memory>" : filename ? vtr::ContentPath(filename) : "<null>";
+  const char* name = path.c_str();
   if (!renderer_) {
     System_Log("Cannot load texture %s: the engine is not initiated", name);
     return 0;
@@ -345,7 +347,7 @@ HTEXTURE Engine::Texture_Load(const char* filename, DWORD size, bool /*bMipmap*/
     return 0;
   }
   SDL_RWops* stream = size != 0 ? SDL_RWFromConstMem(filename, static_cast<int>(std::min<DWORD>(size, INT32_MAX)))
-                                : SDL_RWFromFile(filename, "rb");
+                                : SDL_RWFromFile(name, "rb");
   if (!stream) {
     System_Log("Cannot load texture %s: %s", name, SDL_GetError());
     return 0;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/folders.h"
 #include "platform/hge_sdl.h"
 
 namespace hge_sdl {
@@ -30,9 +31,10 @@ void Engine::System_Log(const char* format, ...) {
 void* Engine::Resource_Load(const char* filename, DWORD* size) {
   if (size) *size = 0;
   if (!filename) return nullptr;
-  std::FILE* file = std::fopen(filename, "rb");
+  const std::string path = vtr::ContentPath(filename);
+  std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) {
-    System_Log("Cannot load resource %s", filename);
+    System_Log("Cannot load resource %s", path.c_str());
     return nullptr;
   }
   // A hidden zero after the data keeps text parsers from running off its end.
@@ -43,7 +45,7 @@ void* Engine::Resource_Load(const char* filename, DWORD* size) {
   const bool failed = std::ferror(file) != 0 || data.size() > UINT32_MAX - 1;
   std::fclose(file);
   if (failed) {
-    System_Log("Cannot read resource %s", filename);
+    System_Log("Cannot read resource %s", path.c_str());
     return nullptr;
   }
   auto* copy = static_cast<char*>(std::malloc(data.size() + 1));
