@@ -10,7 +10,6 @@
 #include "platform/audio.h"
 #include "platform/hge_headless.h"
 #include "platform/message_box.h"
-#include "platform/process.h"
 
 namespace vtr {
 
@@ -44,13 +43,21 @@ App::App(StartOptions options) : options_(std::move(options)) {}
 App::~App() { Shutdown(); }
 
 bool App::Start() {
-  // Content/, settings, scores and the log live in one folder.
+  // The game's own files are opened by relative names in the data folder;
+  // Content is read from its own root, which may lie elsewhere.
   if (options_.folder.empty()) {
-    ChangeToExecutableFolder();
+    folders_ = ChooseGameFolders(ExecutableFolder());
   } else {
-    std::error_code ignored;  // a folder that cannot be entered leaves the current one
-    std::filesystem::current_path(options_.folder, ignored);
+    folders_.data = options_.folder;
+    folders_.writable = true;
+    folders_.portable = true;
   }
+  if (!options_.contentFolder.empty()) folders_.content = options_.contentFolder;
+  if (!folders_.data.empty()) {
+    std::error_code ignored;  // a folder that cannot be entered leaves the current one
+    std::filesystem::current_path(folders_.data, ignored);
+  }
+  SetContentRoot(folders_.content);
 
   Settings& settings = Settings::Instance();
   if (options_.loadSettings) settings.Load();
@@ -58,6 +65,9 @@ bool App::Start() {
   engine_ = hgeCreate(HGE_VERSION);
   g_engine = engine_;
   engine_->System_SetState(HGE_LOGFILE, "VTR.log");
+  engine_->System_Log("Data folder: %s%s", folders_.data.c_str(),
+                      folders_.writable ? "" : " (cannot be written: scores cannot be saved)");
+  engine_->System_Log("Content folder: %s", folders_.content.empty() ? "./" : folders_.content.c_str());
   engine_->System_SetState(HGE_FRAMEFUNC, options_.frameFunc);
   engine_->System_SetState(HGE_RENDERFUNC, options_.renderFunc);
   engine_->System_SetState(HGE_WINDOWED, true);
@@ -82,6 +92,9 @@ bool App::Start() {
   game_ = new Game();
   g_game = game_;  // Init reaches the game through the process-wide reference
   game_->Init();
+  if (!folders_.writable) {
+    game_->notice.Show("Scores cannot be saved: no folder for them can be written", 6.0f);
+  }
   return true;
 }
 
@@ -102,6 +115,7 @@ void App::Shutdown() {
   }
   g_engine = nullptr;
   initiated_ = false;
+  SetContentRoot("");
 }
 
 int RunGame(const StartOptions& options) {

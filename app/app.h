@@ -11,6 +11,7 @@
 
 #include <string>
 
+#include "platform/folders.h"
 #include "platform/hge.h"
 
 namespace vtr {
@@ -24,9 +25,14 @@ bool RenderFunc();
 
 // How to start. The defaults are those of the desktop game.
 struct StartOptions {
-  // Folder holding Settings.vtr, Scores.vtr, VTR.log and Content/; it becomes
-  // the working directory. Empty: the folder of the executable.
+  // Folder holding Settings.vtr, Scores.vtr, Window.vtr and VTR.log; it
+  // becomes the working directory, so relative ScoreFile and SettingsFile
+  // values resolve there. Empty: chosen from where the executable lives
+  // (beside it in a portable game folder, else the player's data folder).
   std::string folder;
+  // Folder holding Content/. Empty: `folder` when that is given, else found
+  // from the executable (beside it, or <prefix>/share/vantor when installed).
+  std::string contentFolder;
   // Read the settings file before the engine starts (off: the settings in
   // memory are used as they are).
   bool loadSettings = true;
@@ -66,6 +72,8 @@ class App {
   HGE* engine() const { return engine_; }
   Game* game() const { return game_; }
   const std::string& error() const { return error_; }
+  // The folders in use once Start has run.
+  const GameFolders& folders() const { return folders_; }
 
  private:
   StartOptions options_;
@@ -73,6 +81,7 @@ class App {
   Game* game_ = nullptr;
   bool initiated_ = false;
   std::string error_;
+  GameFolders folders_;
 };
 
 // The whole run of the desktop game: Start, Run, Shutdown. Returns the exit

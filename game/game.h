@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "game/hud.h"
+#include "game/notice.h"
 #include "graphics/texture_registry.h"
 #include "platform/hge.h"
 #include "scores/score_table.h"
@@ -85,6 +86,7 @@ class Game {
   std::unique_ptr<RocketSpawner> spawner;
   TextureRegistry textures;
   Hud hud;
+  Notice notice;  // a line for the player near the bottom, drawn over everything
   std::unique_ptr<GameMenu> menu;
 
   // Sounds, owned by the SoundManager.

@@ -31,6 +31,7 @@ bool Game::Render() {
     } else {
       hud.Draw();
     }
+    notice.Draw(*hud.font, width * 0.5f, height - 40.0f);
   }
   engine->Gfx_EndScene();
   return false;

@@ -44,6 +44,7 @@ bool Game::Update(float dt) {
       return false;
     }
   }
+  notice.Update(dt);  // after the splash, which would hide it
 
   const bool escapeDown = engine->Input_GetKeyState(HGEK_ESCAPE);
   if (escapeDown && !escapeWasDown_) {

@@ -170,3 +170,8 @@ TEST(Folders, ContentNamesResolveUnderTheContentRootOnly) {
   EXPECT_EQ(vtr::ContentPath(nullptr), "");
   vtr::SetContentRoot("");
 }
+
+TEST(Folders, ExecutableFolderIsWhereTheRunningProgramLives) {
+  const fs::path executable = fs::read_symlink("/proc/self/exe");
+  EXPECT_EQ(vtr::ExecutableFolder(), Folder(fs::canonical(executable.parent_path())));
+}
