@@ -36,6 +36,11 @@ add_custom_command(OUTPUT ${staged}/vantor.6.gz ${staged}/changelog.gz
 add_custom_target(vantor_package_files ALL DEPENDS ${staged}/vantor.6.gz ${staged}/changelog.gz)
 
 install(TARGETS vantor RUNTIME DESTINATION ${VANTOR_GAMES_DIR})
+# A stripped install (the package's) also drops the compilers' notes.
+install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+  execute_process(COMMAND ${CMAKE_OBJCOPY} --remove-section=.comment
+                  \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${VANTOR_GAMES_DIR}/vantor COMMAND_ERROR_IS_FATAL ANY)
+endif()")
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/Content DESTINATION ${VANTOR_DATA_DIR})
 install(FILES ${package_dir}/${VANTOR_APP_ID}.desktop DESTINATION share/applications)
 install(FILES ${staged}/${VANTOR_APP_ID}.metainfo.xml DESTINATION share/metainfo)
@@ -65,8 +70,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${VANTOR_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Rockets rise from the bottom of a night sky. Click to fire a rocket of your
+# CPack puts the summary first; this is the long description under it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Rockets rise from the bottom of a night sky. Click to fire a rocket of your
 own: it bursts where you clicked, and the burst's growing ring catches every
 rising rocket that flies into it. A caught rocket bursts in turn and catches
 more, link after link of a chain. A round lasts 60 seconds, and the best
