@@ -1,0 +1,16 @@
+# Sourced by the install and package checks: VANTOR_PACKAGE_FILES, every file
+# an install holds, relative to its prefix (in the package, under usr/).
+VANTOR_PACKAGE_FILES=(
+  games/vantor
+  share/applications/example.vantor.Vantor.desktop
+  share/metainfo/example.vantor.Vantor.metainfo.xml
+  share/man/man6/vantor.6.gz
+  share/doc/vantor/copyright
+  share/doc/vantor/changelog.gz
+)
+for size in 16 32 48 64 128 256; do
+  VANTOR_PACKAGE_FILES+=("share/icons/hicolor/${size}x${size}/apps/vantor.png")
+done
+while IFS= read -r file; do
+  VANTOR_PACKAGE_FILES+=("share/vantor/$file")
+done < <(find Content -type f | sort)
