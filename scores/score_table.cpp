@@ -33,16 +33,28 @@ ScoreLoad ReadEntries(std::istream& in, std::vector<ScoreEntry>& entries) {
     in >> std::ws;
     if (in.eof()) break;
     ScoreEntry entry;
-    if (!(in >> entry.score >> entry.time)) {
+    if (!(in >> entry.score)) {
       damaged = true;
+      break;
+    }
+    if (!(in >> entry.time)) {
+      // A score without its time still counts: it keeps the time last read,
+      // as the entries after it keep both. Without an earlier entry there is
+      // no time to keep, and no entry.
+      damaged = true;
+      if (read > 0) {
+        entry.time = entries.back().time;
+        entries.push_back(entry);
+        ++read;
+      }
       break;
     }
     entries.push_back(entry);
     ++read;
   }
 
-  // A short file repeats its last whole entry up to its count. An entry is
-  // never made from values that were not read, and a huge count cannot fill
+  // A short file repeats its last entry up to its count. An entry is never
+  // made from values that were not read, and a huge count cannot fill
   // memory with copies.
   if (read > 0) {
     const std::size_t total = std::min(wanted, std::max(read, ScoreTable::kPadLimit));

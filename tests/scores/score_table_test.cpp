@@ -106,17 +106,18 @@ TEST(ScoreTable, ValuesThatWereNeverReadMakeNoEntries) {
       {"scores\n500 1\n", {}},
       {"99999999999\n500 1\n", {}},  // a count beyond 32 bits is no count
       {"3\nabc 1\n", {}},
-      {"2\n700\n", {}},                  // half an entry is no entry
-      {"3\n500 1\n700 x\n", {500, 500, 500}},  // the half entry is not mixed in
+      {"2\n700\n", {}},  // no time was ever read
+      // A score without its time takes the time last read, and the count is
+      // made up with that entry.
+      {"3\n500 1\n700\n", {700, 700, 500}},
+      {"3\n500 1\n700 x\n", {700, 700, 500}},
   };
   for (const Case& c : cases) {
     dir.Write("Scores.vtr", c.text);
     ScoreTable table;
     EXPECT_EQ(table.Load("Scores.vtr", kNow), ScoreLoad::Damaged) << c.text;
     EXPECT_EQ(Scores(table), c.scores) << c.text;
-    if (!c.scores.empty()) {
-      EXPECT_EQ(table.Entries().back().time, 1) << c.text;
-    }
+    for (const ScoreEntry& entry : table.Entries()) EXPECT_EQ(entry.time, 1) << c.text;
   }
 }
 
