@@ -19,6 +19,10 @@ namespace vtr {
 
 class Game;
 
+// The largest radius every explosion grows to: the player's, a caught
+// rocket's and the round end's.
+constexpr float kExplosionRadius = 100.0f;
+
 class Explosion : public Actor {
  public:
   // Fires a burst from a copy of ExplosionParticles at (x, y) and builds the

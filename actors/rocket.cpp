@@ -96,7 +96,7 @@ void TargetRocket::Update(float dt) {
       OnDeath();
       dying = true;
       trail->Stop(false);
-      SpawnExplosion(game, 0, 100.0f, x, y);
+      SpawnExplosion(game, 0, kExplosionRadius, x, y);
     }
     lastDistance = d;
   }

@@ -67,6 +67,11 @@ class Game {
 
   // Adds one catch: trunc(chain x points x multiplier), wrapping at 32 bits.
   void AddScore(std::int32_t points);
+  // A catch at this chain link: the chain becomes link, the points are
+  // scored, the multiplier rises and the highest combo follows.
+  void ScoreCatch(std::uint32_t link, std::int32_t points);
+  // What a shot in a frame of dt seconds costs the multiplier.
+  void ChargeShot(float dt);
 
   void PlayLaunchSound();
   void PlayExplosionSound();

@@ -1,12 +1,11 @@
-// The round's life: a new round from the menu, the time-out burst, the score
-// of a finished round, and the scoring of a catch.
+// The round's life: a new round from the menu, the time-out burst and the
+// score of a finished round.
 #include <ctime>
 
 #include "actors/actor_list.h"
 #include "actors/explosion.h"
 #include "config/settings.h"
 #include "game/game.h"
-#include "game/numeric.h"
 
 namespace vtr {
 
@@ -36,7 +35,7 @@ void Game::EndRound() {
     if (actor->kind != kRocket) continue;
     if (!actor->dying) actor->OnDeath();
     actor->alive = false;
-    SpawnExplosion(this, 0, 100.0f, actor->x, actor->y);
+    SpawnExplosion(this, 0, kExplosionRadius, actor->x, actor->y);
   }
 }
 
@@ -50,13 +49,5 @@ void Game::LoadScores() {
 }
 
 bool Game::SaveScores() { return scores.Save(Settings::Instance().ScoreFile); }
-
-// trunc(chain x points x multiplier): the product of the two counts wraps at
-// 32 bits, the score wraps as a signed 32-bit number.
-void Game::AddScore(std::int32_t points) {
-  const std::uint32_t product = chain * static_cast<std::uint32_t>(points);
-  const float value = static_cast<float>(product) * multiplier;
-  score = static_cast<std::int32_t>(static_cast<std::uint32_t>(score) + TruncateToLow32(value));
-}
 
 }  // namespace vtr

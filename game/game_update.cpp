@@ -11,8 +11,8 @@
 #include "config/settings.h"
 #include "game/game.h"
 #include "game/hit_pass.h"
-#include "game/numeric.h"
 #include "game/rocket_spawner.h"
+#include "game/scoring.h"
 #include "helpers/geometry.h"
 #include "menu/game_menu.h"
 
@@ -96,8 +96,8 @@ void Game::UpdateSplash(float dt) {
   splashAlpha = std::clamp(splashAlpha, 0.0f, 1.0f);
 }
 
-// A rocket from the bottom centre towards the cursor; every shot costs
-// multiplier, and only a shot lets a high multiplier decay.
+// A rocket from the bottom centre towards the cursor; the shot costs
+// multiplier (game/scoring.cpp).
 void Game::Fire(float dt) {
   const Settings& settings = Settings::Instance();
   float mx = 0.0f;
@@ -110,12 +110,7 @@ void Game::Fire(float dt) {
   ActorList::Instance().Add(std::make_shared<TargetRocket>(this, kLaunchPoint, velocity, kShotPoints,
                                                            settings.TargetRocketParticles, hgeVector2(mx, my)));
 
-  multiplier -= settings.MultiplierRocketFirePenalty;
-  if (multiplier < settings.MultiplierPenaltyMin) multiplier = settings.MultiplierPenaltyMin;
-  if (multiplier > 1.0f) {
-    const float decrement = settings.MultiplierDecreasePerSecond * dt;
-    if (decrement < multiplier) multiplier -= decrement;
-  }
+  ChargeShot(dt);
   PlayLaunchSound();
 }
 
@@ -134,7 +129,7 @@ void Game::RefreshHud() {
   hud.highestCombo = highestCombo;
   hud.activeRockets = static_cast<std::uint32_t>(ActorList::Instance().size());
   hud.score = static_cast<std::uint32_t>(score);
-  hud.multiplier = TruncateToLow32(multiplier * 100.0f);
+  hud.multiplier = MultiplierReadout(multiplier);
 }
 
 }  // namespace vtr

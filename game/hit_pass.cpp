@@ -54,16 +54,12 @@ hgeColor ComboColor(std::uint32_t chain) {
 void Catch(Game* game, const Explosion& explosion, Rocket& rocket) {
   rocket.Kill();
   const std::uint32_t n = explosion.chain + 1u;  // unsigned: wraps, never overflows
-  game->chain = n;
-  game->AddScore(rocket.scoreValue);  // with the multiplier before this catch
-  SpawnExplosion(game, n, 100.0f, rocket.x, rocket.y);
-  const Settings& settings = Settings::Instance();
-  game->multiplier = game->multiplier + settings.MultiplierAddition;
+  game->ScoreCatch(n, rocket.scoreValue);
+  SpawnExplosion(game, n, kExplosionRadius, rocket.x, rocket.y);
   // Compared unsigned: a negative setting shows no combo text at all.
-  if (n >= static_cast<std::uint32_t>(settings.ShowCombosAfterAmount)) {
+  if (n >= static_cast<std::uint32_t>(Settings::Instance().ShowCombosAfterAmount)) {
     ShowComboText(game, n, rocket.x, rocket.y);
   }
-  if (game->highestCombo < n) game->highestCombo = n;
 }
 
 }  // namespace

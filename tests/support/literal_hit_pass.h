@@ -33,7 +33,7 @@ inline void LiteralHitPass(vtr::Game* game) {
       const std::uint32_t n = explosion->chain + 1u;
       game->chain = n;
       game->AddScore(rocket->scoreValue);
-      vtr::SpawnExplosion(game, n, 100.0f, rocket->x, rocket->y);
+      vtr::SpawnExplosion(game, n, vtr::kExplosionRadius, rocket->x, rocket->y);
       const vtr::Settings& settings = vtr::Settings::Instance();
       game->multiplier = game->multiplier + settings.MultiplierAddition;
       if (n >= static_cast<std::uint32_t>(settings.ShowCombosAfterAmount)) {
