@@ -19,6 +19,7 @@
 #include "app/app.h"
 #include "config/settings.h"
 #include "menu/game_menu.h"
+#include "audio/sound_manager.h"
 #include "platform/hge_headless.h"
 #include "tests/support/temp_dir.h"
 
@@ -52,12 +53,12 @@ std::string SettingsText(const std::string& changes) {
 class GameTest : public ::testing::Test {
  protected:
   // Starts the game as the entry point does, in a fresh folder.
-  void Start(const std::string& settingsChanges, bool withContent = true) {
+  void Start(const std::string& settingsChanges, bool withContent = true, float dt = kDt) {
     dir_ = std::make_unique<testing_support::TempDir>(withContent);
     dir_->Write("Settings.vtr", SettingsText(settingsChanges));
     StartOptions options;
     options.folder = dir_->path().string();
-    options.fixedFrameTime = kDt;
+    options.fixedFrameTime = dt;
     options.render = false;
     app_ = std::make_unique<App>(options);
     ASSERT_TRUE(app_->Start()) << app_->error();
@@ -101,6 +102,35 @@ class GameTest : public ::testing::Test {
   }
 
   std::string ScoreFile() const { return dir_->Read("Scores.vtr"); }
+
+  // Frames run from now on count the plays of the "warning" sound: each play
+  // takes a channel handle of its own.
+  int WarningPlays(int frames) {
+    SoundEntry* warning = SoundManager::Instance().Find("warning");
+    int plays = 0;
+    for (int i = 0; i < frames; ++i) {
+      const audio::Channel before = warning->channel;
+      Frame();
+      plays += warning->channel == before ? 0 : 1;
+    }
+    return plays;
+  }
+
+  // The colour of the quads drawn inside a box of the screen during one
+  // rendered frame; 0 when none, 1 when they differ.
+  DWORD ColourDrawnIn(float left, float top, float right, float bottom) {
+    DWORD colour = 0;
+    headless::SetQuadTap(app_->engine(), [&](const hgeQuad& quad) {
+      const hgeVertex& corner = quad.v[0];
+      if (corner.x < left || corner.x >= right || corner.y < top || corner.y >= bottom) return;
+      colour = colour == 0 || colour == corner.col ? corner.col : 1;
+    });
+    headless::SetRenderEnabled(app_->engine(), true);
+    Frame();
+    headless::SetRenderEnabled(app_->engine(), false);
+    headless::SetQuadTap(app_->engine(), {});
+    return colour;
+  }
 
   Game* game = nullptr;
   std::unique_ptr<testing_support::TempDir> dir_;
@@ -339,6 +369,118 @@ TEST_F(GameTest, WithoutContentTheGamePlaysSilentlyAndQuits) {
   EXPECT_FALSE(game->menu->highScoresShown);
   press(HGEK_UP);  // wraps to "Quit"
   EXPECT_TRUE(press(HGEK_ENTER));
+}
+
+TEST_F(GameTest, FiveShotsReadEightyDownToZeroOnTheHud) {
+  Start(kQuietSky);
+  StartRound();
+  std::vector<std::uint32_t> readouts;
+  for (int shot = 0; shot < 7; ++shot) {
+    Click(512.0f, 300.0f);
+    readouts.push_back(game->hud.multiplier);
+  }
+  EXPECT_EQ(readouts, (std::vector<std::uint32_t>{80, 60, 40, 20, 0, 0, 0}));
+  EXPECT_EQ(game->multiplier, 0.01f);
+}
+
+TEST_F(GameTest, KeypadPlusAndMinusTurnTheMusicUpAndDownInEveryState) {
+  Start("");
+  SoundEntry* music = SoundManager::Instance().Find("music");
+  auto press = [this](int key) {
+    headless::PushKey(key, true);
+    Frame();
+    headless::PushKey(key, false);
+    Frame();
+  };
+  press(HGEK_ADD);  // in the menu
+  EXPECT_FLOAT_EQ(game->musicVolume, 0.55f);
+  EXPECT_FLOAT_EQ(music->volume, 0.55f);
+  StartRound();
+  press(HGEK_SUBTRACT);
+  press(HGEK_SUBTRACT);
+  EXPECT_FLOAT_EQ(game->musicVolume, 0.45f);
+  EXPECT_FLOAT_EQ(music->volume, 0.45f);
+  // Not clamped: it goes below silence and takes as many presses back.
+  for (int i = 0; i < 10; ++i) press(HGEK_SUBTRACT);
+  EXPECT_NEAR(game->musicVolume, -0.05f, 1e-5f);
+}
+
+TEST_F(GameTest, ASecondRoundStartsAfreshAndItsWarningSoundsOnceAgain) {
+  Start(std::string(kQuietSky) + " StartingTime 10.5");
+  StartRound();
+  // The warning sounds once, in the round's 31st frame (10 s left).
+  EXPECT_EQ(WarningPlays(29), 0);
+  EXPECT_EQ(WarningPlays(90), 1);
+  ASSERT_TRUE(game->warningPlayed);
+
+  // Shots and a two-link chain: score, chain, highest combo and multiplier
+  // all move away from their start.
+  Click(512.0f, 200.0f);
+  Click(512.0f, 200.0f);
+  const hgeEmitterInfo& trail = Settings::Instance().RocketParticles;
+  ActorList::Instance().Add(std::make_shared<Rocket>(game, hgeVector2(300, 300), hgeVector2(0, 0), 100, trail));
+  ActorList::Instance().Add(std::make_shared<Rocket>(game, hgeVector2(380, 300), hgeVector2(0, 0), 100, trail));
+  SpawnExplosion(game, 0, kExplosionRadius, 270.0f, 300.0f);
+  for (int frame = 0; frame < 240 && game->highestCombo < 2; ++frame) Frame();
+  ASSERT_EQ(game->highestCombo, 2u);
+  ASSERT_GT(game->score, 0);
+  ASSERT_NE(game->multiplier, 1.0f);
+
+  TapEscape();  // paused: "New Game" discards the round
+  StartRound();
+  EXPECT_EQ(game->score, 0);
+  EXPECT_EQ(game->chain, 0u);
+  EXPECT_EQ(game->highestCombo, 0u);
+  EXPECT_EQ(game->multiplier, 1.0f);
+  EXPECT_FALSE(game->warningPlayed);
+  EXPECT_EQ(game->timeLeft, 10.5f);
+  EXPECT_EQ(WarningPlays(29), 0);
+  EXPECT_EQ(WarningPlays(90), 1);
+  // The HUD shows the fresh round.
+  EXPECT_EQ(game->hud.score, 0u);
+  EXPECT_EQ(game->hud.highestCombo, 0u);
+  EXPECT_EQ(game->hud.multiplier, 100u);
+}
+
+// The time readout (left column, 20 pixels under its caption at y 260)
+// turns yellow below TimeWarning1 and red below TimeWarning2.
+TEST_F(GameTest, TimeReadoutTurnsYellowBelowThirtyAndRedBelowTen) {
+  Start(std::string(kQuietSky) + " StartingTime 30.5", true, 0.25f);
+  StartRound();
+  auto timeColour = [this] { return ColourDrawnIn(15.0f, 276.0f, 150.0f, 300.0f); };
+  Frame();
+  ASSERT_EQ(game->timeLeft, 30.25f);
+  EXPECT_EQ(timeColour(), 0xFFFFFFFFu);  // 30
+  EXPECT_EQ(game->hud.time, 30.0f);
+  EXPECT_EQ(timeColour(), 0xFFFFFF00u);  // 29.75
+  while (game->timeLeft > 10.25f) Frame();
+  EXPECT_EQ(timeColour(), 0xFFFFFF00u);  // 10
+  EXPECT_EQ(game->hud.time, 10.0f);
+  EXPECT_EQ(timeColour(), 0xFFFF0000u);  // 9.75
+  EXPECT_EQ(game->hud.time, 9.75f);
+}
+
+// The multiplier readout (right column, y 340) turns blue above
+// MultiplierHighlight1 and green above MultiplierHighlight2, in per cent.
+TEST_F(GameTest, MultiplierReadoutHighlightsAboveTwoAndThreeHundred) {
+  Start(kQuietSky);
+  StartRound();
+  auto colourAt = [this](float multiplier) {
+    game->multiplier = multiplier;
+    return ColourDrawnIn(885.0f, 336.0f, 1024.0f, 360.0f);
+  };
+  // The readout truncates the float's product: the float nearest 2.01 reads
+  // 200, the next one up 201.
+  EXPECT_EQ(colourAt(2.0f), 0xFFFFFFFFu);
+  EXPECT_EQ(game->hud.multiplier, 200u);
+  EXPECT_EQ(colourAt(2.01f), 0xFFFFFFFFu);
+  EXPECT_EQ(game->hud.multiplier, 200u);
+  EXPECT_EQ(colourAt(std::nextafter(2.01f, 3.0f)), 0xFF007FFFu);
+  EXPECT_EQ(game->hud.multiplier, 201u);
+  EXPECT_EQ(colourAt(3.0f), 0xFF007FFFu);
+  EXPECT_EQ(game->hud.multiplier, 300u);
+  EXPECT_EQ(colourAt(std::nextafter(3.01f, 4.0f)), 0xFF00FF00u);
+  EXPECT_EQ(game->hud.multiplier, 301u);
 }
 
 }  // namespace
