@@ -271,10 +271,15 @@ void Engine::HandleEvent(const SDL_Event& event) {
       case SDL_WINDOWEVENT_RESTORED:
       case SDL_WINDOWEVENT_MAXIMIZED: minimized_ = false; break;
       case SDL_WINDOWEVENT_FOCUS_LOST:
-        focusLost_ = true;
+        // Without a window manager the window may never get focus, yet lose
+        // it to a message box: only a window that had focus waits for it.
+        focusLost_ = hadFocus_;
         input_.ReleaseAll();
         break;
-      case SDL_WINDOWEVENT_FOCUS_GAINED: focusLost_ = false; break;
+      case SDL_WINDOWEVENT_FOCUS_GAINED:
+        hadFocus_ = true;
+        focusLost_ = false;
+        break;
       default: break;
     }
   } else {

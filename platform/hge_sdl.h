@@ -11,7 +11,8 @@
 // - Input is pumped once per frame, before the frame function: key and button
 //   edges last exactly one frame, held states until the release.
 // - Frame time is real time, capped at 0.1 s, and does not count the time the
-//   loop spends suspended (window minimised or focus lost).
+//   loop spends suspended (window minimised, or focus lost after the window
+//   once had it: a window that never gets focus never waits for it).
 // - A problem of the world (no display, a broken image, a missing file) is a
 //   return value plus a line in the log, never a crash.
 #pragma once
@@ -184,7 +185,8 @@ class Engine final : public HGE {
   InputState input_;
   bool quitRequested_ = false;
   bool minimized_ = false;
-  bool focusLost_ = false;
+  bool focusLost_ = false;  // lost after the window once had it
+  bool hadFocus_ = false;
   bool presentedThisFrame_ = false;
   Uint64 lastTick_ = 0;
   float delta_ = 0.0f;

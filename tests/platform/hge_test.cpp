@@ -6,6 +6,7 @@
 #include <SDL.h>  // only to push window events, which no game input makes
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 
 #include <climits>
@@ -255,6 +256,49 @@ TEST_F(EngineTest, MinimisedWindowSuspendsTheLoop) {
   ASSERT_EQ(times.size(), 3u);
   EXPECT_GE(times[2] - times[1], std::chrono::milliseconds(250));  // nothing ran while minimised
   EXPECT_LT(deltas[2], 0.1f);  // the wait is not counted (the cap alone would give 0.1)
+}
+
+// Focus lost suspends the loop only once the window has had focus: without a
+// window manager a window may never get it, and must not freeze for that.
+TEST_F(EngineTest, LostFocusSuspendsOnlyAWindowThatHadIt) {
+  Initiate();
+  headless::SetRenderEnabled(hge, false);
+  headless::SetFrameLimit(hge, 5);
+  auto pushWindowEvent = [](Uint8 what) {
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.event = what;
+    SDL_PushEvent(&event);
+  };
+  // Gives focus after a while, noting that it did.
+  std::atomic<int> focusGiven{0};
+  auto giveFocusLater = [&] {
+    return std::thread([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      ++focusGiven;
+      pushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    });
+  };
+  std::thread first;
+  std::thread second;
+  std::vector<int> seen;
+  g_frame = [&] {
+    seen.push_back(focusGiven);
+    if (seen.size() == 1) {
+      pushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);  // the window never had focus
+      first = giveFocusLater();
+    } else if (seen.size() == 3) {
+      first.join();
+      pushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);  // now it had
+      second = giveFocusLater();
+    }
+    return false;
+  };
+  hge->System_Start();
+  second.join();
+  // The third frame ran without waiting for focus; the fifth only once it
+  // was given back.
+  EXPECT_EQ(seen, (std::vector<int>{0, 0, 0, 1, 2}));
 }
 
 // ---------------------------------------------------------------- input
