@@ -23,6 +23,10 @@ void SetRenderEnabled(HGE* hge, bool enabled) { EngineOf(hge).SetRenderEnabled(e
 
 bool RunFrame(HGE* hge) { return EngineOf(hge).RunFrame(); }
 
+WindowSize GetWindowSize(HGE* hge) { return EngineOf(hge).GetWindowSize(); }
+
+void SetWindowSize(HGE* hge, int width, int height) { EngineOf(hge).SetWindowSize(width, height); }
+
 std::uint32_t ReadPixel(HGE* hge, int x, int y) { return EngineOf(hge).ReadPixel(x, y); }
 
 std::string VideoDriverName(HGE* hge) { return EngineOf(hge).VideoDriverName(); }

@@ -31,14 +31,25 @@ void SetRenderEnabled(HGE* hge, bool enabled);
 bool RunFrame(HGE* hge);
 
 // Input, queued as SDL events and seen by the next frame's event pump.
-// Coordinates are screen pixels; keys are HGEK_ codes (mouse buttons 1, 2).
+// Coordinates are window points (the logical pixels while the window has the
+// logical size); keys are HGEK_ codes (mouse buttons 1, 2).
 void PushMouseMove(float x, float y);
 void PushMouseButton(int hgeButton, bool down, float x, float y);
 void PushKey(int hgeKey, bool down);
 void PushWheel(int steps);
 void PushQuit();
 
-// ARGB of one canvas pixel as last drawn (after Gfx_EndScene).
+// The window's size in points, as a player would resize it (0x0 before
+// System_Initiate); the engine fits the picture at its next frame.
+struct WindowSize {
+  int width = 0;
+  int height = 0;
+};
+WindowSize GetWindowSize(HGE* hge);
+void SetWindowSize(HGE* hge, int width, int height);
+
+// ARGB of one canvas pixel as last drawn (after Gfx_EndScene), by logical
+// coordinates.
 std::uint32_t ReadPixel(HGE* hge, int x, int y);
 
 // Names of the SDL video driver and renderer in use ("" before System_Initiate).

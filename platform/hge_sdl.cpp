@@ -185,9 +185,10 @@ bool Engine::System_Initiate() {
 
   SDL_RendererInfo info{};
   SDL_GetRendererInfo(renderer_, &info);
-  System_Log("Video driver %s, renderer %s%s, screen %dx%dx%d, refresh %.0f Hz",
+  System_Log("Video driver %s, renderer %s%s, screen %dx%dx%d in a %dx%d window (%dx%d pixels), refresh %.0f Hz",
              SDL_GetCurrentVideoDriver(), info.name ? info.name : "?", vsync_ ? " with vsync" : "",
-             screenWidth_, screenHeight_, screenBpp_, refreshRate_);
+             screenWidth_, screenHeight_, screenBpp_, windowSize_.width, windowSize_.height, drawableSize_.width,
+             drawableSize_.height, refreshRate_);
   lastTick_ = SDL_GetPerformanceCounter();
   return true;
 }
@@ -202,6 +203,8 @@ void Engine::System_Shutdown() {
   if (window_) SDL_DestroyWindow(window_);
   white_ = nullptr;
   canvas_ = nullptr;
+  canvasSize_ = windowSize_ = drawableSize_ = Size{};
+  scaleX_ = scaleY_ = 1.0f;
   renderer_ = nullptr;
   window_ = nullptr;
   RestoreSignalHandlers();
@@ -250,6 +253,7 @@ bool Engine::RunFrame() {
   presentedThisFrame_ = false;
   PumpEvents();
   if (ConsumeQuit()) return true;
+  SyncViewport();
   UpdateDelta();
   if (frameFunc_ && frameFunc_()) return true;
   if (renderEnabled_ && renderFunc_) renderFunc_();

@@ -3,9 +3,13 @@
 // What the engine guarantees:
 // - One engine per process: hgeCreate hands out counted references to it and
 //   the last Release shuts it down and frees it.
+// - The game draws in its logical coordinates (the screen size states); the
+//   picture is scaled to the resizable window keeping its aspect, between
+//   black bars, and the mouse reaches the game in logical coordinates.
 // - The scene is drawn into a persistent canvas texture the size of the
-//   screen, copied to the window at every Gfx_EndScene: nothing is cleared
-//   between frames on any backend, and the canvas can be read back.
+//   picture in the window, copied to the window at every Gfx_EndScene:
+//   nothing is cleared between frames on any backend, and the canvas can be
+//   read back.
 // - Quads of one texture and blend mode in a row reach SDL as one geometry
 //   call, from buffers that stop growing once warm.
 // - Input is pumped once per frame, before the frame function: key and button
@@ -26,8 +30,15 @@
 #include "platform/hge.h"
 #include "platform/hge_headless.h"
 #include "platform/hge_sdl_input.h"
+#include "platform/viewport.h"
 
 namespace hge_sdl {
+
+// A full batch is flushed, which bounds the buffers: 4096 quads are 64K
+// vertices.
+inline constexpr std::size_t kMaxBatchQuads = 4096;
+// The window can be made no smaller than this (or the logical size).
+inline constexpr int kMinWindowSide = 160;
 
 // A run of replayed quads of one texture and blend mode.
 struct ReplayRun {
@@ -104,6 +115,8 @@ class Engine final : public HGE {
   void SetFrameLimit(int frames) { frameLimit_ = frames > 0 ? frames : 0; }
   void SetRenderEnabled(bool enabled) { renderEnabled_ = enabled; }
   std::uint32_t ReadPixel(int x, int y);
+  headless::WindowSize GetWindowSize() const;
+  void SetWindowSize(int width, int height);
   int LastSceneDrawCalls() const { return lastSceneDrawCalls_; }
   int LastSceneQuads() const { return lastSceneQuads_; }
   void SetQuadTap(headless::QuadTap tap) { quadTap_ = std::move(tap); }
@@ -118,6 +131,12 @@ class Engine final : public HGE {
 
   bool Fail(const std::string& message);
   bool CreateWindowAndRenderer();
+  Size InitialWindowSize() const;
+  void FitDecorations();
+  void UpdateRefreshRate();
+  bool SyncViewport();
+  bool ResizeCanvas();
+  void ToCanvas(SDL_Vertex* vertices, std::size_t count) const;
   void InstallSignalHandlers();
   void RestoreSignalHandlers();
   void HandleEvent(const SDL_Event& event);
@@ -158,6 +177,13 @@ class Engine final : public HGE {
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* canvas_ = nullptr;
   SDL_Texture* white_ = nullptr;  // 1x1 white: what untextured quads draw with
+  Size windowSize_;    // points
+  Size drawableSize_;  // pixels
+  Size canvasSize_;
+  Viewport viewport_;
+  float scaleX_ = 1.0f;  // canvas pixels per logical pixel
+  float scaleY_ = 1.0f;
+  bool redrawNeeded_ = true;  // the window shows something other than the canvas
   bool vsync_ = false;
   double refreshRate_ = 60.0;
   std::vector<TextureSlot> textures_;  // handle h lives at index h - 1

@@ -1,7 +1,9 @@
-// Window, renderer, the persistent canvas, quad batching and textures.
+// The persistent canvas, quad batching and textures.
 //
 // Everything is drawn into the canvas, a target texture the size of the
-// screen, which Gfx_EndScene copies to the window. The canvas is never
+// picture in the window (hge_sdl_window.cpp), which Gfx_EndScene copies to
+// the window. Quads arrive in the game's logical coordinates and are scaled
+// to the canvas as they join the batch. The canvas is never
 // cleared by the engine, so a frame paints over the previous one whatever
 // the backend does with its back buffers. Quads wait in a batch until the
 // texture or blend mode changes, the batch is full, or the scene ends; then
@@ -18,9 +20,6 @@
 namespace hge_sdl {
 namespace {
 
-// A full batch is flushed, which bounds the buffers: 4096 quads are 64K
-// vertices.
-constexpr std::size_t kMaxBatchQuads = 4096;
 
 SDL_Color ToSdlColor(DWORD argb) {
   return SDL_Color{static_cast<Uint8>(argb >> 16), static_cast<Uint8>(argb >> 8), static_cast<Uint8>(argb),
@@ -129,52 +128,6 @@ void CutRectangleToScreen(SDL_Vertex* v, int width, int height) {
 
 }  // namespace
 
-bool Engine::CreateWindowAndRenderer() {
-  window_ = SDL_CreateWindow(title_.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, screenWidth_,
-                             screenHeight_, SDL_WINDOW_SHOWN);
-  if (!window_) return Fail(std::string("Cannot open a window: ") + SDL_GetError());
-
-  SDL_SetHint(SDL_HINT_RENDER_BATCHING, "1");
-  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-  renderer_ = SDL_CreateRenderer(window_, -1,
-                                 SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC | SDL_RENDERER_TARGETTEXTURE);
-  if (!renderer_) {
-    System_Log("No accelerated renderer (%s); drawing in software", SDL_GetError());
-    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE | SDL_RENDERER_TARGETTEXTURE);
-  }
-  if (!renderer_) return Fail(std::string("Cannot create a renderer: ") + SDL_GetError());
-
-  SDL_RendererInfo info{};
-  SDL_GetRendererInfo(renderer_, &info);
-  // The software renderer reports vsync but never waits for it.
-  vsync_ = (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0 && (info.flags & SDL_RENDERER_SOFTWARE) == 0;
-  SDL_DisplayMode mode{};
-  const int display = SDL_GetWindowDisplayIndex(window_);
-  if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0) {
-    refreshRate_ = mode.refresh_rate;
-  }
-
-  canvas_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, screenWidth_,
-                              screenHeight_);
-  if (!canvas_) return Fail(std::string("Cannot create the frame canvas: ") + SDL_GetError());
-  SDL_SetTextureBlendMode(canvas_, SDL_BLENDMODE_NONE);
-  SDL_SetRenderTarget(renderer_, canvas_);
-  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-  SDL_RenderClear(renderer_);
-
-  // Untextured quads draw a white texel times their vertex colour: the
-  // software renderer ignores additive blending for untextured rectangles.
-  white_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, 1, 1);
-  const Uint32 white = 0xFFFFFFFF;
-  if (!white_ || SDL_UpdateTexture(white_, nullptr, &white, sizeof white) != 0) {
-    return Fail(std::string("Cannot create a texture: ") + SDL_GetError());
-  }
-
-  batchVertices_.reserve(kMaxBatchQuads * 4);
-  batchIndices_.reserve(kMaxBatchQuads * 6);
-  return true;
-}
-
 // ---------------------------------------------------------------- scene
 
 bool Engine::Gfx_BeginScene(HTARGET target) {
@@ -204,17 +157,6 @@ void Engine::Gfx_EndScene() {
   lastSceneTimes_.flush = static_cast<double>(geometryBeforeEnd + (ended - endBegan)) / frequency;
 }
 
-// Copies the canvas to the window and presents it; drawing goes on into the
-// canvas afterwards.
-void Engine::PresentCanvas() {
-  SDL_SetRenderTarget(renderer_, nullptr);
-  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-  SDL_RenderClear(renderer_);
-  SDL_RenderCopy(renderer_, canvas_, nullptr, nullptr);
-  SDL_RenderPresent(renderer_);
-  SDL_SetRenderTarget(renderer_, canvas_);
-}
-
 void Engine::Gfx_Clear(DWORD color) {
   if (!renderer_) return;
   FlushBatch();
@@ -241,8 +183,18 @@ void Engine::Gfx_RenderQuad(const hgeQuad* quad) {
     batchVertices_.push_back(SDL_Vertex{SDL_FPoint{v.x, v.y}, ToSdlColor(v.col), SDL_FPoint{v.tx, v.ty}});
   }
   CutRectangleToScreen(&batchVertices_[static_cast<std::size_t>(base)], screenWidth_, screenHeight_);
+  ToCanvas(&batchVertices_[static_cast<std::size_t>(base)], 4);
   // Two triangles: top left, top right, bottom right; top left, bottom right, bottom left.
   for (int corner : {0, 1, 2, 0, 2, 3}) batchIndices_.push_back(base + corner);
+}
+
+// Logical positions to canvas pixels (unchanged at scale 1).
+void Engine::ToCanvas(SDL_Vertex* vertices, std::size_t count) const {
+  if (scaleX_ == 1.0f && scaleY_ == 1.0f) return;
+  for (std::size_t i = 0; i < count; ++i) {
+    vertices[i].position.x *= scaleX_;
+    vertices[i].position.y *= scaleY_;
+  }
 }
 
 // A texture handle that is unknown or freed draws untextured.
@@ -290,6 +242,7 @@ double Engine::ReplayQuads(const std::vector<hgeQuad>& quads) {
       replayVertices_.push_back(SDL_Vertex{SDL_FPoint{v.x, v.y}, ToSdlColor(v.col), SDL_FPoint{v.tx, v.ty}});
     }
     CutRectangleToScreen(&replayVertices_.back() - 3, screenWidth_, screenHeight_);
+    ToCanvas(&replayVertices_.back() - 3, 4);
     if (texture == white_) ForgetTextureCoordinates(&replayVertices_.back() - 3, 4);
     replayRuns_.back().vertexCount += 4;
     // Indices of the longest run serve every run: each starts at vertex 0.
@@ -322,7 +275,9 @@ std::string Engine::RendererName() const {
 std::uint32_t Engine::ReadPixel(int x, int y) {
   if (!renderer_ || x < 0 || y < 0 || x >= screenWidth_ || y >= screenHeight_) return 0;
   FlushBatch();
-  const SDL_Rect rect{x, y, 1, 1};
+  // The canvas pixel under the logical pixel's centre.
+  const SDL_Rect rect{std::min(static_cast<int>((x + 0.5) * scaleX_), canvasSize_.width - 1),
+                      std::min(static_cast<int>((y + 0.5) * scaleY_), canvasSize_.height - 1), 1, 1};
   std::uint32_t pixel = 0;
   if (SDL_RenderReadPixels(renderer_, &rect, SDL_PIXELFORMAT_ARGB8888, &pixel, sizeof pixel) != 0) {
     System_Log("Reading the canvas failed: %s", SDL_GetError());

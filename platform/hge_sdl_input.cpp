@@ -184,9 +184,9 @@ void InputState::Handle(const SDL_Event& event) {
 
 // ---------------------------------------------------------------- engine side
 
+// The cursor in logical coordinates; over a bar, at the nearest edge.
 void Engine::Input_GetMousePos(float* x, float* y) {
-  if (x) *x = input_.mouseX;
-  if (y) *y = input_.mouseY;
+  viewport_.WindowToLogical(input_.mouseX, input_.mouseY, x, y);
 }
 
 int Engine::Input_GetMouseWheel() { return input_.wheel; }

@@ -1,0 +1,135 @@
+// The engine's window around the game's picture, under SDL's dummy video
+// driver: the picture scaled to a resized window between bars, the mouse in
+// logical coordinates.
+#include "platform/hge.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "platform/hge_headless.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+std::function<void()> g_render;
+bool FrameFunc() { return false; }
+bool RenderFunc() {
+  if (g_render) g_render();
+  return false;
+}
+
+constexpr int kWidth = 64;
+constexpr int kHeight = 48;
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    hge = hgeCreate(HGE_VERSION);
+    hge->System_SetState(HGE_LOGFILE, "engine.log");
+    hge->System_SetState(HGE_FRAMEFUNC, FrameFunc);
+    hge->System_SetState(HGE_RENDERFUNC, RenderFunc);
+    hge->System_SetState(HGE_SCREENWIDTH, kWidth);
+    hge->System_SetState(HGE_SCREENHEIGHT, kHeight);
+    headless::SetFixedFrameTime(hge, 0.02f);
+  }
+  void TearDown() override {
+    g_render = nullptr;
+    hge->System_Shutdown();
+    hge->Release();
+  }
+  void Initiate() { ASSERT_TRUE(hge->System_Initiate()) << hge->System_GetErrorMessage(); }
+
+  testing_support::TempDir dir;
+  HGE* hge = nullptr;
+};
+
+hgeQuad Rect(float x0, float y0, float x1, float y1, DWORD color) {
+  hgeQuad quad{};
+  const float xs[4] = {x0, x1, x1, x0};
+  const float ys[4] = {y0, y0, y1, y1};
+  for (int i = 0; i < 4; ++i) quad.v[i] = hgeVertex{xs[i], ys[i], 0.5f, color, 0.0f, 0.0f};
+  quad.blend = BLEND_DEFAULT;
+  return quad;
+}
+
+// A black screen with one white logical pixel at (10, 20).
+void DrawOnePixel(HGE* hge) {
+  hge->Gfx_BeginScene(0);
+  const hgeQuad black = Rect(0, 0, kWidth, kHeight, 0xFF000000);
+  const hgeQuad white = Rect(10, 20, 11, 21, 0xFFFFFFFF);
+  hge->Gfx_RenderQuad(&black);
+  hge->Gfx_RenderQuad(&white);
+  hge->Gfx_EndScene();
+}
+
+TEST_F(WindowTest, WindowOpensAtTheLogicalSizeWhenItFits) {
+  Initiate();
+  const headless::WindowSize size = headless::GetWindowSize(hge);
+  EXPECT_EQ(size.width, kWidth);
+  EXPECT_EQ(size.height, kHeight);
+  EXPECT_EQ(hge->System_GetState(HGE_SCREENWIDTH), kWidth);
+}
+
+TEST_F(WindowTest, ScreenLargerThanTheDisplayOpensShrunkWithItsAspect) {
+  // The dummy driver's display is 1024x768.
+  hge->System_SetState(HGE_SCREENWIDTH, 4000);
+  hge->System_SetState(HGE_SCREENHEIGHT, 1000);
+  Initiate();
+  const headless::WindowSize size = headless::GetWindowSize(hge);
+  EXPECT_EQ(size.width, 1024);
+  EXPECT_EQ(size.height, 256);
+  EXPECT_EQ(hge->System_GetState(HGE_SCREENWIDTH), 4000);  // the game still lays out for its own size
+}
+
+TEST_F(WindowTest, PictureIsRedrawnAtTheResizedWindowsResolution) {
+  Initiate();
+  g_render = [this] { DrawOnePixel(hge); };
+  headless::SetWindowSize(hge, 200, 120);  // picture 160x120 between bars of 20
+  headless::RunFrame(hge);
+  // Each logical pixel is 2.5 canvas pixels: the white one covers its own
+  // centre and none of its neighbours'.
+  EXPECT_EQ(headless::ReadPixel(hge, 10, 20), 0xFFFFFFFFu);
+  EXPECT_EQ(headless::ReadPixel(hge, 11, 20), 0xFF000000u);
+  EXPECT_EQ(headless::ReadPixel(hge, 9, 20), 0xFF000000u);
+  EXPECT_EQ(headless::ReadPixel(hge, 10, 21), 0xFF000000u);
+  EXPECT_EQ(headless::ReadPixel(hge, 10, 19), 0xFF000000u);
+}
+
+TEST_F(WindowTest, ResizedCanvasKeepsItsPictureUntilTheNextFrameDraws) {
+  Initiate();
+  hge->Gfx_BeginScene(0);
+  const hgeQuad red = Rect(0, 0, kWidth, kHeight, 0xFFFF0000);
+  hge->Gfx_RenderQuad(&red);
+  hge->Gfx_EndScene();
+  headless::SetWindowSize(hge, 128, 96);
+  headless::RunFrame(hge);  // draws nothing
+  EXPECT_EQ(headless::ReadPixel(hge, 30, 30), 0xFFFF0000u);
+}
+
+TEST_F(WindowTest, MouseReachesTheGameInLogicalCoordinates) {
+  Initiate();
+  headless::SetWindowSize(hge, 200, 120);  // scale 2.5, bars of 20 left and right
+  headless::RunFrame(hge);
+  float x = -1.0f, y = -1.0f;
+  headless::PushMouseMove(20 + 25, 50);
+  headless::RunFrame(hge);
+  hge->Input_GetMousePos(&x, &y);
+  EXPECT_EQ(x, 10.0f);
+  EXPECT_EQ(y, 20.0f);
+
+  headless::PushMouseButton(HGEK_LBUTTON, true, 5, 119);  // in the left bar
+  headless::RunFrame(hge);
+  EXPECT_TRUE(hge->Input_KeyDown(HGEK_LBUTTON));
+  hge->Input_GetMousePos(&x, &y);
+  EXPECT_EQ(x, 0.0f);
+  EXPECT_EQ(y, 47.6f);
+
+  headless::PushMouseMove(199, 0);  // in the right bar
+  headless::RunFrame(hge);
+  hge->Input_GetMousePos(&x, &y);
+  EXPECT_EQ(x, kWidth - 1.0f);
+  EXPECT_EQ(y, 0.0f);
+}
+
+}  // namespace
