@@ -37,6 +37,8 @@ int LastSceneDrawCalls(HGE* hge) { return EngineOf(hge).LastSceneDrawCalls(); }
 
 int LastSceneQuads(HGE* hge) { return EngineOf(hge).LastSceneQuads(); }
 
+bool LastScenePresented(HGE* hge) { return EngineOf(hge).LastScenePresented(); }
+
 void SetQuadTap(HGE* hge, QuadTap tap) { EngineOf(hge).SetQuadTap(std::move(tap)); }
 
 SceneTimes LastSceneTimes(HGE* hge) { return EngineOf(hge).LastSceneTimes(); }

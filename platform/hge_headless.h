@@ -60,6 +60,9 @@ std::string RendererName(HGE* hge);
 int LastSceneDrawCalls(HGE* hge);
 // Number of quads submitted during the last scene (skipped ones included).
 int LastSceneQuads(HGE* hge);
+// False when the last scene repeated the one before exactly and was neither
+// drawn nor presented.
+bool LastScenePresented(HGE* hge);
 
 // Called with every quad given to Gfx_RenderQuad, before batching; an empty
 // function removes the tap.
@@ -67,10 +70,9 @@ using QuadTap = std::function<void(const hgeQuad&)>;
 void SetQuadTap(HGE* hge, QuadTap tap);
 
 // Where the time of the last scene went, in seconds. submit: from
-// Gfx_BeginScene to Gfx_EndScene, less the time spent inside SDL's geometry
-// calls on the way (the caller's quad building and the engine's batching).
-// flush: those geometry calls plus all of Gfx_EndScene (the last batch,
-// rasterising the canvas and presenting it).
+// Gfx_BeginScene to Gfx_EndScene (the caller's quad building and the
+// engine's record of the quads). flush: all of Gfx_EndScene (the comparison
+// with the previous scene, batching, rasterising the canvas, presenting).
 struct SceneTimes {
   double submit = 0.0;
   double flush = 0.0;

@@ -284,8 +284,11 @@ void Engine::HandleEvent(const SDL_Event& event) {
         hadFocus_ = true;
         focusLost_ = false;
         break;
+      case SDL_WINDOWEVENT_EXPOSED: redrawNeeded_ = true; break;
       default: break;
     }
+  } else if (event.type == SDL_RENDER_TARGETS_RESET || event.type == SDL_RENDER_DEVICE_RESET) {
+    redrawNeeded_ = true;  // the canvas lost its picture
   } else {
     input_.Handle(event);
   }

@@ -12,6 +12,8 @@
 //   read back.
 // - Quads of one texture and blend mode in a row reach SDL as one geometry
 //   call, from buffers that stop growing once warm.
+// - A scene whose quads and clears are exactly the previous scene's is not
+//   drawn or presented again: the canvas already holds its picture.
 // - Input is pumped once per frame, before the frame function: key and button
 //   edges last exactly one frame, held states until the release.
 // - Frame time is real time, capped at 0.1 s, and does not count the time the
@@ -46,6 +48,13 @@ struct ReplayRun {
   SDL_BlendMode blend = SDL_BLENDMODE_BLEND;
   std::size_t firstVertex = 0;
   std::size_t vertexCount = 0;
+};
+
+// A Gfx_Clear in a scene, before the quad of that index.
+struct SceneClear {
+  std::size_t before = 0;
+  DWORD color = 0;
+  bool operator==(const SceneClear&) const = default;
 };
 
 struct TextureSlot {
@@ -119,6 +128,7 @@ class Engine final : public HGE {
   void SetWindowSize(int width, int height);
   int LastSceneDrawCalls() const { return lastSceneDrawCalls_; }
   int LastSceneQuads() const { return lastSceneQuads_; }
+  bool LastScenePresented() const { return lastScenePresented_; }
   void SetQuadTap(headless::QuadTap tap) { quadTap_ = std::move(tap); }
   std::string VideoDriverName() const;
   std::string RendererName() const;
@@ -148,6 +158,8 @@ class Engine final : public HGE {
   void PaceFrame();
   std::uint32_t NextRandom();
   void FlushBatch();
+  void ClearCanvas(DWORD color);
+  void DrawQuad(const hgeQuad& quad);
   void PresentCanvas();
   bool DrawBatch(SDL_Texture* texture, SDL_BlendMode blend, const SDL_Vertex* vertices, int vertexCount,
                  const int* indices);
@@ -188,6 +200,14 @@ class Engine final : public HGE {
   double refreshRate_ = 60.0;
   std::vector<TextureSlot> textures_;  // handle h lives at index h - 1
 
+  // This scene's quads and clears, and the previous scene's.
+  bool inScene_ = false;
+  std::vector<hgeQuad> frame_;
+  std::vector<hgeQuad> previousFrame_;
+  std::vector<SceneClear> frameClears_;
+  std::vector<SceneClear> previousClears_;
+  bool lastScenePresented_ = false;
+
   // The batch of quads waiting to reach the renderer.
   std::vector<SDL_Vertex> batchVertices_;
   std::vector<int> batchIndices_;
@@ -200,7 +220,6 @@ class Engine final : public HGE {
   headless::QuadTap quadTap_;
   // Scene timing for the benchmarks, in performance-counter ticks.
   Uint64 sceneBeganTick_ = 0;
-  Uint64 sceneGeometryTicks_ = 0;
   headless::SceneTimes lastSceneTimes_;
   // The limit replay's own buffers, kept to stay warm between frames.
   std::vector<SDL_Vertex> replayVertices_;

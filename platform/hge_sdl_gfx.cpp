@@ -1,20 +1,21 @@
-// The persistent canvas, quad batching and textures.
+// The persistent canvas, the frame's record and quad batching.
 //
 // Everything is drawn into the canvas, a target texture the size of the
 // picture in the window (hge_sdl_window.cpp), which Gfx_EndScene copies to
-// the window. Quads arrive in the game's logical coordinates and are scaled
-// to the canvas as they join the batch. The canvas is never
-// cleared by the engine, so a frame paints over the previous one whatever
-// the backend does with its back buffers. Quads wait in a batch until the
-// texture or blend mode changes, the batch is full, or the scene ends; then
-// the whole batch goes to SDL as one geometry call.
+// the window. The canvas is never cleared by the engine, so a frame paints
+// over the previous one whatever the backend does with its back buffers.
+// A scene's quads (in the game's logical coordinates) and clears are
+// recorded until Gfx_EndScene, which compares the record with the previous
+// scene's and, unless they are the same, draws it: the quads are scaled to
+// the canvas and wait in a batch until the texture or blend mode changes or
+// the batch is full; then the whole batch goes to SDL as one geometry call.
 #include <SDL_image.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
-#include "platform/folders.h"
 #include "platform/hge_sdl.h"
 
 namespace hge_sdl {
@@ -31,6 +32,9 @@ SDL_Color ToSdlColor(DWORD argb) {
 SDL_BlendMode ToSdlBlend(int blend) {
   return (blend & BLEND_ALPHABLEND) != 0 ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_ADD;
 }
+
+// The frame's record is compared byte for byte: a quad has no padding.
+static_assert(sizeof(hgeQuad) == 4 * (5 * sizeof(float) + sizeof(DWORD)) + sizeof(HTEXTURE) + sizeof(int));
 
 // A quad that cannot change a pixel: every corner off one side of the
 // screen, a corner that is not a number, all four alphas 0 (both blend
@@ -133,53 +137,94 @@ void CutRectangleToScreen(SDL_Vertex* v, int width, int height) {
 bool Engine::Gfx_BeginScene(HTARGET target) {
   if (!renderer_) return Fail("Gfx_BeginScene: the engine is not initiated");
   if (target != 0) return Fail("Gfx_BeginScene: only the screen can be a render target");
+  inScene_ = true;
+  frame_.clear();
+  frameClears_.clear();
   sceneDrawCalls_ = 0;
   sceneQuads_ = 0;
-  sceneGeometryTicks_ = 0;
   sceneBeganTick_ = SDL_GetPerformanceCounter();
   return true;
 }
 
+// A frame whose record equals the previous one's would paint the picture
+// the canvas already holds, so it is neither drawn nor presented: a still
+// menu costs the game's update and the comparison, nothing more. Only a
+// window that needs its picture again (exposed, resized, another mode, a
+// texture changed) draws it anyway. (A picture that does not cover the
+// whole canvas and is painted over the previous one would change a little
+// with each repetition; that change stops at the first repeated frame.)
 void Engine::Gfx_EndScene() {
-  if (!renderer_) return;
+  if (!renderer_ || !inScene_) return;
+  inScene_ = false;
   const Uint64 endBegan = SDL_GetPerformanceCounter();
-  const Uint64 geometryBeforeEnd = sceneGeometryTicks_;
-  FlushBatch();
+  const bool repeated = !redrawNeeded_ && frame_.size() == previousFrame_.size() &&
+                        frameClears_ == previousClears_ &&
+                        std::memcmp(frame_.data(), previousFrame_.data(), frame_.size() * sizeof(hgeQuad)) == 0;
+  if (!repeated) {
+    std::size_t clear = 0;
+    for (std::size_t i = 0; i < frame_.size(); ++i) {
+      for (; clear < frameClears_.size() && frameClears_[clear].before == i; ++clear) ClearCanvas(frameClears_[clear].color);
+      DrawQuad(frame_[i]);
+    }
+    for (; clear < frameClears_.size(); ++clear) ClearCanvas(frameClears_[clear].color);
+    FlushBatch();
+    PresentCanvas();
+  }
+  frame_.swap(previousFrame_);
+  frameClears_.swap(previousClears_);
   lastSceneDrawCalls_ = sceneDrawCalls_;
   lastSceneQuads_ = sceneQuads_;
-  PresentCanvas();
-  presentedThisFrame_ = true;
+  lastScenePresented_ = !repeated;
+  presentedThisFrame_ = !repeated;
 
-  // SDL's geometry calls during the scene count as flushing, not submission.
   const double frequency = static_cast<double>(SDL_GetPerformanceFrequency());
   const Uint64 ended = SDL_GetPerformanceCounter();
-  lastSceneTimes_.submit = static_cast<double>(endBegan - sceneBeganTick_ - geometryBeforeEnd) / frequency;
-  lastSceneTimes_.flush = static_cast<double>(geometryBeforeEnd + (ended - endBegan)) / frequency;
+  lastSceneTimes_.submit = static_cast<double>(endBegan - sceneBeganTick_) / frequency;
+  lastSceneTimes_.flush = static_cast<double>(ended - endBegan) / frequency;
 }
 
 void Engine::Gfx_Clear(DWORD color) {
   if (!renderer_) return;
+  if (inScene_) {
+    frameClears_.push_back(SceneClear{frame_.size(), color});
+    return;
+  }
+  ClearCanvas(color);
+  redrawNeeded_ = true;
+}
+
+void Engine::ClearCanvas(DWORD color) {
   FlushBatch();
   const SDL_Color c = ToSdlColor(color);
   SDL_SetRenderDrawColor(renderer_, c.r, c.g, c.b, c.a);
   SDL_RenderClear(renderer_);
 }
 
+// Quads of a scene join the frame's record, drawn at its end; a quad given
+// outside a scene is drawn with the next scene's.
 void Engine::Gfx_RenderQuad(const hgeQuad* quad) {
   if (!quad) return;
   if (quadTap_) quadTap_(*quad);
   if (!renderer_) return;
   ++sceneQuads_;
   if (CannotChangeAPixel(*quad, screenWidth_, screenHeight_)) return;
+  if (inScene_) {
+    frame_.push_back(*quad);
+  } else {
+    DrawQuad(*quad);
+    redrawNeeded_ = true;
+  }
+}
 
-  const SDL_BlendMode blend = ToSdlBlend(quad->blend);
-  if (!batchVertices_.empty() && (quad->tex != batchTexture_ || blend != batchBlend_)) FlushBatch();
+void Engine::DrawQuad(const hgeQuad& quad) {
+  const SDL_BlendMode blend = ToSdlBlend(quad.blend);
+  if (!batchVertices_.empty() && (quad.tex != batchTexture_ || blend != batchBlend_)) FlushBatch();
   if (batchVertices_.size() >= kMaxBatchQuads * 4) FlushBatch();
-  batchTexture_ = quad->tex;
+  batchTexture_ = quad.tex;
   batchBlend_ = blend;
 
   const int base = static_cast<int>(batchVertices_.size());
-  for (const hgeVertex& v : quad->v) {
+  for (const hgeVertex& v : quad.v) {
     batchVertices_.push_back(SDL_Vertex{SDL_FPoint{v.x, v.y}, ToSdlColor(v.col), SDL_FPoint{v.tx, v.ty}});
   }
   CutRectangleToScreen(&batchVertices_[static_cast<std::size_t>(base)], screenWidth_, screenHeight_);
@@ -211,14 +256,12 @@ bool Engine::DrawBatch(SDL_Texture* texture, SDL_BlendMode blend, const SDL_Vert
 
 void Engine::FlushBatch() {
   if (batchVertices_.empty()) return;
-  const Uint64 began = SDL_GetPerformanceCounter();
   SDL_Texture* texture = TextureOrWhite(batchTexture_);
   if (texture == white_) ForgetTextureCoordinates(batchVertices_.data(), batchVertices_.size());
   if (!DrawBatch(texture, batchBlend_, batchVertices_.data(), static_cast<int>(batchVertices_.size()),
                  batchIndices_.data())) {
     System_Log("Drawing %zu quads failed: %s", batchVertices_.size() / 4, SDL_GetError());
   }
-  sceneGeometryTicks_ += SDL_GetPerformanceCounter() - began;
   ++sceneDrawCalls_;
   batchVertices_.clear();
   batchIndices_.clear();
@@ -284,75 +327,6 @@ std::uint32_t Engine::ReadPixel(int x, int y) {
     return 0;
   }
   return pixel;
-}
-
-// ---------------------------------------------------------------- textures
-
-// With size 0 the name is a file; otherwise it points at size bytes of PNG
-// data in memory. Only PNG images are accepted.
-HTEXTURE Engine::Texture_Load(const char* filename, DWORD size, bool /*bMipmap*/) {
-  const std::string path = size != 0 ? "<memory>" : filename ? vtr::ContentPath(filename) : "<null>";
-  const char* name = path.c_str();
-  if (!renderer_) {
-    System_Log("Cannot load texture %s: the engine is not initiated", name);
-    return 0;
-  }
-  if (!filename) {
-    System_Log("Cannot load texture %s", name);
-    return 0;
-  }
-  SDL_RWops* stream = size != 0 ? SDL_RWFromConstMem(filename, static_cast<int>(std::min<DWORD>(size, INT32_MAX)))
-                                : SDL_RWFromFile(name, "rb");
-  if (!stream) {
-    System_Log("Cannot load texture %s: %s", name, SDL_GetError());
-    return 0;
-  }
-  SDL_Surface* surface = IMG_isPNG(stream) ? IMG_LoadPNG_RW(stream) : nullptr;
-  const std::string why = surface ? "" : (IMG_isPNG(stream) ? IMG_GetError() : "not a PNG image");
-  SDL_RWclose(stream);
-  if (!surface) {
-    System_Log("Cannot load texture %s: %s", name, why.c_str());
-    return 0;
-  }
-  SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer_, surface);
-  const TextureSlot slot{texture, surface->w, surface->h};
-  SDL_FreeSurface(surface);
-  if (!texture) {
-    System_Log("Cannot make texture %s: %s", name, SDL_GetError());
-    return 0;
-  }
-
-  // The lowest free slot is reused, which keeps handles small.
-  for (std::size_t i = 0; i < textures_.size(); ++i) {
-    if (!textures_[i].texture) {
-      textures_[i] = slot;
-      return static_cast<HTEXTURE>(i + 1);
-    }
-  }
-  textures_.push_back(slot);
-  return static_cast<HTEXTURE>(textures_.size());
-}
-
-void Engine::Texture_Free(HTEXTURE tex) {
-  if (tex == 0 || tex > textures_.size() || !textures_[tex - 1].texture) return;
-  if (tex == batchTexture_) FlushBatch();
-  SDL_DestroyTexture(textures_[tex - 1].texture);
-  textures_[tex - 1] = TextureSlot{};
-}
-
-int Engine::Texture_GetWidth(HTEXTURE tex, bool /*bOriginal*/) {
-  return tex != 0 && tex <= textures_.size() ? textures_[tex - 1].width : 0;
-}
-
-int Engine::Texture_GetHeight(HTEXTURE tex, bool /*bOriginal*/) {
-  return tex != 0 && tex <= textures_.size() ? textures_[tex - 1].height : 0;
-}
-
-void Engine::FreeTextures() {
-  for (TextureSlot& slot : textures_) {
-    if (slot.texture) SDL_DestroyTexture(slot.texture);
-  }
-  textures_.clear();
 }
 
 }  // namespace hge_sdl

@@ -3,6 +3,7 @@
 // logical coordinates.
 #include "platform/hge.h"
 
+#include <SDL.h>  // only to push a window event, which no game input makes
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -133,3 +134,92 @@ TEST_F(WindowTest, MouseReachesTheGameInLogicalCoordinates) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- repeated scenes
+
+class RepeatedSceneTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    Initiate();
+  }
+  // One scene: a clear, a backdrop and the quad; true when it was presented.
+  bool Scene(const hgeQuad& quad, DWORD clear = 0xFF000000) {
+    hge->Gfx_BeginScene(0);
+    hge->Gfx_Clear(clear);
+    const hgeQuad backdrop = Rect(0, 0, kWidth, kHeight, 0xFF202020);
+    hge->Gfx_RenderQuad(&backdrop);
+    hge->Gfx_RenderQuad(&quad);
+    hge->Gfx_EndScene();
+    return headless::LastScenePresented(hge);
+  }
+};
+
+TEST_F(RepeatedSceneTest, SameSceneAgainDrawsNothingAndKeepsThePicture) {
+  const hgeQuad quad = Rect(10, 10, 20, 20, 0xFFFF0000);
+  EXPECT_TRUE(Scene(quad));
+  EXPECT_GT(headless::LastSceneDrawCalls(hge), 0);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_FALSE(Scene(quad));
+    EXPECT_EQ(headless::LastSceneDrawCalls(hge), 0);
+    EXPECT_EQ(headless::LastSceneQuads(hge), 2);
+  }
+  EXPECT_EQ(headless::ReadPixel(hge, 15, 15), 0xFFFF0000u);
+  EXPECT_EQ(headless::ReadPixel(hge, 5, 5), 0xFF202020u);
+}
+
+TEST_F(RepeatedSceneTest, OneDifferenceInAQuadDrawsAgain) {
+  const hgeQuad quad = Rect(10, 10, 20, 20, 0xFFFF0000);
+  hgeQuad moved = quad;
+  moved.v[2].x += 0.25f;
+  hgeQuad recoloured = quad;
+  recoloured.v[3].col = 0xFFFF0001;
+  hgeQuad retextured = quad;
+  retextured.tex = 7;  // an unknown handle: drawn untextured, but another quad
+  hgeQuad reblended = quad;
+  reblended.blend = BLEND_COLORADD | BLEND_ALPHABLEND;
+  ASSERT_TRUE(Scene(quad));
+  for (const hgeQuad& changed : {moved, recoloured, retextured, reblended}) {
+    ASSERT_FALSE(Scene(quad));
+    EXPECT_TRUE(Scene(changed));
+    EXPECT_GT(headless::LastSceneDrawCalls(hge), 0);
+    EXPECT_FALSE(Scene(changed));
+    EXPECT_TRUE(Scene(quad));
+  }
+  ASSERT_FALSE(Scene(quad));
+  EXPECT_TRUE(Scene(quad, 0xFF000001));  // another clear colour
+  hge->Gfx_BeginScene(0);                // one quad fewer
+  const hgeQuad backdrop = Rect(0, 0, kWidth, kHeight, 0xFF202020);
+  hge->Gfx_RenderQuad(&backdrop);
+  hge->Gfx_EndScene();
+  EXPECT_TRUE(headless::LastScenePresented(hge));
+}
+
+TEST_F(RepeatedSceneTest, WindowThatNeedsItsPictureGetsItDrawnAgain) {
+  const hgeQuad quad = Rect(10, 10, 20, 20, 0xFFFF0000);
+  ASSERT_TRUE(Scene(quad));
+  ASSERT_FALSE(Scene(quad));
+
+  SDL_Event exposed{};
+  exposed.type = SDL_WINDOWEVENT;
+  exposed.window.event = SDL_WINDOWEVENT_EXPOSED;
+  SDL_PushEvent(&exposed);
+  headless::RunFrame(hge);
+  EXPECT_TRUE(Scene(quad));
+  EXPECT_FALSE(Scene(quad));
+
+  headless::SetWindowSize(hge, 128, 96);
+  headless::RunFrame(hge);
+  EXPECT_TRUE(Scene(quad));
+  EXPECT_EQ(headless::ReadPixel(hge, 12, 18), 0xFFFF0000u);
+  EXPECT_FALSE(Scene(quad));
+
+  // A texture loaded or freed may change what a handle draws.
+  hge->Texture_Free(hge->Texture_Load("no-such.png", 0, false));
+  const HTEXTURE tex = hge->Texture_Load(VANTOR_SOURCE_DIR "/Content/particles.png", 0, false);
+  ASSERT_NE(tex, 0u);
+  EXPECT_TRUE(Scene(quad));
+  EXPECT_FALSE(Scene(quad));
+  hge->Texture_Free(tex);
+  EXPECT_TRUE(Scene(quad));
+}
