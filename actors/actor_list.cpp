@@ -41,6 +41,11 @@ void ActorList::Clear() {
   actors_.clear();
 }
 
+void ActorList::ClearAll() {
+  Clear();
+  pending_.clear();
+}
+
 std::int32_t ActorList::TakeId() {
   const std::int32_t id = nextId_;
   // After 2^31 actors the numbers wrap to negative ones; done through

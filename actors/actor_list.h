@@ -34,6 +34,12 @@ class ActorList {
   // kept. Must not be called from inside Update.
   void Clear();
 
+  // Drops the queued actors too (a replayed round starts from an empty sky).
+  // Must not be called from inside Update.
+  void ClearAll();
+  // Number of queued actors, waiting for the next Update.
+  std::size_t PendingCount() const { return pending_.size(); }
+
   // The actors of the list, in the order they joined (queued ones excluded).
   const Sequence& Actors() const { return actors_; }
   Sequence::const_iterator begin() const { return actors_.begin(); }

@@ -94,4 +94,44 @@ class Settings {
   Settings() = default;
 };
 
+// The 32 file lines in file order (which differs from the member order).
+// One list serves reading, writing and the replays' copy of the settings, so
+// they can never disagree. S is Settings or const Settings; visit(key, member)
+// sees an int32, uint32, float, bool or string member.
+template <typename S, typename Visit>
+void ForEachSettingsEntry(S& s, Visit&& visit) {
+  visit("StartingNumberRockets", s.StartingNumberRockets);
+  visit("SystemScreenWidth", s.SystemScreenWidth);
+  visit("SystemScreenHeight", s.SystemScreenHeight);
+  visit("SystemColorDepth", s.SystemColorDepth);
+  visit("ExplosionAlphaStart", s.ExplosionAlphaStart);
+  visit("RocketSpawnDelay", s.RocketSpawnDelay);
+  visit("BonusRocketSpawnDelay", s.BonusRocketSpawnDelay);
+  visit("DualRocketSpawnDelay", s.DualRocketSpawnDelay);
+  visit("RocketVelocity", s.RocketVelocity);
+  visit("BonusRocketVelocity", s.BonusRocketVelocity);
+  visit("DualRocketVelocity", s.DualRocketVelocity);
+  visit("ShowCombosAfterAmount", s.ShowCombosAfterAmount);
+  visit("RocketScore", s.RocketScore);
+  visit("BonusRocketScore", s.BonusRocketScore);
+  visit("DualRocketScore", s.DualRocketScore);
+  visit("StartingTime", s.StartingTime);
+  visit("TimeWarning1", s.TimeWarning1);
+  visit("TimeWarning2", s.TimeWarning2);
+  visit("MultiplierHighlight1", s.MultiplierHighlight1);
+  visit("MultiplierHighlight2", s.MultiplierHighlight2);
+  visit("RocketsRemainingWarning1", s.RocketsRemainingWarning1);
+  visit("RocketsRemainingWarning2", s.RocketsRemainingWarning2);
+  visit("MultiplierAddition", s.MultiplierAddition);
+  visit("MultiplierDecreasePerSecond", s.MultiplierDecreasePerSecond);
+  visit("MultiplierRocketFirePenalty", s.MultiplierRocketFirePenalty);
+  visit("MultiplierPenaltyMin", s.MultiplierPenaltyMin);
+  visit("ScoreFile", s.ScoreFile);
+  visit("SettingsFile", s.SettingsFile);
+  visit("ShowSplash", s.ShowSplash);
+  visit("SplashTime", s.SplashTime);
+  visit("VolumeMusic", s.VolumeMusic);
+  visit("VolumeSound", s.VolumeSound);
+}
+
 }  // namespace vtr

@@ -9,6 +9,7 @@
 #include "helpers/font.h"
 #include "helpers/sprite.h"
 #include "menu/game_menu.h"
+#include "replay/round_recorder.h"
 
 namespace vtr {
 
@@ -84,7 +85,7 @@ hgeEmitterInfo BurstDescription(hgeSprite* sprite) {
 
 }  // namespace
 
-Game::Game() : engine(g_engine) {}
+Game::Game() : engine(g_engine), recorder_(std::make_unique<RoundRecorder>()) {}
 
 Game::~Game() {
   spawner.reset();

@@ -31,6 +31,9 @@ namespace vtr {
 
 class RocketSpawner;
 class GameMenu;
+class RoundRecorder;
+struct Replay;
+struct RoundStart;
 struct SoundEntry;
 
 class Game {
@@ -59,6 +62,20 @@ class Game {
   void EndRound();
   // The finished round's score joins the table, marked new.
   void EnterScore();
+
+  // Replays. Every round from "New Game" is recorded, and stored beside the
+  // score file when its score is entered. A replayed round starts from its
+  // recorded state instead of the settings file; it records nothing, saves
+  // nothing, and its score is entered at the recorded time.
+  // Starts the recorded round: its settings, generators and spawner clocks.
+  void BeginReplayedRound(const Replay& replay);
+  // Leaves replay mode (the next "New Game" plays and records again).
+  void EndReplay();
+  bool Replaying() const { return replaying_; }
+  // Whether this round's score is in the table.
+  bool ScoreEntered() const { return scoreEntered_; }
+  // The state a round starting now begins from, besides its settings.
+  RoundStart CaptureRoundStart() const;
 
   void LoadScores();
   // Writes the whole table to the score file; false when it could not.
@@ -125,12 +142,17 @@ class Game {
   void Fire(float dt);
   void UpdateSplash(float dt);
   void FinishRound();
+  void StartRound();
+  void StoreRoundReplay(std::int64_t entryTime);
   void RefreshHud();
   void RenderSplash(float width, float height);
 
   std::unique_ptr<hgeFont> textFont_;  // the combo texts' font, lent to Settings
   bool escapeWasDown_ = false;
   bool scoreEntered_ = false;  // this round's score is in the table
+  std::unique_ptr<RoundRecorder> recorder_;
+  bool replaying_ = false;
+  std::int64_t replayEntryTime_ = 0;
 };
 
 // Process-wide references set by the entry point.

@@ -6,12 +6,66 @@
 #include "actors/explosion.h"
 #include "config/settings.h"
 #include "game/game.h"
+#include "game/rocket_spawner.h"
+#include "menu/game_menu.h"
+#include "platform/hge_record.h"
+#include "replay/replay_folder.h"
+#include "replay/round_recorder.h"
 
 namespace vtr {
 
 void Game::NewRound() {
-  Settings& settings = Settings::Instance();
-  settings.Load();
+  Settings::Instance().Load();
+  StartRound();
+  // A round that begins with actors of the last one still queued cannot be
+  // started again from a replay's state, so it is not recorded.
+  if (replaying_ || ActorList::Instance().PendingCount() > 0) {
+    if (!replaying_) engine->System_Log("This round is not recorded: the last one's actors are still on their way");
+    recorder_->Abandon();
+  } else {
+    recorder_->Begin(CaptureRoundStart(), CaptureSettings());
+  }
+}
+
+RoundStart Game::CaptureRoundStart() const {
+  RoundStart start;
+  start.launchState = LaunchGeneratorState();
+  start.engineRandomState = hge_record::RandomState(engine);
+  start.ordinaryTimer = spawner->ordinaryTimer;
+  start.ordinaryDelay = spawner->ordinaryDelay;
+  start.bonusTimer = spawner->bonusTimer;
+  start.bonusDelay = spawner->bonusDelay;
+  start.dualTimer = spawner->dualTimer;
+  start.dualDelay = spawner->dualDelay;
+  start.escapeHeld = escapeWasDown_;
+  return start;
+}
+
+void Game::BeginReplayedRound(const Replay& replay) {
+  replaying_ = true;
+  replayEntryTime_ = replay.entryTime;
+  recorder_->Abandon();
+  ApplySettings(replay.settings);
+  const RoundStart& start = replay.start;
+  SeedLaunchGenerator(start.launchState);
+  hge_record::SetRandomState(engine, start.engineRandomState);
+  spawner->ordinaryTimer = start.ordinaryTimer;
+  spawner->ordinaryDelay = start.ordinaryDelay;
+  spawner->bonusTimer = start.bonusTimer;
+  spawner->bonusDelay = start.bonusDelay;
+  spawner->dualTimer = start.dualTimer;
+  spawner->dualDelay = start.dualDelay;
+  ActorList::Instance().ClearAll();
+  menu->highScoresShown = false;
+  StartRound();
+  escapeWasDown_ = start.escapeHeld;
+}
+
+void Game::EndReplay() { replaying_ = false; }
+
+// The resets every round begins with, recorded or replayed.
+void Game::StartRound() {
+  const Settings& settings = Settings::Instance();
   multiplier = 1.0f;
   score = 0;
   chain = 0;
@@ -40,14 +94,26 @@ void Game::EndRound() {
 }
 
 void Game::EnterScore() {
-  scores.Enter(score, static_cast<std::int64_t>(std::time(nullptr)));
+  const std::int64_t now = replaying_ ? replayEntryTime_ : static_cast<std::int64_t>(std::time(nullptr));
+  scores.Enter(score, now);
   scoreEntered_ = true;
+  if (!replaying_) StoreRoundReplay(now);
+}
+
+void Game::StoreRoundReplay(std::int64_t entryTime) {
+  Replay replay;
+  if (!recorder_->Finish(score, highestCombo, entryTime, &replay)) return;
+  if (!StoreReplay(Settings::Instance().ScoreFile, replay, scores.Entries())) {
+    engine->System_Log("The round's replay could not be written to %s",
+                       ReplayFolderFor(Settings::Instance().ScoreFile).c_str());
+  }
 }
 
 void Game::LoadScores() {
   scores.Load(Settings::Instance().ScoreFile, static_cast<std::int64_t>(std::time(nullptr)));
 }
 
-bool Game::SaveScores() { return scores.Save(Settings::Instance().ScoreFile); }
+// A replayed round leaves the score file alone.
+bool Game::SaveScores() { return replaying_ || scores.Save(Settings::Instance().ScoreFile); }
 
 }  // namespace vtr

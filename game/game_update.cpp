@@ -15,6 +15,7 @@
 #include "game/scoring.h"
 #include "helpers/geometry.h"
 #include "menu/game_menu.h"
+#include "replay/round_recorder.h"
 
 namespace vtr {
 
@@ -27,6 +28,9 @@ constexpr std::int32_t kShotPoints = 10;
 }  // namespace
 
 bool Game::Update(float dt) {
+  // The round's recording takes the frame as the game is about to read it.
+  recorder_->Capture(engine, dt);
+
   SoundManager& sounds = SoundManager::Instance();
   sounds.Update();
 

@@ -30,6 +30,8 @@ void LaunchOne(Game* game, float speed, std::int32_t scoreValue, const hgeEmitte
 
 void SeedLaunchGenerator(std::uint32_t state) { g_launchState = state; }
 
+std::uint32_t LaunchGeneratorState() { return g_launchState; }
+
 std::uint32_t DrawLaunchNumber() {
   // Unsigned, so the multiplication wraps modulo 2^32 as intended.
   g_launchState = g_launchState * 214013u + 2531011u;

@@ -21,6 +21,8 @@ class Game;
 
 // Sets the launch generator's state (the game seeds it with the clock).
 void SeedLaunchGenerator(std::uint32_t state);
+// The launch generator's state, as SeedLaunchGenerator would set it back.
+std::uint32_t LaunchGeneratorState();
 // Next draw of the launch generator: a whole number 0..32767.
 std::uint32_t DrawLaunchNumber();
 

@@ -31,6 +31,7 @@
 
 #include "platform/hge.h"
 #include "platform/hge_headless.h"
+#include "platform/hge_record.h"
 #include "platform/hge_sdl_input.h"
 #include "platform/viewport.h"
 
@@ -135,6 +136,13 @@ class Engine final : public HGE {
   headless::SceneTimes LastSceneTimes() const { return lastSceneTimes_; }
   double ReplayQuads(const std::vector<hgeQuad>& quads);
 
+  // Recording controls (platform/hge_record.h).
+  void ReadInput(hge_record::InputFrame* out) const;
+  void InjectInput(const hge_record::InputFrame* frame);
+  bool Injecting() const { return injecting_; }
+  std::uint64_t RandomState() const { return randomState_; }
+  void SetRandomState(std::uint64_t state) { randomState_ = state; }
+
  private:
   Engine();
   ~Engine() override;
@@ -228,6 +236,8 @@ class Engine final : public HGE {
 
   // Loop, timing and input.
   InputState input_;
+  hge_record::InputFrame injected_;  // answered instead of input_ while injecting_
+  bool injecting_ = false;
   bool quitRequested_ = false;
   bool minimized_ = false;
   bool focusLost_ = false;  // lost after the window once had it

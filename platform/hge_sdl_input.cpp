@@ -186,20 +186,55 @@ void InputState::Handle(const SDL_Event& event) {
 
 // The cursor in logical coordinates; over a bar, at the nearest edge.
 void Engine::Input_GetMousePos(float* x, float* y) {
+  if (injecting_) {
+    if (x) *x = injected_.mouseX;
+    if (y) *y = injected_.mouseY;
+    return;
+  }
   viewport_.WindowToLogical(input_.mouseX, input_.mouseY, x, y);
 }
 
-int Engine::Input_GetMouseWheel() { return input_.wheel; }
+int Engine::Input_GetMouseWheel() { return injecting_ ? injected_.wheel : input_.wheel; }
 
-bool Engine::Input_KeyDown(int key) { return key >= 0 && key < kKeyCount && input_.wentDown[key]; }
+bool Engine::Input_KeyDown(int key) {
+  if (key < 0 || key >= kKeyCount) return false;
+  return injecting_ ? (injected_.keys[key] & hge_record::kWentDown) != 0 : input_.wentDown[key];
+}
 
-bool Engine::Input_KeyUp(int key) { return key >= 0 && key < kKeyCount && input_.wentUp[key]; }
+bool Engine::Input_KeyUp(int key) {
+  if (key < 0 || key >= kKeyCount) return false;
+  return injecting_ ? (injected_.keys[key] & hge_record::kWentUp) != 0 : input_.wentUp[key];
+}
 
-bool Engine::Input_GetKeyState(int key) { return key >= 0 && key < kKeyCount && input_.held[key]; }
+bool Engine::Input_GetKeyState(int key) {
+  if (key < 0 || key >= kKeyCount) return false;
+  return injecting_ ? (injected_.keys[key] & hge_record::kHeld) != 0 : input_.held[key];
+}
 
-int Engine::Input_GetKey() { return input_.key; }
+int Engine::Input_GetKey() { return injecting_ ? injected_.key : input_.key; }
 
-int Engine::Input_GetChar() { return input_.chr; }
+int Engine::Input_GetChar() { return injecting_ ? injected_.chr : input_.chr; }
+
+void Engine::ReadInput(hge_record::InputFrame* out) const {
+  if (injecting_) {
+    *out = injected_;
+    return;
+  }
+  viewport_.WindowToLogical(input_.mouseX, input_.mouseY, &out->mouseX, &out->mouseY);
+  out->key = input_.key;
+  out->chr = input_.chr;
+  out->wheel = input_.wheel;
+  for (int i = 0; i < kKeyCount; ++i) {
+    out->keys[i] = static_cast<std::uint8_t>((input_.held[i] ? hge_record::kHeld : 0) |
+                                             (input_.wentDown[i] ? hge_record::kWentDown : 0) |
+                                             (input_.wentUp[i] ? hge_record::kWentUp : 0));
+  }
+}
+
+void Engine::InjectInput(const hge_record::InputFrame* frame) {
+  injecting_ = frame != nullptr;
+  if (frame) injected_ = *frame;
+}
 
 }  // namespace hge_sdl
 
