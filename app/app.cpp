@@ -64,7 +64,8 @@ bool App::Start() {
 
   engine_ = hgeCreate(HGE_VERSION);
   g_engine = engine_;
-  engine_->System_SetState(HGE_LOGFILE, "VTR.log");
+  if (options_.headless) headless::SelectDummyVideo();
+  engine_->System_SetState(HGE_LOGFILE, options_.logFile.c_str());
   engine_->System_Log("Data folder: %s%s", folders_.data.c_str(),
                       folders_.writable ? "" : " (cannot be written: scores cannot be saved)");
   engine_->System_Log("Content folder: %s", folders_.content.empty() ? "./" : folders_.content.c_str());

@@ -42,6 +42,12 @@ struct StartOptions {
   float fixedFrameTime = 0.0f;
   // Off: frames skip the render callback and present nothing.
   bool render = true;
+  // No window: SDL's dummy video driver, whatever the display (set audio off
+  // too for a run that neither shows nor plays anything).
+  bool headless = false;
+  // The engine's log, started fresh; empty keeps no log (and leaves the
+  // game's own log alone).
+  std::string logFile = "VTR.log";
   // The engine's callbacks; a caller may wrap the real ones (to time them).
   bool (*frameFunc)() = FrameFunc;
   bool (*renderFunc)() = RenderFunc;

@@ -1,5 +1,6 @@
 // The round's life: a new round from the menu, the time-out burst and the
 // score of a finished round.
+#include <cassert>
 #include <ctime>
 
 #include "actors/actor_list.h"
@@ -31,17 +32,20 @@ RoundStart Game::CaptureRoundStart() const {
   RoundStart start;
   start.launchState = LaunchGeneratorState();
   start.engineRandomState = hge_record::RandomState(engine);
-  start.ordinaryTimer = spawner->ordinaryTimer;
-  start.ordinaryDelay = spawner->ordinaryDelay;
-  start.bonusTimer = spawner->bonusTimer;
-  start.bonusDelay = spawner->bonusDelay;
-  start.dualTimer = spawner->dualTimer;
-  start.dualDelay = spawner->dualDelay;
+  if (spawner) {  // a game that was never loaded has none
+    start.ordinaryTimer = spawner->ordinaryTimer;
+    start.ordinaryDelay = spawner->ordinaryDelay;
+    start.bonusTimer = spawner->bonusTimer;
+    start.bonusDelay = spawner->bonusDelay;
+    start.dualTimer = spawner->dualTimer;
+    start.dualDelay = spawner->dualDelay;
+  }
   start.escapeHeld = escapeWasDown_;
   return start;
 }
 
 void Game::BeginReplayedRound(const Replay& replay) {
+  assert(spawner && menu && "a replay plays on a loaded game: call Init first");
   replaying_ = true;
   replayEntryTime_ = replay.entryTime;
   recorder_->Abandon();

@@ -15,6 +15,8 @@ hge_sdl::Engine& EngineOf(HGE* hge) {
 
 }  // namespace
 
+void SelectDummyVideo() { SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE); }
+
 void SetFixedFrameTime(HGE* hge, float dt) { EngineOf(hge).SetFixedFrameTime(dt); }
 
 void SetFrameLimit(HGE* hge, int frames) { EngineOf(hge).SetFrameLimit(frames); }

@@ -1,8 +1,8 @@
 // Controls for tests and benchmarks that run the real engine without a
 // person at the keyboard: a fixed frame time, a frame limit, input pushed as
 // real SDL events (so the engine's own input path is exercised), the canvas
-// read back, and a tap that sees every quad submitted. The game itself never
-// uses any of this; it takes no command-line arguments.
+// read back, and a tap that sees every quad submitted. The game itself uses
+// only the dummy video driver, to verify replays without a window.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,10 @@
 #include "platform/hge.h"
 
 namespace headless {
+
+// The next System_Initiate opens no window: SDL's dummy video driver, as for
+// a run that only computes (a replay's verification).
+void SelectDummyVideo();
 
 // Every Timer_GetDelta returns dt (no real-time pacing) when dt > 0;
 // 0 returns the engine to real time with its frame pacing.

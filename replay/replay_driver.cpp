@@ -14,7 +14,6 @@ namespace vtr {
 
 namespace {
 
-constexpr std::uint64_t kFnvOffset = 14695981039346656037ull;
 constexpr std::uint64_t kFnvPrime = 1099511628211ull;
 
 void Fold(std::uint64_t& hash, std::uint32_t value) {
@@ -42,7 +41,7 @@ void ReplayDriver::Start() {
   running_ = true;
   quit_ = false;
   played_ = 0;
-  hash_ = kFnvOffset;
+  hash_ = kStateHashStart;
 }
 
 bool ReplayDriver::Step() {
@@ -57,7 +56,7 @@ bool ReplayDriver::Step() {
   if (game_->Update(dt_)) quit_ = true;
   hge_record::EndInjection(game_->engine);
   ++played_;
-  FoldState();
+  hash_ = FoldGameState(hash_, *game_);
   return true;
 }
 
@@ -79,30 +78,31 @@ void ReplayDriver::Stop() {
   game_->EndReplay();
 }
 
-void ReplayDriver::FoldState() {
-  Fold(hash_, static_cast<std::uint32_t>(game_->score));
-  Fold(hash_, game_->multiplier);
-  Fold(hash_, game_->chain);
-  Fold(hash_, game_->highestCombo);
-  Fold(hash_, game_->timeLeft);
+std::uint64_t FoldGameState(std::uint64_t hash, const Game& game) {
+  Fold(hash, static_cast<std::uint32_t>(game.score));
+  Fold(hash, game.multiplier);
+  Fold(hash, game.chain);
+  Fold(hash, game.highestCombo);
+  Fold(hash, game.timeLeft);
   const ActorList& actors = ActorList::Instance();
-  Fold(hash_, static_cast<std::uint32_t>(actors.size()));
+  Fold(hash, static_cast<std::uint32_t>(actors.size()));
   for (const auto& actor : actors) {
-    Fold(hash_, static_cast<std::uint32_t>(actor->kind));
-    Fold(hash_, actor->x);
-    Fold(hash_, actor->y);
-    Fold(hash_, actor->vx);
-    Fold(hash_, actor->vy);
-    Fold(hash_, actor->radius);
-    Fold(hash_, static_cast<std::uint32_t>(actor->alive) | static_cast<std::uint32_t>(actor->dying) << 1 |
+    Fold(hash, static_cast<std::uint32_t>(actor->kind));
+    Fold(hash, actor->x);
+    Fold(hash, actor->y);
+    Fold(hash, actor->vx);
+    Fold(hash, actor->vy);
+    Fold(hash, actor->radius);
+    Fold(hash, static_cast<std::uint32_t>(actor->alive) | static_cast<std::uint32_t>(actor->dying) << 1 |
                     static_cast<std::uint32_t>(actor->collidable) << 2);
     if (const auto* rocket = dynamic_cast<const Rocket*>(actor.get())) {
-      Fold(hash_, static_cast<std::uint32_t>(rocket->trail->GetAliveCount()));
+      Fold(hash, static_cast<std::uint32_t>(rocket->trail->GetAliveCount()));
     } else if (const auto* explosion = dynamic_cast<const Explosion*>(actor.get())) {
-      Fold(hash_, explosion->chain);
-      Fold(hash_, static_cast<std::uint32_t>(explosion->burst->GetAliveCount()));
+      Fold(hash, explosion->chain);
+      Fold(hash, static_cast<std::uint32_t>(explosion->burst->GetAliveCount()));
     }
   }
+  return hash;
 }
 
 bool Verdict::ok() const { return entered && score == recordedScore && highestCombo == recordedCombo; }

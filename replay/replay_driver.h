@@ -57,7 +57,6 @@ class ReplayDriver {
   std::uint64_t StateHash() const { return hash_; }
 
  private:
-  void FoldState();
 
   Game* game_;
   const Replay& replay_;
@@ -72,6 +71,12 @@ class ReplayDriver {
   std::vector<SettingValue> savedSettings_;
   RoundStart savedStart_;
 };
+
+// Folds the game's state after a frame into a running hash (FNV-1a over the
+// score, multiplier, chain, combo, time left and every actor of the list);
+// a round's hash starts at kStateHashStart.
+inline constexpr std::uint64_t kStateHashStart = 14695981039346656037ull;
+std::uint64_t FoldGameState(std::uint64_t hash, const Game& game);
 
 // The result of playing a replay to its end.
 struct Verdict {

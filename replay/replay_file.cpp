@@ -2,13 +2,16 @@
 //
 // A frame record that is not a run starts with a tag of flags:
 //   0x01 frame time: zigzag varint of the change of its float's bit pattern
+//   0x20 frame time in whole microseconds, as the engine measures real time:
+//        zigzag varint of the change from the frame before's, rounded to
+//        microseconds (never together with 0x01)
 //   0x02 cursor moved by whole pixels: two zigzag varints (x, y)
 //   0x04 cursor anywhere: two raw floats (never together with 0x02)
 //   0x08 keys: u8 count - 1, then (u8 code, u8 state bits) with rising codes;
 //        a key not listed keeps its held bit and has no edge
 //   0x10 key, character and wheel of the frame: three zigzag varints
 //        (without it all three are 0)
-// Bits 0x20 and 0x40 are never set.
+// Bit 0x40 is never set.
 #include "replay/replay_file.h"
 
 #include <fcntl.h>
@@ -38,6 +41,8 @@ constexpr std::uint8_t kMouseStep = 0x02;
 constexpr std::uint8_t kMouseRaw = 0x04;
 constexpr std::uint8_t kKeys = 0x08;
 constexpr std::uint8_t kKeyChar = 0x10;
+constexpr std::uint8_t kMicros = 0x20;
+constexpr std::int64_t kMaxMicros = 1000000;
 constexpr std::uint8_t kStateBits = hge_record::kHeld | hge_record::kWentDown | hge_record::kWentUp;
 constexpr std::int32_t kMaxChar = 0x10FFFF;
 constexpr std::int32_t kMaxWheel = 1000000;
@@ -80,6 +85,12 @@ void PutText(std::vector<std::uint8_t>& out, const std::string& text) {
   PutU8(out, static_cast<std::uint8_t>(length));
   out.insert(out.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length));
 }
+
+// A frame time to the nearest microsecond.
+std::int64_t Micros(float dt) { return std::llround(static_cast<double>(dt) * 1.0e6); }
+
+// The float the engine makes of a whole number of microseconds.
+float FromMicros(std::int64_t micros) { return static_cast<float>(micros) / 1.0e6f; }
 
 // A whole-pixel cursor coordinate, as every one from the devices is.
 bool WholePixel(float v) { return std::fabs(v) <= kReplayMaxCoordinate && std::trunc(v) == v; }
@@ -183,7 +194,16 @@ class Reader {
 
 // One frame record after the run test; frame holds the frame before.
 bool ReadRecord(Reader& in, std::uint8_t tag, float* dt, InputFrame* frame) {
-  if ((tag & 0x60u) != 0 || ((tag & kMouseStep) && (tag & kMouseRaw))) return in.Fail("frame tag", "unknown flags");
+  if ((tag & 0x40u) != 0 || ((tag & kMouseStep) && (tag & kMouseRaw)) || ((tag & kTime) && (tag & kMicros))) {
+    return in.Fail("frame tag", "unknown flags");
+  }
+  if (tag & kMicros) {
+    std::int32_t change = 0;
+    if (!in.Signed("frame time", &change)) return false;
+    const std::int64_t micros = Micros(*dt) + change;
+    if (micros < 0 || micros > kMaxMicros) return in.Fail("frame time", "value out of range");
+    *dt = FromMicros(micros);
+  }
   if (tag & kTime) {
     std::int32_t change = 0;
     if (!in.Signed("frame time", &change)) return false;
@@ -284,12 +304,23 @@ void FrameEncoder::Flush() {
 
 bool FrameEncoder::Add(float dt, const InputFrame& input) {
   if (count_ >= kReplayMaxFrames) return false;
+  // Nothing the reader would refuse is ever written.
+  const auto inside = [](float v, float limit) { return std::isfinite(v) && std::fabs(v) <= limit; };
+  if (!inside(dt, kReplayMaxFrameTime) || dt < 0.0f || !inside(input.mouseX, kReplayMaxCoordinate) ||
+      !inside(input.mouseY, kReplayMaxCoordinate) || input.key < 0 || input.key >= kKeyCount || input.chr < 0 ||
+      input.chr > kMaxChar || input.wheel < -kMaxWheel || input.wheel > kMaxWheel) {
+    return false;
+  }
+  for (const std::uint8_t state : input.keys) {
+    if ((state & ~kStateBits) != 0) return false;
+  }
   ++count_;
 
   std::uint8_t tag = 0;
   const std::uint32_t dtBits = std::bit_cast<std::uint32_t>(dt);
   const std::uint32_t oldBits = std::bit_cast<std::uint32_t>(dt_);
-  if (dtBits != oldBits) tag |= kTime;
+  const bool wholeMicros = std::bit_cast<std::uint32_t>(FromMicros(Micros(dt))) == dtBits;
+  if (dtBits != oldBits) tag |= wholeMicros ? kMicros : kTime;
   const bool moved = std::bit_cast<std::uint32_t>(input.mouseX) != std::bit_cast<std::uint32_t>(previous_.mouseX) ||
                      std::bit_cast<std::uint32_t>(input.mouseY) != std::bit_cast<std::uint32_t>(previous_.mouseY);
   if (moved) {
@@ -312,6 +343,7 @@ bool FrameEncoder::Add(float dt, const InputFrame& input) {
   Flush();
   PutU8(stream_, tag);
   if (tag & kTime) PutVarint(stream_, Zigzag(static_cast<std::int32_t>(dtBits - oldBits)));
+  if (tag & kMicros) PutVarint(stream_, Zigzag(static_cast<std::int32_t>(Micros(dt) - Micros(dt_))));
   if (tag & kMouseStep) {
     PutVarint(stream_, Zigzag(static_cast<std::int32_t>(input.mouseX - previous_.mouseX)));
     PutVarint(stream_, Zigzag(static_cast<std::int32_t>(input.mouseY - previous_.mouseY)));

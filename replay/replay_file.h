@@ -98,7 +98,8 @@ class FrameEncoder {
  public:
   // Empties the stream (its capacity stays) and forgets the frame before.
   void Reset();
-  // Appends one frame. False (and nothing appended) past kReplayMaxFrames.
+  // Appends one frame. False (and nothing appended) past kReplayMaxFrames or
+  // for a frame out of the reader's bounds.
   bool Add(float dt, const hge_record::InputFrame& input);
   // Ends a pending run; the stream is complete after this.
   void Flush();
