@@ -1,0 +1,295 @@
+// The replay file: frames and headers come back exactly as written, and the
+// reader refuses every damaged or hostile file with one line that names the
+// field and its offset, without reading past the end or trusting a count.
+#include "replay/replay_file.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using hge_record::InputFrame;
+
+struct Frame {
+  float dt;
+  InputFrame input;
+};
+
+// Frames like a player's: long quiet stretches, clicks and key taps with
+// their edges, keys held for a while, a moving cursor (now and then off the
+// whole pixels), frame times in whole microseconds or any float.
+std::vector<Frame> RandomFrames(std::uint32_t seed, int count) {
+  std::mt19937 random(seed);
+  auto chance = [&random](int percent) { return static_cast<int>(random() % 100) < percent; };
+  std::vector<Frame> frames;
+  InputFrame input;
+  float dt = 1.0f / 60.0f;
+  for (int i = 0; i < count; ++i) {
+    for (std::uint8_t& key : input.keys) key &= hge_record::kHeld;
+    input.key = input.chr = input.wheel = 0;
+    if (chance(30)) {
+      dt = chance(50) ? static_cast<float>(16000 + random() % 2000) / 1.0e6f
+                      : std::bit_cast<float>(static_cast<std::uint32_t>(0x3C800000u + random() % 0x100000u));
+    }
+    if (chance(25)) {
+      input.mouseX = static_cast<float>(static_cast<int>(random() % 1100) - 40);
+      input.mouseY = static_cast<float>(static_cast<int>(random() % 800) - 20);
+      if (chance(10)) input.mouseX += 0.25f;
+    }
+    if (chance(8)) {
+      const int code = static_cast<int>(random() % 256);
+      const bool held = (input.keys[code] & hge_record::kHeld) != 0;
+      input.keys[code] = held ? hge_record::kWentUp : hge_record::kHeld | hge_record::kWentDown;
+      if (chance(20)) input.keys[code] |= hge_record::kWentUp;  // a tap within one frame
+      input.key = code;
+      input.chr = chance(50) ? static_cast<int>(random() % 0x110000) : 0;
+    }
+    if (chance(3)) input.wheel = static_cast<int>(random() % 21) - 10;
+    frames.push_back({dt, input});
+  }
+  return frames;
+}
+
+vtr::Replay ReplayOf(const std::vector<Frame>& frames) {
+  vtr::FrameEncoder encoder;
+  encoder.Reset();
+  for (const Frame& frame : frames) EXPECT_TRUE(encoder.Add(frame.dt, frame.input));
+  encoder.Flush();
+  vtr::Replay replay;
+  replay.settings = vtr::CaptureSettings();
+  replay.start.launchState = 0xDEADBEEF;
+  replay.start.engineRandomState = 0x0123456789ABCDEFull;
+  replay.start.ordinaryTimer = 0.25f;
+  replay.start.ordinaryDelay = 1.0f;
+  replay.start.dualDelay = 9.0f;
+  replay.start.escapeHeld = true;
+  replay.score = -5;
+  replay.highestCombo = 7;
+  replay.entryTime = 1765000000;
+  replay.frameCount = encoder.Count();
+  replay.frames = encoder.Stream();
+  return replay;
+}
+
+vtr::ReplayError Parse(const std::vector<std::uint8_t>& bytes, std::string* error, std::size_t size = SIZE_MAX) {
+  vtr::Replay out;
+  return vtr::ParseReplay(bytes.data(), std::min(size, bytes.size()), &out, error);
+}
+
+// The offset a refusal names; fails the test when there is none.
+std::size_t OffsetIn(const std::string& error) {
+  const std::size_t at = error.find(" at offset ");
+  EXPECT_NE(at, std::string::npos) << error;
+  EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+  return at == std::string::npos ? 0 : std::stoul(error.substr(at + 11));
+}
+
+}  // namespace
+
+TEST(ReplayFile, FramesAndHeaderComeBackExactlyAsWritten) {
+  for (std::uint32_t seed : {1u, 2u, 3u}) {
+    const std::vector<Frame> frames = RandomFrames(seed, 5000);
+    const vtr::Replay replay = ReplayOf(frames);
+    const std::vector<std::uint8_t> bytes = vtr::SerializeReplay(replay);
+
+    vtr::Replay read;
+    std::string error;
+    ASSERT_EQ(vtr::ParseReplay(bytes.data(), bytes.size(), &read, &error), vtr::ReplayError::None) << error;
+    EXPECT_EQ(read, replay);
+    vtr::FrameDecoder decoder(read.frames);
+    float dt = 0.0f;
+    InputFrame input;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+      ASSERT_TRUE(decoder.Next(&dt, &input, &error)) << "frame " << i << ": " << error;
+      ASSERT_EQ(std::bit_cast<std::uint32_t>(dt), std::bit_cast<std::uint32_t>(frames[i].dt)) << "frame " << i;
+      ASSERT_EQ(input, frames[i].input) << "frame " << i;
+    }
+    EXPECT_FALSE(decoder.Next(&dt, &input, &error));
+    EXPECT_TRUE(error.empty()) << error;
+  }
+
+  // Through a file too, replacing an older one and leaving no temporary.
+  testing_support::TempDir dir;
+  const vtr::Replay replay = ReplayOf(RandomFrames(4, 300));
+  ASSERT_TRUE(vtr::WriteReplayFile("round.vtreplay", ReplayOf(RandomFrames(5, 10))));
+  ASSERT_TRUE(vtr::WriteReplayFile("round.vtreplay", replay));
+  vtr::Replay read;
+  std::string error;
+  ASSERT_EQ(vtr::ReadReplayFile("round.vtreplay", &read, &error), vtr::ReplayError::None) << error;
+  EXPECT_EQ(read, replay);
+  EXPECT_FALSE(std::filesystem::exists("round.vtreplay.tmp"));
+}
+
+TEST(ReplayFile, QuietFramesFoldIntoRuns) {
+  // A minute without input at a steady frame time: a header and a few bytes.
+  std::vector<Frame> frames(3600, Frame{1.0f / 60.0f, InputFrame{}});
+  frames[0].input.mouseX = 512.0f;
+  const vtr::Replay replay = ReplayOf(frames);
+  EXPECT_LT(replay.frames.size(), 50u);
+  EXPECT_EQ(replay.frameCount, 3600u);
+}
+
+TEST(ReplayFile, TheEncoderWritesNothingTheReaderWouldRefuse) {
+  vtr::FrameEncoder encoder;
+  encoder.Reset();
+  InputFrame input;
+  EXPECT_FALSE(encoder.Add(std::numeric_limits<float>::quiet_NaN(), input));
+  EXPECT_FALSE(encoder.Add(-0.01f, input));
+  EXPECT_FALSE(encoder.Add(2.0f, input));
+  input.mouseX = std::numeric_limits<float>::infinity();
+  EXPECT_FALSE(encoder.Add(0.01f, input));
+  input.mouseX = 0.0f;
+  input.key = 256;
+  EXPECT_FALSE(encoder.Add(0.01f, input));
+  input.key = 0;
+  input.keys[3] = 8;
+  EXPECT_FALSE(encoder.Add(0.01f, input));
+  EXPECT_EQ(encoder.Count(), 0u);
+  EXPECT_TRUE(encoder.Stream().empty());
+}
+
+// Each field of the header set to what the game could never have written is
+// refused, and the message names it at its own offset.
+TEST(ReplayFile, EveryHeaderFieldOutOfRangeIsRefusedByName) {
+  const vtr::Replay good = ReplayOf(RandomFrames(7, 40));
+  const std::vector<std::uint8_t> bytes = vtr::SerializeReplay(good);
+  // Offsets of the fields after the settings, counted from the end.
+  const std::size_t stream = bytes.size() - good.frames.size();
+  const std::size_t flags = stream - 8 - 16 - 1;
+
+  struct Case {
+    const char* field;
+    vtr::ReplayError kind;
+    std::function<void(vtr::Replay&)> header;            // a change of the header itself...
+    std::function<void(std::vector<std::uint8_t>&)> raw;  // ...or of its bytes
+  };
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const std::vector<Case> cases = {
+      {"magic", vtr::ReplayError::Malformed, nullptr, [](auto& b) { b[3] = 'X'; }},
+      {"format version", vtr::ReplayError::Unreproducible, [](vtr::Replay& r) { r.formatVersion = 2; }},
+      {"rules version", vtr::ReplayError::Unreproducible, [](vtr::Replay& r) { r.rulesVersion = 99; }},
+      {"game version", vtr::ReplayError::Malformed, [](vtr::Replay& r) { r.gameVersion = ""; }},
+      {"game version", vtr::ReplayError::Malformed, [](vtr::Replay& r) { r.gameVersion = "V\n2"; }},
+      {"ExplosionAlphaStart", vtr::ReplayError::Malformed, [nan](vtr::Replay& r) { r.settings[4] = nan; }},
+      {"StartingTime", vtr::ReplayError::Malformed,
+       [](vtr::Replay& r) { r.settings[15] = std::numeric_limits<float>::infinity(); }},
+      {"ScoreFile", vtr::ReplayError::Malformed, [](vtr::Replay& r) { r.settings[26] = std::string("a b"); }},
+      {"SettingsFile", vtr::ReplayError::Malformed, [](vtr::Replay& r) { r.settings[27] = std::string(); }},
+      {"spawner clock", vtr::ReplayError::Malformed, [nan](vtr::Replay& r) { r.start.bonusDelay = nan; }},
+      {"flags", vtr::ReplayError::Malformed, nullptr, [flags](auto& b) { b[flags] = 2; }},
+      {"ShowSplash", vtr::ReplayError::Malformed, nullptr, [flags](auto& b) {
+         // 49 bytes before the flags: three float settings after it, the
+         // two generators and the spawner's six clocks.
+         b[flags - 49] = 7;
+       }},
+      {"frame count", vtr::ReplayError::Malformed, [](vtr::Replay& r) { r.frameCount = 0; }},
+      {"frame count", vtr::ReplayError::Malformed, [](vtr::Replay& r) { r.frameCount = vtr::kReplayMaxFrames + 1; }},
+      {"frame count", vtr::ReplayError::Malformed, [](vtr::Replay& r) { r.frameCount += 1; }},
+      {"frame count", vtr::ReplayError::Malformed, [](vtr::Replay& r) { r.frameCount -= 1; }},
+      {"frame stream length", vtr::ReplayError::Malformed, nullptr, [](auto& b) { b.push_back(0x80); }},
+      {"frame stream length", vtr::ReplayError::Malformed, nullptr, [stream](auto& b) { b[stream - 1] = 0x7F; }},
+      {"frame tag", vtr::ReplayError::Malformed, nullptr, [stream](auto& b) { b[stream] = 0x40; }},
+      {"frame tag", vtr::ReplayError::Malformed, nullptr, [stream](auto& b) { b[stream] = 0x21; }},
+      {"frame time", vtr::ReplayError::Malformed, [](vtr::Replay& r) {
+         r.frames = {0x20, 0xFF, 0xFF, 0xFF, 0xFF, 0x0F};  // far below zero
+         r.frameCount = 1;
+       }},
+      {"key code", vtr::ReplayError::Malformed, [](vtr::Replay& r) {
+         r.frames = {0x08, 0x01, 0x20, 0x01, 0x20, 0x01};  // the same key twice
+         r.frameCount = 1;
+       }},
+      {"key state", vtr::ReplayError::Malformed, [](vtr::Replay& r) {
+         r.frames = {0x08, 0x00, 0x20, 0x09};
+         r.frameCount = 1;
+       }},
+      {"key", vtr::ReplayError::Malformed, [](vtr::Replay& r) {
+         r.frames = {0x10, 0x80, 0x08, 0x00, 0x00};  // key 512
+         r.frameCount = 1;
+       }},
+      {"cursor", vtr::ReplayError::Malformed, [](vtr::Replay& r) {
+         r.frames = {0x04, 0x00, 0x00, 0xC0, 0x7F, 0x00, 0x00, 0x00, 0x00};  // not a number
+         r.frameCount = 1;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.field);
+    std::vector<std::uint8_t> damaged = bytes;
+    if (c.header) {
+      vtr::Replay replay = good;
+      c.header(replay);
+      damaged = vtr::SerializeReplay(replay);
+    } else {
+      c.raw(damaged);
+    }
+    std::string error;
+    EXPECT_EQ(Parse(damaged, &error), c.kind) << error;
+    if (c.kind == vtr::ReplayError::Malformed) {
+      EXPECT_EQ(error.rfind(c.field, 0), 0u) << error;
+      EXPECT_LE(OffsetIn(error), damaged.size()) << error;
+    } else {
+      EXPECT_NE(error.find("version"), std::string::npos) << error;
+    }
+  }
+}
+
+TEST(ReplayFile, EveryTruncationAndEveryFlippedByteIsReadOrRefusedCleanly) {
+  const vtr::Replay good = ReplayOf(RandomFrames(9, 60));
+  const std::vector<std::uint8_t> bytes = vtr::SerializeReplay(good);
+  for (std::size_t size = 0; size < bytes.size(); ++size) {
+    std::string error;
+    ASSERT_EQ(Parse(bytes, &error, size), vtr::ReplayError::Malformed) << "cut at " << size;
+    ASSERT_LE(OffsetIn(error), size) << error;
+  }
+  for (std::size_t at = 0; at < bytes.size(); ++at) {
+    std::vector<std::uint8_t> flipped = bytes;
+    flipped[at] ^= 0x5A;
+    std::string error;
+    vtr::Replay read;
+    if (vtr::ParseReplay(flipped.data(), flipped.size(), &read, &error) == vtr::ReplayError::None) {
+      EXPECT_EQ(vtr::SerializeReplay(read), flipped) << "byte " << at;
+    } else {
+      EXPECT_FALSE(error.empty()) << "byte " << at;
+    }
+  }
+}
+
+TEST(ReplayFile, AFileBeyondTheBoundIsRefusedWithoutReadingIt) {
+  testing_support::TempDir dir;
+  std::ofstream("huge.vtreplay").close();
+  std::filesystem::resize_file("huge.vtreplay", vtr::kReplayMaxFileBytes + 1);
+  vtr::Replay read;
+  std::string error;
+  EXPECT_EQ(vtr::ReadReplayFile("huge.vtreplay", &read, &error), vtr::ReplayError::Malformed);
+  EXPECT_EQ(error.rfind("file at offset 0", 0), 0u) << error;
+  EXPECT_EQ(vtr::ReadReplayFile("missing.vtreplay", &read, &error), vtr::ReplayError::Unreadable);
+}
+
+TEST(ReplayFile, TheFuzzersSeedCorpusIsReadOrRefusedCleanly) {
+  const std::filesystem::path corpus = std::filesystem::path(VANTOR_SOURCE_DIR) / "tools/fuzz/corpus/replay";
+  int refused = 0;
+  int read = 0;
+  for (const auto& file : std::filesystem::directory_iterator(corpus)) {
+    SCOPED_TRACE(file.path().filename().string());
+    vtr::Replay replay;
+    std::string error;
+    if (vtr::ReadReplayFile(file.path().string(), &replay, &error) == vtr::ReplayError::None) {
+      ++read;
+    } else {
+      ++refused;
+      EXPECT_FALSE(error.empty());
+    }
+  }
+  EXPECT_GE(read, 1);
+  EXPECT_GE(refused, 4);
+}

@@ -1,0 +1,151 @@
+// Rounds of the real game, played headless through the menu with pushed
+// input, are recorded from "New Game" to the entry of their score, stored
+// beside the score file, and play back to the same score and state.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "actors/actor_list.h"
+#include "actors/rocket.h"
+#include "config/settings.h"
+#include "game/game.h"
+#include "menu/game_menu.h"
+#include "platform/hge_headless.h"
+#include "replay/replay_driver.h"
+#include "replay/replay_folder.h"
+#include "tests/support/headless_game.h"
+
+namespace {
+
+class RoundRecording : public ::testing::Test {
+ protected:
+  RoundRecording() {
+    vtr::Settings::Instance().StartingTime = 4.0f;
+    session = std::make_unique<testing_support::HeadlessGame>();
+    game = session->game;
+    headless::SetFixedFrameTime(session->hge, 1.0f / 60.0f);
+    headless::SetRenderEnabled(session->hge, false);
+  }
+
+  void Tap(int key) {
+    headless::PushKey(key, true);
+    headless::PushKey(key, false);
+  }
+
+  // One frame; folds the state into the live hash once the round runs.
+  void Frame() {
+    headless::RunFrame(session->hge);
+    if (counting) {
+      ++frames;
+      hash = vtr::FoldGameState(hash, *game);
+    }
+  }
+
+  // "New Game" from the focused menu item; counting starts with the next frame.
+  void NewGame() {
+    if (game->menu->highScoresShown) {  // the results page: "Back" first
+      Tap(HGEK_ENTER);
+      Frame();
+    }
+    Tap(HGEK_ENTER);
+    Frame();
+    ASSERT_TRUE(game->roundRunning);
+    counting = true;
+    frames = 0;
+    hash = vtr::kStateHashStart;
+  }
+
+  // Shots at the first rising rocket every half second until the score is in.
+  void PlayToTheEnd() {
+    for (int i = 0; i < 60 * 30 && !game->ScoreEntered(); ++i) {
+      if (i % 30 == 29) {
+        for (const auto& actor : vtr::ActorList::Instance()) {
+          if (actor->kind == vtr::kRocket && actor->collidable && !actor->dying && actor->y < 700.0f) {
+            headless::PushMouseMove(actor->x + actor->vx, actor->y + actor->vy);
+            headless::PushMouseButton(HGEK_LBUTTON, true, actor->x + actor->vx, actor->y + actor->vy);
+            headless::PushMouseButton(HGEK_LBUTTON, false, actor->x + actor->vx, actor->y + actor->vy);
+            break;
+          }
+        }
+      }
+      Frame();
+    }
+    ASSERT_TRUE(game->ScoreEntered());
+    counting = false;
+  }
+
+  vtr::Replay StoredReplayOfTheNewEntry() {
+    vtr::Replay replay;
+    for (const vtr::ScoreEntry& entry : game->scores.Entries()) {
+      if (!entry.isNew) continue;
+      const std::string path = vtr::FindReplay(vtr::Settings::Instance().ScoreFile, entry);
+      EXPECT_FALSE(path.empty()) << "no replay for the new entry";
+      std::string error;
+      EXPECT_EQ(vtr::ReadReplayFile(path, &replay, &error), vtr::ReplayError::None) << error;
+    }
+    return replay;
+  }
+
+  std::unique_ptr<testing_support::HeadlessGame> session;
+  vtr::Game* game = nullptr;
+  bool counting = false;
+  std::uint32_t frames = 0;
+  std::uint64_t hash = 0;
+};
+
+}  // namespace
+
+TEST_F(RoundRecording, APlayedRoundPlaysBackToItsScoreAndState) {
+  NewGame();
+  PlayToTheEnd();
+  const std::int32_t score = game->score;
+  const vtr::Replay replay = StoredReplayOfTheNewEntry();
+  EXPECT_EQ(replay.score, score);
+  EXPECT_EQ(replay.highestCombo, game->highestCombo);
+  EXPECT_EQ(replay.frameCount, frames);
+
+  const vtr::Verdict verdict = vtr::VerifyReplay(game, replay);
+  EXPECT_TRUE(verdict.ok()) << vtr::VerdictLine(replay, verdict);
+  EXPECT_EQ(verdict.stateHash, hash);
+  EXPECT_EQ(vtr::VerdictLine(replay, verdict),
+            "recorded " + std::to_string(score) + ", re-simulated " + std::to_string(score) + ": ok");
+  // The replay wrote nothing: the table on disk still holds the one round.
+  vtr::ScoreTable onDisk;
+  onDisk.Load(vtr::Settings::Instance().ScoreFile, 0);
+  EXPECT_EQ(onDisk.Entries().size(), game->scores.Entries().size() - 1);
+
+  // A score claimed higher than played is caught.
+  vtr::Replay claimed = replay;
+  claimed.score += 100;
+  const vtr::Verdict inflated = vtr::VerifyReplay(game, claimed);
+  EXPECT_FALSE(inflated.ok());
+  EXPECT_NE(vtr::VerdictLine(claimed, inflated).find("MISMATCH"), std::string::npos);
+
+  // A second round afterwards is recorded as usual, and verifies too.
+  NewGame();
+  PlayToTheEnd();
+  const vtr::Replay second = StoredReplayOfTheNewEntry();
+  EXPECT_EQ(second.frameCount, frames);
+  EXPECT_TRUE(vtr::VerifyReplay(game, second).ok());
+}
+
+TEST_F(RoundRecording, AnAbandonedRoundLeavesNoReplay) {
+  NewGame();
+  for (int i = 0; i < 90; ++i) Frame();
+  Tap(HGEK_ESCAPE);  // pause: the menu opens on "New Game"
+  Frame();
+  ASSERT_TRUE(game->menuShown);
+  Tap(HGEK_ENTER);
+  Frame();
+  ASSERT_FALSE(game->menuShown);
+  counting = true;
+  frames = 0;
+  hash = vtr::kStateHashStart;
+  PlayToTheEnd();
+  const vtr::Replay replay = StoredReplayOfTheNewEntry();
+  EXPECT_EQ(replay.frameCount, frames) << "the abandoned round's frames were kept";
+  EXPECT_EQ(vtr::ListReplays(vtr::ReplayFolderFor(vtr::Settings::Instance().ScoreFile)).size(), 1u);
+  const vtr::Verdict verdict = vtr::VerifyReplay(game, replay);
+  EXPECT_TRUE(verdict.ok()) << vtr::VerdictLine(replay, verdict);
+  EXPECT_EQ(verdict.stateHash, hash);
+}
