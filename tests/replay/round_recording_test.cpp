@@ -50,6 +50,10 @@ class RoundRecording : public ::testing::Test {
     Tap(HGEK_ENTER);
     Frame();
     ASSERT_TRUE(game->roundRunning);
+    StartCounting();
+  }
+
+  void StartCounting() {
     counting = true;
     frames = 0;
     hash = vtr::kStateHashStart;
@@ -138,9 +142,7 @@ TEST_F(RoundRecording, AnAbandonedRoundLeavesNoReplay) {
   Tap(HGEK_ENTER);
   Frame();
   ASSERT_FALSE(game->menuShown);
-  counting = true;
-  frames = 0;
-  hash = vtr::kStateHashStart;
+  StartCounting();
   PlayToTheEnd();
   const vtr::Replay replay = StoredReplayOfTheNewEntry();
   EXPECT_EQ(replay.frameCount, frames) << "the abandoned round's frames were kept";
