@@ -171,8 +171,8 @@ TEST(ReplayFile, EveryHeaderFieldOutOfRangeIsRefusedByName) {
   struct Case {
     const char* field;
     vtr::ReplayError kind;
-    std::function<void(vtr::Replay&)> header;            // a change of the header itself...
-    std::function<void(std::vector<std::uint8_t>&)> raw;  // ...or of its bytes
+    std::function<void(vtr::Replay&)> header = nullptr;            // a change of the header itself...
+    std::function<void(std::vector<std::uint8_t>&)> raw = nullptr;  // ...or of its bytes
   };
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const std::vector<Case> cases = {

@@ -28,6 +28,7 @@
 #include "app/app.h"
 #include "config/settings.h"
 #include "game/game.h"
+#include "game/rocket_spawner.h"
 #include "platform/hge_headless.h"
 #include "replay/replay_driver.h"
 #include "replay/replay_folder.h"
@@ -208,7 +209,8 @@ struct Recorded {
 };
 
 // Plays one scenario in a fresh folder; false with a message on failure.
-bool Play(const Scenario& scenario, const fs::path& folder, const std::string& settingsText, Recorded* out) {
+bool Play(const Scenario& scenario, std::uint32_t seed, const fs::path& folder, const std::string& settingsText,
+          Recorded* out) {
   fs::create_directories(folder);
   std::ofstream(folder / "Settings.vtr") << settingsText;
   StartOptions options;
@@ -223,6 +225,10 @@ bool Play(const Scenario& scenario, const fs::path& folder, const std::string& s
     return false;
   }
   Game& game = *app.game();
+  // Fixed seeds instead of the clock's: recording again changes the files
+  // only where the rules changed.
+  SeedLaunchGenerator(seed);
+  app.engine()->Random_Seed(static_cast<int>(seed));
   Tap(HGEK_ENTER);  // "New Game" has the focus
   int frame = -1;   // -1 until the round has started
   std::uint64_t hash = kStateHashStart;
@@ -298,12 +304,14 @@ int main(int argc, char** argv) {
   std::ofstream list(out / "rounds.txt");
   list << "# name score highest-combo state-hash (written by vantor_record_rounds)\n";
   int failures = 0;
+  std::uint32_t seed = 20261208;
   for (const Scenario& scenario : Scenarios()) {
+    ++seed;
     const fs::path folder = work / scenario.name;
     fs::create_directories(folder);
     fs::create_directory_symlink(content, folder / "Content");
     Recorded recorded;
-    if (!Play(scenario, folder, SettingsText(defaults, scenario.settings), &recorded)) {
+    if (!Play(scenario, seed, folder, SettingsText(defaults, scenario.settings), &recorded)) {
       ++failures;
       continue;
     }
