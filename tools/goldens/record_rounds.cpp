@@ -30,6 +30,7 @@
 #include "game/game.h"
 #include "game/rocket_spawner.h"
 #include "platform/hge_headless.h"
+#include "platform/hge_record.h"
 #include "replay/replay_driver.h"
 #include "replay/replay_folder.h"
 
@@ -45,6 +46,9 @@ struct Turn {
   Game& game;
   int frame;  // frames since the round started (0: the first recorded one)
   float nextDt;
+  // A click the devices cannot give (the window clamps the cursor inside the
+  // field): the frame's input is handed to the game as it is.
+  std::function<void(float x, float y)> exactClick;
 };
 
 struct Scenario {
@@ -155,9 +159,9 @@ std::vector<Scenario> Scenarios() {
                   }});
   list.push_back({"launch-point", "clicks exactly on the launch point and on the bottom edge", {{"StartingTime", "25"}},
                   [](const Turn& t) {
-                    if (t.frame == 60 || t.frame == 600) Click(512.0f, 768.0f);
+                    if (t.frame == 60 || t.frame == 600) t.exactClick(512.0f, 768.0f);
                     if (t.frame == 90) Click(512.0f, 767.0f);
-                    if (t.frame == 120) Click(0.0f, 768.0f);
+                    if (t.frame == 120) t.exactClick(0.0f, 768.0f);
                     if (t.frame > 150) Autopilot(t, 30);
                   }});
   list.push_back({"settings", "non-default settings: a short round, fast spawns, other scores and combo texts",
@@ -234,9 +238,21 @@ bool Play(const Scenario& scenario, std::uint32_t seed, const fs::path& folder, 
   std::uint64_t hash = kStateHashStart;
   for (int guard = 0; guard < 60 * 60 * 10; ++guard) {
     const float dt = frame >= 0 ? scenario.frameTime(frame) : kFrame;
-    if (frame >= 0) scenario.play(Turn{game, frame, dt});
+    bool injected = false;
+    const auto exactClick = [&](float x, float y) {
+      hge_record::InputFrame input;
+      input.mouseX = x;
+      input.mouseY = y;
+      input.key = HGEK_LBUTTON;
+      input.keys[HGEK_LBUTTON] = hge_record::kHeld | hge_record::kWentDown | hge_record::kWentUp;
+      hge_record::InjectInput(app.engine(), input);
+      injected = true;
+    };
+    if (frame >= 0) scenario.play(Turn{game, frame, dt, exactClick});
     headless::SetFixedFrameTime(app.engine(), dt);
-    if (app.Frame()) break;
+    const bool quit = app.Frame();
+    if (injected) hge_record::EndInjection(app.engine());
+    if (quit) break;
     if (frame < 0) {
       if (game.roundRunning) frame = 0;  // "New Game" ran in this frame; the next one is recorded
       continue;
