@@ -28,7 +28,9 @@ std::unique_ptr<audio::System> ReadySystem(int channels) {
   audio::System* made = nullptr;
   EXPECT_EQ(audio::System_Create(&made), audio::kOk);
   std::unique_ptr<audio::System> system(made);
-  if (system) EXPECT_EQ(system->init(channels, 0, nullptr), audio::kOk);
+  if (system) {
+    EXPECT_EQ(system->init(channels, 0, nullptr), audio::kOk);
+  }
   return system;
 }
 
