@@ -2,7 +2,7 @@
 
 #include "actors/actor_list.h"
 #include "config/settings.h"
-#include "game/color.h"
+#include "helpers/color.h"
 #include "game/game.h"
 #include "helpers/particle_system.h"
 #include "helpers/sprite.h"

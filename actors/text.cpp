@@ -1,7 +1,7 @@
 #include "actors/text.h"
 
 #include "config/settings.h"
-#include "game/color.h"
+#include "helpers/color.h"
 #include "helpers/font.h"
 
 namespace vtr {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "actors/actor.h"
-#include "helpers/emitter_info.h"
+#include "helpers/color.h"
 #include "helpers/geometry.h"
 
 class hgeFont;

@@ -2,7 +2,7 @@
 // live actors, side panels) under the menu and logo or the HUD.
 #include "actors/actor_list.h"
 #include "config/settings.h"
-#include "game/color.h"
+#include "helpers/color.h"
 #include "game/game.h"
 #include "helpers/sprite.h"
 #include "menu/game_menu.h"

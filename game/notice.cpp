@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "game/color.h"
+#include "helpers/color.h"
 #include "helpers/font.h"
 
 namespace vtr {

@@ -5,11 +5,9 @@
 
 #include <cstdint>
 
-class hgeSprite;
+#include "helpers/color.h"
 
-struct hgeColor {
-  float r = 0.0f, g = 0.0f, b = 0.0f, a = 0.0f;
-};
+class hgeSprite;
 
 struct hgeEmitterInfo {
   hgeSprite* sprite = nullptr;  // drawn for every particle; not owned

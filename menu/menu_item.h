@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "helpers/emitter_info.h"
+#include "helpers/color.h"
 #include "helpers/gui.h"
 
 class hgeFont;

@@ -4,7 +4,7 @@
 #include <cassert>
 #include <string>
 
-#include "game/color.h"
+#include "helpers/color.h"
 #include "helpers/font.h"
 
 namespace vtr {

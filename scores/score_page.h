@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "helpers/emitter_info.h"
+#include "helpers/color.h"
 #include "scores/score_table.h"
 
 class hgeFont;

@@ -1,15 +1,19 @@
-// The game's own colour packing: a colour record of four floats becomes the
-// engine's 32-bit ARGB value with alpha x 255 in the top byte, then red,
-// green and blue x 255, each product truncated towards zero. (The particle
-// system packs its own colours by rounding instead.)
+// The colour record every part of the game shares, four floats from 0 to 1,
+// and the game's own packing of it into the engine's 32-bit ARGB value:
+// alpha x 255 in the top byte, then red, green and blue x 255, each product
+// truncated towards zero. (The particle system packs its own colours by
+// rounding instead.)
 //
 // Channels inside 0..1 pack exactly so. A channel outside that range cannot
 // spill into its neighbours: after truncation it is held to 0..255, so a
 // negative value gives 0, a value above 1 gives 255, and not-a-number gives 0.
 #pragma once
 
-#include "helpers/emitter_info.h"
 #include "platform/hge.h"
+
+struct hgeColor {
+  float r = 0.0f, g = 0.0f, b = 0.0f, a = 0.0f;
+};
 
 namespace vtr {
 

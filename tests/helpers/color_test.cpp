@@ -1,4 +1,4 @@
-#include "game/color.h"
+#include "helpers/color.h"
 
 #include <gtest/gtest.h>
 
