@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/settings_text.h"
 #include "tests/support/temp_dir.h"
 
 // Every test runs in a process of its own, so each starts from a fresh
@@ -17,39 +18,7 @@ namespace {
 using testing_support::TempDir;
 using vtr::Settings;
 
-const char* const kDefaultsFile =
-    "StartingNumberRockets 10\n"
-    "SystemScreenWidth 1024\n"
-    "SystemScreenHeight 768\n"
-    "SystemColorDepth 32\n"
-    "ExplosionAlphaStart 0.2\n"
-    "RocketSpawnDelay 1\n"
-    "BonusRocketSpawnDelay 3\n"
-    "DualRocketSpawnDelay 9\n"
-    "RocketVelocity 50\n"
-    "BonusRocketVelocity 100\n"
-    "DualRocketVelocity 150\n"
-    "ShowCombosAfterAmount 3\n"
-    "RocketScore 100\n"
-    "BonusRocketScore 200\n"
-    "DualRocketScore 1000\n"
-    "StartingTime 60\n"
-    "TimeWarning1 30\n"
-    "TimeWarning2 10\n"
-    "MultiplierHighlight1 200\n"
-    "MultiplierHighlight2 300\n"
-    "RocketsRemainingWarning1 5\n"
-    "RocketsRemainingWarning2 2\n"
-    "MultiplierAddition 0.1\n"
-    "MultiplierDecreasePerSecond 0.05\n"
-    "MultiplierRocketFirePenalty 0.2\n"
-    "MultiplierPenaltyMin 0.01\n"
-    "ScoreFile Scores.vtr\n"
-    "SettingsFile Settings.vtr\n"
-    "ShowSplash 1\n"
-    "SplashTime 1.5\n"
-    "VolumeMusic 0.5\n"
-    "VolumeSound 0.5\n";
+const std::string kDefaultsFile = testing_support::DefaultSettingsText();
 
 // A value for every line, none of them a default, in file order.
 std::vector<std::string> OtherValues() {

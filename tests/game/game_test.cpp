@@ -21,6 +21,7 @@
 #include "menu/game_menu.h"
 #include "audio/sound_manager.h"
 #include "platform/hge_headless.h"
+#include "tests/support/settings_text.h"
 #include "tests/support/temp_dir.h"
 
 namespace vtr {
@@ -28,34 +29,12 @@ namespace {
 
 constexpr float kDt = 1.0f / 60.0f;
 
-// The default settings file with some values replaced, by key.
-std::string SettingsText(const std::string& changes) {
-  std::string text =
-      "StartingNumberRockets 10\nSystemScreenWidth 1024\nSystemScreenHeight 768\nSystemColorDepth 32\n"
-      "ExplosionAlphaStart 0.2\nRocketSpawnDelay 1\nBonusRocketSpawnDelay 3\nDualRocketSpawnDelay 9\n"
-      "RocketVelocity 50\nBonusRocketVelocity 100\nDualRocketVelocity 150\nShowCombosAfterAmount 3\n"
-      "RocketScore 100\nBonusRocketScore 200\nDualRocketScore 1000\nStartingTime 60\nTimeWarning1 30\n"
-      "TimeWarning2 10\nMultiplierHighlight1 200\nMultiplierHighlight2 300\nRocketsRemainingWarning1 5\n"
-      "RocketsRemainingWarning2 2\nMultiplierAddition 0.1\nMultiplierDecreasePerSecond 0.05\n"
-      "MultiplierRocketFirePenalty 0.2\nMultiplierPenaltyMin 0.01\nScoreFile Scores.vtr\n"
-      "SettingsFile Settings.vtr\nShowSplash 0\nSplashTime 1.5\nVolumeMusic 0.5\nVolumeSound 0.5\n";
-  std::istringstream lines(changes);
-  std::string key;
-  std::string value;
-  while (lines >> key >> value) {
-    const std::size_t at = text.find(key + " ");
-    const std::size_t end = text.find('\n', at);
-    text.replace(at, end - at, key + " " + value);
-  }
-  return text;
-}
-
 class GameTest : public ::testing::Test {
  protected:
   // Starts the game as the entry point does, in a fresh folder.
   void Start(const std::string& settingsChanges, bool withContent = true, float dt = kDt) {
     dir_ = std::make_unique<testing_support::TempDir>(withContent);
-    dir_->Write("Settings.vtr", SettingsText(settingsChanges));
+    dir_->Write("Settings.vtr", testing_support::SettingsText("ShowSplash 0 " + settingsChanges));
     StartOptions options;
     options.folder = dir_->path().string();
     options.fixedFrameTime = dt;
