@@ -21,6 +21,7 @@
 #include "platform/audio.h"
 #include "platform/hge.h"
 #include "platform/hge_headless.h"
+#include "tests/support/headless_engine.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -42,19 +43,9 @@ std::uint32_t Le(const std::vector<std::uint8_t>& b, size_t at, int bytes) {
 // the way the game finds its files.
 class ContentTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    hge = hgeCreate(HGE_VERSION);
-    hge->System_SetState(HGE_WINDOWED, true);
-    hge->System_SetState(HGE_USESOUND, false);
-    hge->System_SetState(HGE_SHOWSPLASH, false);
-    hge->System_SetState(HGE_FRAMEFUNC, [] { return false; });
-    ASSERT_TRUE(hge->System_Initiate()) << hge->System_GetErrorMessage();
-  }
-
+  void SetUp() override { ASSERT_TRUE(engine.ok) << engine.error(); }
   void TearDown() override {
     for (HTEXTURE t : textures) hge->Texture_Free(t);
-    hge->System_Shutdown();
-    hge->Release();
   }
 
   HTEXTURE Load(const char* file) {
@@ -75,7 +66,8 @@ class ContentTest : public ::testing::Test {
   }
 
   TempDir dir{true};
-  HGE* hge = nullptr;
+  testing_support::HeadlessEngine engine;
+  HGE* hge = engine.hge;
   std::vector<HTEXTURE> textures;
 };
 

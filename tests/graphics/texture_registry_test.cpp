@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/hge.h"
+#include "tests/support/headless_engine.h"
 #include "tests/support/png_writer.h"
 #include "tests/support/temp_dir.h"
 
@@ -97,11 +98,9 @@ class FreeRecorder final : public HGE {
 
 TEST(TextureRegistry, FreeAllFreesEveryEntryOnceInNameOrder) {
   testing_support::TempDir dir;
-  HGE* hge = hgeCreate(HGE_VERSION);
-  hge->System_SetState(HGE_USESOUND, false);
-  hge->System_SetState(HGE_SHOWSPLASH, false);
-  hge->System_SetState(HGE_FRAMEFUNC, [] { return false; });
-  ASSERT_TRUE(hge->System_Initiate()) << hge->System_GetErrorMessage();
+  testing_support::HeadlessEngine engine;
+  ASSERT_TRUE(engine.ok) << engine.error();
+  HGE* hge = engine.hge;
 
   // Byte order, unsigned: capitals before small letters, a name before its
   // longer namesakes, bytes of 0x80 and above (UTF-8 letters) last.
@@ -134,9 +133,6 @@ TEST(TextureRegistry, FreeAllFreesEveryEntryOnceInNameOrder) {
   for (HTEXTURE tex : expected) {
     EXPECT_EQ(hge->Texture_GetWidth(tex, false), 0) << "texture " << tex << " still alive";
   }
-
-  hge->System_Shutdown();
-  hge->Release();
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "helpers/sprite.h"
 #include "platform/hge_headless.h"
+#include "tests/support/headless_engine.h"
 #include "tests/support/png_writer.h"
 #include "tests/support/temp_dir.h"
 
@@ -19,25 +20,16 @@ using testing_support::TempDir;
 // dummy window so textures load and quads can be watched.
 class FontTest : public ::testing::Test {
  protected:
-  FontTest() : hge(hgeCreate(HGE_VERSION)) {
-    hge->System_SetState(HGE_WINDOWED, true);
-    hge->System_SetState(HGE_SHOWSPLASH, false);
-    hge->System_SetState(HGE_LOGFILE, "test.log");
-  }
-  ~FontTest() override {
-    headless::SetQuadTap(hge, {});
-    hge->System_Shutdown();
-    hge->Release();
-  }
   void Start() {
-    ASSERT_TRUE(hge->System_Initiate()) << hge->System_GetErrorMessage();
-    headless::SetQuadTap(hge, [this](const hgeQuad& q) { quads.push_back(q); });
+    ASSERT_TRUE(engine.Initiate()) << engine.error();
+    engine.WatchQuads();
   }
   std::string Log() const { return dir.Read("test.log"); }
 
   TempDir dir;
-  HGE* hge;
-  std::vector<hgeQuad> quads;
+  testing_support::HeadlessEngine engine{{.logFile = "test.log", .initiate = false}};
+  HGE* hge = engine.hge;
+  std::vector<hgeQuad>& quads = engine.quads;
 };
 
 // "A": 10 wide, 12 high, pre 1, post 2 (advance 13); "?": 8 wide.

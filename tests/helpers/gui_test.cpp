@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/hge_headless.h"
+#include "tests/support/headless_engine.h"
 
 namespace {
 
@@ -52,18 +53,7 @@ class Probe : public hgeGUIObject {
 // and seen by the next frame, after which the container reads it.
 class GuiTest : public ::testing::Test {
  protected:
-  GuiTest() : hge(hgeCreate(HGE_VERSION)) {
-    hge->System_SetState(HGE_WINDOWED, true);
-    hge->System_SetState(HGE_SHOWSPLASH, false);
-    ok = hge->System_Initiate();
-    headless::SetRenderEnabled(hge, false);
-    headless::SetFixedFrameTime(hge, 1.0f / 60.0f);
-  }
-  ~GuiTest() override {
-    hge->System_Shutdown();
-    hge->Release();
-  }
-  void SetUp() override { ASSERT_TRUE(ok) << hge->System_GetErrorMessage(); }
+  void SetUp() override { ASSERT_TRUE(engine.ok) << engine.error(); }
 
   // Three controls side by side: 1 at x 100..200, 2 at 300..400, 3 at 500..600.
   void AddRow(hgeGUI& gui) {
@@ -99,8 +89,8 @@ class GuiTest : public ::testing::Test {
     return taken;
   }
 
-  HGE* hge;
-  bool ok = false;
+  testing_support::HeadlessEngine engine{{.render = false, .fixedFrameTime = 1.0f / 60.0f}};
+  HGE* hge = engine.hge;
   std::vector<std::string> log;
   std::vector<Probe*> probes;  // owned by their container
 };

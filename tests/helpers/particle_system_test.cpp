@@ -8,30 +8,19 @@
 
 #include "helpers/sprite.h"
 #include "platform/hge_headless.h"
+#include "tests/support/headless_engine.h"
 
 namespace {
 
-// The real engine, started on the dummy video driver so quads can be seen.
-class Engine {
+// The real engine with a fixed random seed; WatchQuads starts it and records
+// every quad drawn.
+class Engine : public testing_support::HeadlessEngine {
  public:
-  Engine() : hge(hgeCreate(HGE_VERSION)) {
-    hge->System_SetState(HGE_WINDOWED, true);
-    hge->System_SetState(HGE_SHOWSPLASH, false);
-    hge->Random_Seed(12345);
-  }
-  ~Engine() {
-    headless::SetQuadTap(hge, {});
-    hge->System_Shutdown();
-    hge->Release();
-  }
-  // Starts the window and renderer and records every quad drawn.
+  Engine() : HeadlessEngine({.initiate = false}) { hge->Random_Seed(12345); }
   void WatchQuads() {
-    ASSERT_TRUE(hge->System_Initiate()) << hge->System_GetErrorMessage();
-    headless::SetQuadTap(hge, [this](const hgeQuad& q) { quads.push_back(q); });
+    ASSERT_TRUE(Initiate()) << error();
+    HeadlessEngine::WatchQuads();
   }
-
-  HGE* hge;
-  std::vector<hgeQuad> quads;
 };
 
 // Long-lived, motionless particles of one fixed colour.

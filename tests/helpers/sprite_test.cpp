@@ -9,6 +9,7 @@
 
 #include "platform/hge.h"
 #include "platform/hge_headless.h"
+#include "tests/support/headless_engine.h"
 #include "tests/support/png_writer.h"
 #include "tests/support/temp_dir.h"
 
@@ -18,19 +19,8 @@ namespace {
 class SpriteTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    hge = hgeCreate(HGE_VERSION);
-    hge->System_SetState(HGE_WINDOWED, true);
-    hge->System_SetState(HGE_USESOUND, false);
-    hge->System_SetState(HGE_SHOWSPLASH, false);
-    hge->System_SetState(HGE_FRAMEFUNC, [] { return false; });
-    ASSERT_TRUE(hge->System_Initiate()) << hge->System_GetErrorMessage();
-    headless::SetQuadTap(hge, [this](const hgeQuad& q) { quads.push_back(q); });
-  }
-
-  void TearDown() override {
-    headless::SetQuadTap(hge, {});
-    hge->System_Shutdown();
-    hge->Release();
+    ASSERT_TRUE(engine.ok) << engine.error();
+    engine.WatchQuads();
   }
 
   // A real texture of the given size, loaded from a fresh PNG.
@@ -63,8 +53,9 @@ class SpriteTest : public ::testing::Test {
   }
 
   testing_support::TempDir dir;
-  HGE* hge = nullptr;
-  std::vector<hgeQuad> quads;
+  testing_support::HeadlessEngine engine;
+  HGE* hge = engine.hge;
+  std::vector<hgeQuad>& quads = engine.quads;
 };
 
 void ExpectCorners(const hgeQuad& q, float left, float top, float right, float bottom) {

@@ -14,6 +14,7 @@
 #include "helpers/gui.h"
 #include "platform/hge_headless.h"
 #include "tests/support/coded_font.h"
+#include "tests/support/headless_engine.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -40,27 +41,18 @@ struct Caption {
 // seen by the next frame's event pump, and then read by the menu.
 class GameMenuTest : public ::testing::Test {
  protected:
-  GameMenuTest() : hge(hgeCreate(HGE_VERSION)) {
+  GameMenuTest() {
     std::filesystem::create_directory(dir.path() / "Content");
     dir.Write("Content/font1.fnt", CodedFont());
-    hge->System_SetState(HGE_WINDOWED, true);
-    hge->System_SetState(HGE_SHOWSPLASH, false);
-    hge->System_SetState(HGE_LOGFILE, "test.log");
-    ok = hge->System_Initiate();
-    headless::SetRenderEnabled(hge, false);
-    headless::SetFixedFrameTime(hge, kDt);
   }
   ~GameMenuTest() override {
-    headless::SetQuadTap(hge, {});
     menu.reset();
     game.reset();
     vtr::g_game = nullptr;
     vtr::g_engine = nullptr;
-    hge->System_Shutdown();
-    hge->Release();
   }
   void SetUp() override {
-    ASSERT_TRUE(ok) << hge->System_GetErrorMessage();
+    ASSERT_TRUE(engine.ok) << engine.error();
     vtr::g_engine = hge;
     game = std::make_unique<vtr::Game>();
     vtr::g_game = game.get();
@@ -118,8 +110,8 @@ class GameMenuTest : public ::testing::Test {
   }
 
   TempDir dir;
-  HGE* hge;
-  bool ok = false;
+  testing_support::HeadlessEngine engine{{.logFile = "test.log", .render = false, .fixedFrameTime = kDt}};
+  HGE* hge = engine.hge;
   std::unique_ptr<vtr::Game> game;
   std::unique_ptr<vtr::GameMenu> menu;
 };

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/hge.h"
+#include "tests/support/headless_engine.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -28,16 +29,7 @@ hgeQuad Rectangle(float x0, float y0, float x1, float y1, DWORD color, int blend
 
 class HeadlessControls : public ::testing::Test {
  protected:
-  void SetUp() override {
-    hge = hgeCreate(HGE_VERSION);
-    hge->System_SetState(HGE_SCREENWIDTH, kWidth);
-    hge->System_SetState(HGE_SCREENHEIGHT, kHeight);
-    ASSERT_TRUE(hge->System_Initiate()) << hge->System_GetErrorMessage();
-  }
-  void TearDown() override {
-    hge->System_Shutdown();
-    hge->Release();
-  }
+  void SetUp() override { ASSERT_TRUE(engine.ok) << engine.error(); }
 
   std::vector<std::uint32_t> Pixels() {
     std::vector<std::uint32_t> pixels;
@@ -48,7 +40,8 @@ class HeadlessControls : public ::testing::Test {
   }
 
   testing_support::TempDir dir;
-  HGE* hge = nullptr;
+  testing_support::HeadlessEngine engine{{.width = kWidth, .height = kHeight}};
+  HGE* hge = engine.hge;
 };
 
 // Overlapping quads of both blend modes, one off screen and one invisible,

@@ -8,25 +8,18 @@
 
 #include "platform/hge.h"
 #include "platform/hge_headless.h"
+#include "tests/support/headless_engine.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 class RecordControls : public ::testing::Test {
  protected:
-  void SetUp() override {
-    hge = hgeCreate(HGE_VERSION);
-    hge->System_SetState(HGE_SCREENWIDTH, 64);
-    hge->System_SetState(HGE_SCREENHEIGHT, 48);
-    ASSERT_TRUE(hge->System_Initiate()) << hge->System_GetErrorMessage();
-  }
-  void TearDown() override {
-    hge->System_Shutdown();
-    hge->Release();
-  }
+  void SetUp() override { ASSERT_TRUE(engine.ok) << engine.error(); }
 
   testing_support::TempDir dir;
-  HGE* hge = nullptr;
+  testing_support::HeadlessEngine engine{{.width = 64, .height = 48}};
+  HGE* hge = engine.hge;
 };
 
 TEST_F(RecordControls, InjectedInputIsWhatTheGameReadsUntilTheInjectionEnds) {

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/hge_headless.h"
+#include "tests/support/headless_engine.h"
 #include "tests/support/png_writer.h"
 #include "tests/support/temp_dir.h"
 
@@ -49,27 +50,22 @@ constexpr int kHeight = 48;
 // a fresh working directory.
 class EngineTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    hge = hgeCreate(HGE_VERSION);
-    ASSERT_NE(hge, nullptr);
-    hge->System_SetState(HGE_LOGFILE, "engine.log");
-    hge->System_SetState(HGE_TITLE, "Engine test");
-    hge->System_SetState(HGE_FRAMEFUNC, FrameFunc);
-    hge->System_SetState(HGE_RENDERFUNC, RenderFunc);
-    hge->System_SetState(HGE_SCREENWIDTH, kWidth);
-    hge->System_SetState(HGE_SCREENHEIGHT, kHeight);
-  }
+  void SetUp() override { hge->System_SetState(HGE_TITLE, "Engine test"); }
   void TearDown() override {
     g_frame = nullptr;
     g_render = nullptr;
-    hge->System_Shutdown();
-    hge->Release();
   }
-  void Initiate() { ASSERT_TRUE(hge->System_Initiate()) << hge->System_GetErrorMessage(); }
+  void Initiate() { ASSERT_TRUE(engine.Initiate()) << engine.error(); }
   std::string Log() const { return dir.Read("engine.log"); }
 
   testing_support::TempDir dir;
-  HGE* hge = nullptr;
+  testing_support::HeadlessEngine engine{{.width = kWidth,
+                                          .height = kHeight,
+                                          .logFile = "engine.log",
+                                          .frameFunc = FrameFunc,
+                                          .renderFunc = RenderFunc,
+                                          .initiate = false}};
+  HGE* hge = engine.hge;
 };
 
 hgeQuad Quad(float x0, float y0, float x1, float y1, DWORD color, HTEXTURE tex = 0, int blend = BLEND_DEFAULT) {

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "platform/hge_headless.h"
+#include "tests/support/headless_engine.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -25,24 +26,18 @@ constexpr int kHeight = 48;
 
 class WindowTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    hge = hgeCreate(HGE_VERSION);
-    hge->System_SetState(HGE_LOGFILE, "engine.log");
-    hge->System_SetState(HGE_FRAMEFUNC, FrameFunc);
-    hge->System_SetState(HGE_RENDERFUNC, RenderFunc);
-    hge->System_SetState(HGE_SCREENWIDTH, kWidth);
-    hge->System_SetState(HGE_SCREENHEIGHT, kHeight);
-    headless::SetFixedFrameTime(hge, 0.02f);
-  }
-  void TearDown() override {
-    g_render = nullptr;
-    hge->System_Shutdown();
-    hge->Release();
-  }
-  void Initiate() { ASSERT_TRUE(hge->System_Initiate()) << hge->System_GetErrorMessage(); }
+  void TearDown() override { g_render = nullptr; }
+  void Initiate() { ASSERT_TRUE(engine.Initiate()) << engine.error(); }
 
   testing_support::TempDir dir;
-  HGE* hge = nullptr;
+  testing_support::HeadlessEngine engine{{.width = kWidth,
+                                          .height = kHeight,
+                                          .logFile = "engine.log",
+                                          .frameFunc = FrameFunc,
+                                          .renderFunc = RenderFunc,
+                                          .fixedFrameTime = 0.02f,
+                                          .initiate = false}};
+  HGE* hge = engine.hge;
 };
 
 hgeQuad Rect(float x0, float y0, float x1, float y1, DWORD color) {

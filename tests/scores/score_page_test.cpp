@@ -10,6 +10,7 @@
 #include "platform/hge_headless.h"
 #include "scores/score_table.h"
 #include "tests/support/coded_font.h"
+#include "tests/support/headless_engine.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -27,19 +28,8 @@ struct Line {
 
 class ScorePageTest : public ::testing::Test {
  protected:
-  ScorePageTest() : hge(hgeCreate(HGE_VERSION)) {
-    hge->System_SetState(HGE_WINDOWED, true);
-    hge->System_SetState(HGE_SHOWSPLASH, false);
-    hge->System_SetState(HGE_LOGFILE, "test.log");
-    ok = hge->System_Initiate();
-    dir.Write("coded.fnt", CodedFont());
-  }
-  ~ScorePageTest() override {
-    headless::SetQuadTap(hge, {});
-    hge->System_Shutdown();
-    hge->Release();
-  }
-  void SetUp() override { ASSERT_TRUE(ok) << hge->System_GetErrorMessage(); }
+  ScorePageTest() { dir.Write("coded.fnt", CodedFont()); }
+  void SetUp() override { ASSERT_TRUE(engine.ok) << engine.error(); }
 
   // Draws the lines of a table and reads them back from the quads: letters
   // with the same top and colour, one after another, make one line.
@@ -71,8 +61,8 @@ class ScorePageTest : public ::testing::Test {
   }
 
   TempDir dir;
-  HGE* hge;
-  bool ok = false;
+  testing_support::HeadlessEngine engine{{.logFile = "test.log"}};
+  HGE* hge = engine.hge;
 };
 
 constexpr DWORD kRed = 0xFFFF3333;
