@@ -77,18 +77,20 @@ TEST(ActorList, ActorAddedDuringUpdateWaitsForTheNextOne) {
 
 TEST(ActorList, DeadActorsLeaveAndTheRestKeepTheirOrder) {
   ActorList& list = FreshList();
-  std::weak_ptr<Actor> b;
+  std::weak_ptr<Actor> a;
+  // The first of four dies: removal by swapping with the last would put "d"
+  // first.
   for (const char* name : {"a", "b", "c", "d"}) {
     auto probe = std::make_shared<Probe>(name);
-    if (probe->name == "b" || probe->name == "d") {
+    if (probe->name == "a" || probe->name == "c") {
       probe->onUpdate = [](Probe& self) { self.alive = false; };
     }
-    if (probe->name == "b") b = probe;
+    if (probe->name == "a") a = probe;
     list.Add(probe);
   }
   list.Update(0.016f);
-  EXPECT_EQ(Names(list), (std::vector<std::string>{"a", "c"}));
-  EXPECT_TRUE(b.expired()) << "the list held the last reference to a removed actor";
+  EXPECT_EQ(Names(list), (std::vector<std::string>{"b", "d"}));
+  EXPECT_TRUE(a.expired()) << "the list held the last reference to a removed actor";
 }
 
 TEST(ActorList, ActorKilledByOthersIsSkippedThenRemoved) {
