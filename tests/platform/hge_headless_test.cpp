@@ -18,14 +18,7 @@ namespace {
 constexpr int kWidth = 64;
 constexpr int kHeight = 48;
 
-hgeQuad Rectangle(float x0, float y0, float x1, float y1, DWORD color, int blend) {
-  hgeQuad quad{};
-  const float xs[4] = {x0, x1, x1, x0};
-  const float ys[4] = {y0, y0, y1, y1};
-  for (int i = 0; i < 4; ++i) quad.v[i] = hgeVertex{xs[i], ys[i], 0.5f, color, 0.0f, 0.0f};
-  quad.blend = blend;
-  return quad;
-}
+using testing_support::RectQuad;
 
 class HeadlessControls : public ::testing::Test {
  protected:
@@ -48,12 +41,12 @@ class HeadlessControls : public ::testing::Test {
 // drawn by a scene, then replayed onto a black canvas.
 TEST_F(HeadlessControls, ReplayDrawsWhatTheSceneDrew) {
   const std::vector<hgeQuad> quads = {
-      Rectangle(0, 0, 40, 30, 0xFF2040A0, BLEND_DEFAULT),
-      Rectangle(20, 10, 60, 45, 0x80FF8000, BLEND_DEFAULT),
-      Rectangle(10, 20, 50, 40, 0xC0008020, BLEND_COLORMUL | BLEND_ALPHAADD),
-      Rectangle(-30, -30, -5, -5, 0xFFFFFFFF, BLEND_DEFAULT),
-      Rectangle(0, 0, 64, 48, 0x00FFFFFF, BLEND_DEFAULT),
-      Rectangle(30, 0, 64, 20, 0xFF00FF00, BLEND_DEFAULT),
+      RectQuad(0, 0, 40, 30, 0xFF2040A0, 0, BLEND_DEFAULT),
+      RectQuad(20, 10, 60, 45, 0x80FF8000, 0, BLEND_DEFAULT),
+      RectQuad(10, 20, 50, 40, 0xC0008020, 0, BLEND_COLORMUL | BLEND_ALPHAADD),
+      RectQuad(-30, -30, -5, -5, 0xFFFFFFFF, 0, BLEND_DEFAULT),
+      RectQuad(0, 0, 64, 48, 0x00FFFFFF, 0, BLEND_DEFAULT),
+      RectQuad(30, 0, 64, 20, 0xFF00FF00, 0, BLEND_DEFAULT),
   };
   std::vector<hgeQuad> seen;
   headless::SetQuadTap(hge, [&](const hgeQuad& quad) { seen.push_back(quad); });
@@ -74,8 +67,8 @@ TEST_F(HeadlessControls, ReplayDrawsWhatTheSceneDrew) {
 }
 
 TEST_F(HeadlessControls, SceneTimeSplitsIntoSubmissionAndFlush) {
-  const hgeQuad quad = Rectangle(0, 0, 64, 48, 0xFF102030, BLEND_DEFAULT);
-  const hgeQuad added = Rectangle(5, 5, 30, 30, 0xFF102030, BLEND_COLORMUL | BLEND_ALPHAADD);
+  const hgeQuad quad = RectQuad(0, 0, 64, 48, 0xFF102030, 0, BLEND_DEFAULT);
+  const hgeQuad added = RectQuad(5, 5, 30, 30, 0xFF102030, 0, BLEND_COLORMUL | BLEND_ALPHAADD);
   const auto began = std::chrono::steady_clock::now();
   hge->Gfx_BeginScene(0);
   // A blend change in between flushes a batch inside the scene.

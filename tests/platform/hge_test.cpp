@@ -59,25 +59,18 @@ class EngineTest : public ::testing::Test {
   std::string Log() const { return dir.Read("engine.log"); }
 
   testing_support::TempDir dir;
-  testing_support::HeadlessEngine engine{{.width = kWidth,
-                                          .height = kHeight,
-                                          .logFile = "engine.log",
-                                          .frameFunc = FrameFunc,
-                                          .renderFunc = RenderFunc,
-                                          .initiate = false}};
+  testing_support::HeadlessEngine engine{testing_support::SmallEngine(FrameFunc, RenderFunc)};
   HGE* hge = engine.hge;
 };
 
-hgeQuad Quad(float x0, float y0, float x1, float y1, DWORD color, HTEXTURE tex = 0, int blend = BLEND_DEFAULT) {
-  hgeQuad quad{};
-  const float xs[4] = {x0, x1, x1, x0};
-  const float ys[4] = {y0, y0, y1, y1};
-  const float us[4] = {0, 1, 1, 0};
-  const float vs[4] = {0, 0, 1, 1};
-  for (int i = 0; i < 4; ++i) quad.v[i] = hgeVertex{xs[i], ys[i], 0.5f, color, us[i], vs[i]};
-  quad.tex = tex;
-  quad.blend = blend;
-  return quad;
+using testing_support::RectQuad;
+
+// A window event as the window system would send it.
+void PushWindowEvent(Uint8 what) {
+  SDL_Event event{};
+  event.type = SDL_WINDOWEVENT;
+  event.window.event = what;
+  SDL_PushEvent(&event);
 }
 
 // Channels of two ARGB colours differ by at most the tolerance.
@@ -226,12 +219,6 @@ TEST_F(EngineTest, MinimisedWindowSuspendsTheLoop) {
   Initiate();
   headless::SetRenderEnabled(hge, false);
   headless::SetFrameLimit(hge, 3);
-  auto pushWindowEvent = [](Uint8 what) {
-    SDL_Event event{};
-    event.type = SDL_WINDOWEVENT;
-    event.window.event = what;
-    SDL_PushEvent(&event);
-  };
   std::thread restorer;
   std::vector<std::chrono::steady_clock::time_point> times;
   std::vector<float> deltas;
@@ -239,10 +226,10 @@ TEST_F(EngineTest, MinimisedWindowSuspendsTheLoop) {
     times.push_back(std::chrono::steady_clock::now());
     deltas.push_back(hge->Timer_GetDelta());
     if (times.size() == 1) {
-      pushWindowEvent(SDL_WINDOWEVENT_MINIMIZED);
+      PushWindowEvent(SDL_WINDOWEVENT_MINIMIZED);
       restorer = std::thread([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        pushWindowEvent(SDL_WINDOWEVENT_RESTORED);
+        PushWindowEvent(SDL_WINDOWEVENT_RESTORED);
       });
     }
     return false;
@@ -260,19 +247,13 @@ TEST_F(EngineTest, LostFocusSuspendsOnlyAWindowThatHadIt) {
   Initiate();
   headless::SetRenderEnabled(hge, false);
   headless::SetFrameLimit(hge, 5);
-  auto pushWindowEvent = [](Uint8 what) {
-    SDL_Event event{};
-    event.type = SDL_WINDOWEVENT;
-    event.window.event = what;
-    SDL_PushEvent(&event);
-  };
   // Gives focus after a while, noting that it did.
   std::atomic<int> focusGiven{0};
   auto giveFocusLater = [&] {
     return std::thread([&] {
       std::this_thread::sleep_for(std::chrono::milliseconds(300));
       ++focusGiven;
-      pushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+      PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
     });
   };
   std::thread first;
@@ -281,11 +262,11 @@ TEST_F(EngineTest, LostFocusSuspendsOnlyAWindowThatHadIt) {
   g_frame = [&] {
     seen.push_back(focusGiven);
     if (seen.size() == 1) {
-      pushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);  // the window never had focus
+      PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);  // the window never had focus
       first = giveFocusLater();
     } else if (seen.size() == 3) {
       first.join();
-      pushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);  // now it had
+      PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);  // now it had
       second = giveFocusLater();
     }
     return false;
@@ -409,14 +390,14 @@ TEST_F(EngineTest, QuadsBatchByTextureAndBlend) {
     hge->Gfx_EndScene();
     return headless::LastSceneDrawCalls(hge);
   };
-  const hgeQuad qa = Quad(1, 1, 9, 9, 0xFFFFFFFF, a);
-  const hgeQuad qb = Quad(1, 1, 9, 9, 0xFFFFFFFF, b);
-  const hgeQuad qaAdd = Quad(1, 1, 9, 9, 0xFFFFFFFF, a, BLEND_COLORMUL | BLEND_ALPHAADD);
-  const hgeQuad offScreen = Quad(-20, 5, -2, 9, 0xFFFFFFFF, b);
-  const hgeQuad invisible = Quad(1, 1, 9, 9, 0x00FFFFFF, b, BLEND_ALPHAADD);
+  const hgeQuad qa = RectQuad(1, 1, 9, 9, 0xFFFFFFFF, a);
+  const hgeQuad qb = RectQuad(1, 1, 9, 9, 0xFFFFFFFF, b);
+  const hgeQuad qaAdd = RectQuad(1, 1, 9, 9, 0xFFFFFFFF, a, BLEND_COLORMUL | BLEND_ALPHAADD);
+  const hgeQuad offScreen = RectQuad(-20, 5, -2, 9, 0xFFFFFFFF, b);
+  const hgeQuad invisible = RectQuad(1, 1, 9, 9, 0x00FFFFFF, b, BLEND_ALPHAADD);
   // No area: a letter 0 pixels wide and two million tall, which SDL's
   // software renderer would spend minutes on, and corners along one line.
-  const hgeQuad noWidth = Quad(5, -1e6f, 5, 1e6f, 0xFFFFFFFF, b);
+  const hgeQuad noWidth = RectQuad(5, -1e6f, 5, 1e6f, 0xFFFFFFFF, b);
   hgeQuad alongALine = qb;
   for (int i = 0; i < 4; ++i) alongALine.v[i].x = alongALine.v[i].y = 2.0f + 2.0f * static_cast<float>(i);
 
@@ -425,7 +406,7 @@ TEST_F(EngineTest, QuadsBatchByTextureAndBlend) {
   EXPECT_EQ(scene({qa, qa, qb, qb, qa}), 3);
   EXPECT_EQ(scene({qa, qaAdd, qaAdd, qa}), 3);
   // Depth and colour-add flags do not change how SDL draws, so no split.
-  EXPECT_EQ(scene({qa, Quad(1, 1, 9, 9, 0xFFFFFFFF, a, BLEND_DEFAULT | BLEND_ZWRITE)}), 1);
+  EXPECT_EQ(scene({qa, RectQuad(1, 1, 9, 9, 0xFFFFFFFF, a, BLEND_DEFAULT | BLEND_ZWRITE)}), 1);
   // Quads that cannot change a pixel are counted but neither drawn nor splitting.
   EXPECT_EQ(scene({qa, offScreen, invisible, noWidth, alongALine, qa}), 1);
   EXPECT_EQ(headless::LastSceneQuads(hge), 6);
@@ -445,7 +426,7 @@ TEST_F(EngineTest, CanvasHoldsWhatWasDrawnAcrossFrames) {
   Initiate();
   hge->Gfx_BeginScene();
   hge->Gfx_Clear(0xFF000000);
-  const hgeQuad red = Quad(10, 10, 30, 30, 0xFFFF0000, 0);
+  const hgeQuad red = RectQuad(10, 10, 30, 30, 0xFFFF0000, 0);
   hge->Gfx_RenderQuad(&red);
   hge->Gfx_EndScene();
   EXPECT_EQ(headless::ReadPixel(hge, 20, 20), 0xFFFF0000u);
@@ -456,7 +437,7 @@ TEST_F(EngineTest, CanvasHoldsWhatWasDrawnAcrossFrames) {
   // The next frames draw elsewhere without clearing: the red square stays.
   for (int frame = 0; frame < 2; ++frame) {
     hge->Gfx_BeginScene();
-    const hgeQuad green = Quad(40, 10, 60, 30, 0xFF00FF00, 0);
+    const hgeQuad green = RectQuad(40, 10, 60, 30, 0xFF00FF00, 0);
     hge->Gfx_RenderQuad(&green);
     hge->Gfx_EndScene();
   }
@@ -482,13 +463,13 @@ TEST_F(EngineTest, BlendModesAndColourMultiply) {
     hge->Gfx_EndScene();
     return headless::ReadPixel(hge, 20, 20);
   };
-  EXPECT_TRUE(NearColor(drawOver(0xFF000000, Quad(0, 0, 40, 40, 0xFFFFFFFF, orange)), 0xFFFF8000));
+  EXPECT_TRUE(NearColor(drawOver(0xFF000000, RectQuad(0, 0, 40, 40, 0xFFFFFFFF, orange)), 0xFFFF8000));
   // The vertex colour multiplies the texel.
-  EXPECT_TRUE(NearColor(drawOver(0xFF000000, Quad(0, 0, 40, 40, 0xFF00FFFF, orange)), 0xFF008000));
+  EXPECT_TRUE(NearColor(drawOver(0xFF000000, RectQuad(0, 0, 40, 40, 0xFF00FFFF, orange)), 0xFF008000));
   // Alpha blend: half red over blue.
-  EXPECT_TRUE(NearColor(drawOver(0xFF0000FF, Quad(0, 0, 40, 40, 0x80FF0000, 0)) & 0xFFFFFF, 0x80007F, 3));
+  EXPECT_TRUE(NearColor(drawOver(0xFF0000FF, RectQuad(0, 0, 40, 40, 0x80FF0000, 0)) & 0xFFFFFF, 0x80007F, 3));
   // Additive: grey adds to grey.
-  EXPECT_TRUE(NearColor(drawOver(0xFF202020, Quad(0, 0, 40, 40, 0xFF404040, 0, BLEND_ALPHAADD)) & 0xFFFFFF,
+  EXPECT_TRUE(NearColor(drawOver(0xFF202020, RectQuad(0, 0, 40, 40, 0xFF404040, 0, BLEND_ALPHAADD)) & 0xFFFFFF,
                         0x606060));
 }
 
@@ -530,7 +511,7 @@ TEST_F(EngineTest, BrokenImagesGiveNoTextureAndALogLine) {
   }
   // A quad naming a texture that does not exist draws untextured.
   hge->Gfx_BeginScene();
-  const hgeQuad quad = Quad(0, 0, 40, 40, 0xFF0000FF, 77);
+  const hgeQuad quad = RectQuad(0, 0, 40, 40, 0xFF0000FF, 77);
   hge->Gfx_RenderQuad(&quad);
   hge->Gfx_EndScene();
   EXPECT_EQ(headless::ReadPixel(hge, 20, 20), 0xFF0000FFu);
@@ -540,8 +521,8 @@ TEST_F(EngineTest, BrokenImagesGiveNoTextureAndALogLine) {
 // in pixels; its quads must still draw untextured, not be refused whole.
 TEST_F(EngineTest, UntexturedQuadsDrawWhateverTheirTextureCoordinates) {
   Initiate();
-  hgeQuad missing = Quad(0, 0, 30, 40, 0xFF00FF00, 0);
-  hgeQuad freed = Quad(32, 0, 62, 40, 0xFFFF0000, 77);
+  hgeQuad missing = RectQuad(0, 0, 30, 40, 0xFF00FF00, 0);
+  hgeQuad freed = RectQuad(32, 0, 62, 40, 0xFFFF0000, 77);
   for (hgeQuad* quad : {&missing, &freed}) {
     for (hgeVertex& v : quad->v) {
       v.tx *= 1024.0f;
@@ -578,7 +559,7 @@ TEST_F(EngineTest, QuadsFarLargerThanTheScreenDrawTheirVisiblePart) {
   };
   // Untextured, as a font without its picture draws a letter a million
   // pixels wide.
-  EXPECT_TRUE(NearColor(drawn(Quad(-1e6f, 10, 1e6f, 23, 0xFF0000FF), 20), 0xFF0000FF));
+  EXPECT_TRUE(NearColor(drawn(RectQuad(-1e6f, 10, 1e6f, 23, 0xFF0000FF), 20), 0xFF0000FF));
 
   // 64x64 texels: the left half red, the right half green.
   std::vector<std::uint32_t> pixels;
@@ -588,7 +569,7 @@ TEST_F(EngineTest, QuadsFarLargerThanTheScreenDrawTheirVisiblePart) {
   ASSERT_NE(halves, 0u);
   // Ten screens wide, the colour change at x 32, ten pixels a texel (the
   // software renderer may move a cut edge by up to a texel).
-  const hgeQuad wide = Quad(32 - 320, -500, 32 + 320, 500, 0xFFFFFFFF, halves);
+  const hgeQuad wide = RectQuad(32 - 320, -500, 32 + 320, 500, 0xFFFFFFFF, halves);
   EXPECT_TRUE(NearColor(drawn(wide, 10), 0xFFFF0000));
   EXPECT_TRUE(NearColor(drawn(wide, 54), 0xFF00FF00));
   // Mirrored: the picture runs right to left.
@@ -602,7 +583,7 @@ TEST_F(EngineTest, QuadsFarLargerThanTheScreenDrawTheirVisiblePart) {
   EXPECT_TRUE(NearColor(drawn(turned, 10), 0xFFFF0000));
   EXPECT_TRUE(NearColor(drawn(turned, 54), 0xFF00FF00));
   // Far off one side only: the change moves with the quad, to x 0.
-  const hgeQuad shifted = Quad(-640, 0, 640, kHeight, 0xFFFFFFFF, halves);
+  const hgeQuad shifted = RectQuad(-640, 0, 640, kHeight, 0xFFFFFFFF, halves);
   EXPECT_TRUE(NearColor(drawn(shifted, 30), 0xFF00FF00));
   EXPECT_EQ(Log().find("failed"), std::string::npos) << Log();
 }

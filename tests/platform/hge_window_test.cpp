@@ -24,36 +24,30 @@ bool RenderFunc() {
 constexpr int kWidth = 64;
 constexpr int kHeight = 48;
 
+// The engine's test screen, with frames of 0.02 s.
+testing_support::EngineOptions WindowEngine() {
+  testing_support::EngineOptions options = testing_support::SmallEngine(FrameFunc, RenderFunc);
+  options.fixedFrameTime = 0.02f;
+  return options;
+}
+
 class WindowTest : public ::testing::Test {
  protected:
   void TearDown() override { g_render = nullptr; }
   void Initiate() { ASSERT_TRUE(engine.Initiate()) << engine.error(); }
 
   testing_support::TempDir dir;
-  testing_support::HeadlessEngine engine{{.width = kWidth,
-                                          .height = kHeight,
-                                          .logFile = "engine.log",
-                                          .frameFunc = FrameFunc,
-                                          .renderFunc = RenderFunc,
-                                          .fixedFrameTime = 0.02f,
-                                          .initiate = false}};
+  testing_support::HeadlessEngine engine{WindowEngine()};
   HGE* hge = engine.hge;
 };
 
-hgeQuad Rect(float x0, float y0, float x1, float y1, DWORD color) {
-  hgeQuad quad{};
-  const float xs[4] = {x0, x1, x1, x0};
-  const float ys[4] = {y0, y0, y1, y1};
-  for (int i = 0; i < 4; ++i) quad.v[i] = hgeVertex{xs[i], ys[i], 0.5f, color, 0.0f, 0.0f};
-  quad.blend = BLEND_DEFAULT;
-  return quad;
-}
+using testing_support::RectQuad;
 
 // A black screen with one white logical pixel at (10, 20).
 void DrawOnePixel(HGE* hge) {
   hge->Gfx_BeginScene(0);
-  const hgeQuad black = Rect(0, 0, kWidth, kHeight, 0xFF000000);
-  const hgeQuad white = Rect(10, 20, 11, 21, 0xFFFFFFFF);
+  const hgeQuad black = RectQuad(0, 0, kWidth, kHeight, 0xFF000000);
+  const hgeQuad white = RectQuad(10, 20, 11, 21, 0xFFFFFFFF);
   hge->Gfx_RenderQuad(&black);
   hge->Gfx_RenderQuad(&white);
   hge->Gfx_EndScene();
@@ -95,7 +89,7 @@ TEST_F(WindowTest, PictureIsRedrawnAtTheResizedWindowsResolution) {
 TEST_F(WindowTest, ResizedCanvasKeepsItsPictureUntilTheNextFrameDraws) {
   Initiate();
   hge->Gfx_BeginScene(0);
-  const hgeQuad red = Rect(0, 0, kWidth, kHeight, 0xFFFF0000);
+  const hgeQuad red = RectQuad(0, 0, kWidth, kHeight, 0xFFFF0000);
   hge->Gfx_RenderQuad(&red);
   hge->Gfx_EndScene();
   headless::SetWindowSize(hge, 128, 96);
@@ -142,7 +136,7 @@ class RepeatedSceneTest : public WindowTest {
   bool Scene(const hgeQuad& quad, DWORD clear = 0xFF000000) {
     hge->Gfx_BeginScene(0);
     hge->Gfx_Clear(clear);
-    const hgeQuad backdrop = Rect(0, 0, kWidth, kHeight, 0xFF202020);
+    const hgeQuad backdrop = RectQuad(0, 0, kWidth, kHeight, 0xFF202020);
     hge->Gfx_RenderQuad(&backdrop);
     hge->Gfx_RenderQuad(&quad);
     hge->Gfx_EndScene();
@@ -151,7 +145,7 @@ class RepeatedSceneTest : public WindowTest {
 };
 
 TEST_F(RepeatedSceneTest, SameSceneAgainDrawsNothingAndKeepsThePicture) {
-  const hgeQuad quad = Rect(10, 10, 20, 20, 0xFFFF0000);
+  const hgeQuad quad = RectQuad(10, 10, 20, 20, 0xFFFF0000);
   EXPECT_TRUE(Scene(quad));
   EXPECT_GT(headless::LastSceneDrawCalls(hge), 0);
   for (int i = 0; i < 3; ++i) {
@@ -164,7 +158,7 @@ TEST_F(RepeatedSceneTest, SameSceneAgainDrawsNothingAndKeepsThePicture) {
 }
 
 TEST_F(RepeatedSceneTest, OneDifferenceInAQuadDrawsAgain) {
-  const hgeQuad quad = Rect(10, 10, 20, 20, 0xFFFF0000);
+  const hgeQuad quad = RectQuad(10, 10, 20, 20, 0xFFFF0000);
   hgeQuad moved = quad;
   moved.v[2].x += 0.25f;
   hgeQuad recoloured = quad;
@@ -184,14 +178,14 @@ TEST_F(RepeatedSceneTest, OneDifferenceInAQuadDrawsAgain) {
   ASSERT_FALSE(Scene(quad));
   EXPECT_TRUE(Scene(quad, 0xFF000001));  // another clear colour
   hge->Gfx_BeginScene(0);                // one quad fewer
-  const hgeQuad backdrop = Rect(0, 0, kWidth, kHeight, 0xFF202020);
+  const hgeQuad backdrop = RectQuad(0, 0, kWidth, kHeight, 0xFF202020);
   hge->Gfx_RenderQuad(&backdrop);
   hge->Gfx_EndScene();
   EXPECT_TRUE(headless::LastScenePresented(hge));
 }
 
 TEST_F(RepeatedSceneTest, WindowThatNeedsItsPictureGetsItDrawnAgain) {
-  const hgeQuad quad = Rect(10, 10, 20, 20, 0xFFFF0000);
+  const hgeQuad quad = RectQuad(10, 10, 20, 20, 0xFFFF0000);
   ASSERT_TRUE(Scene(quad));
   ASSERT_FALSE(Scene(quad));
 

@@ -4,6 +4,23 @@
 
 namespace testing_support {
 
+EngineOptions SmallEngine(bool (*frameFunc)(), bool (*renderFunc)()) {
+  return {.width = 64, .height = 48, .logFile = "engine.log", .frameFunc = frameFunc, .renderFunc = renderFunc,
+          .initiate = false};
+}
+
+hgeQuad RectQuad(float x0, float y0, float x1, float y1, DWORD color, HTEXTURE tex, int blend) {
+  hgeQuad quad{};
+  const float xs[4] = {x0, x1, x1, x0};
+  const float ys[4] = {y0, y0, y1, y1};
+  const float us[4] = {0, 1, 1, 0};
+  const float vs[4] = {0, 0, 1, 1};
+  for (int i = 0; i < 4; ++i) quad.v[i] = hgeVertex{xs[i], ys[i], 0.5f, color, us[i], vs[i]};
+  quad.tex = tex;
+  quad.blend = blend;
+  return quad;
+}
+
 HeadlessEngine::HeadlessEngine(const EngineOptions& options)
     : hge(hgeCreate(HGE_VERSION)), options_(options) {
   hge->System_SetState(HGE_WINDOWED, true);

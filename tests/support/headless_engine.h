@@ -23,6 +23,15 @@ struct EngineOptions {
   bool initiate = true;           // off: configured only; Initiate() later
 };
 
+// The engine's own tests: a 64 x 48 screen logging to engine.log in the
+// working folder, configured but not initiated.
+EngineOptions SmallEngine(bool (*frameFunc)() = nullptr, bool (*renderFunc)() = nullptr);
+
+// A rectangle from (x0, y0) to (x1, y1) in one colour, spanning the texture
+// corner to corner.
+hgeQuad RectQuad(float x0, float y0, float x1, float y1, DWORD color, HTEXTURE tex = 0,
+                 int blend = BLEND_DEFAULT);
+
 class HeadlessEngine {
  public:
   explicit HeadlessEngine(const EngineOptions& options = {});
