@@ -61,6 +61,7 @@ void Game::BeginReplayedRound(const Replay& replay) {
   spawner->dualDelay = start.dualDelay;
   ActorList::Instance().ClearAll();
   menu->highScoresShown = false;
+  splashShowing = false;  // a round is only ever started from the menu
   StartRound();
   escapeWasDown_ = start.escapeHeld;
 }
