@@ -44,7 +44,10 @@ inline constexpr char kReplayMagic[8] = {'V', 'T', 'R', 'R', 'E', 'P', 'L', 'Y'}
 inline constexpr std::uint16_t kReplayFormatVersion = 1;
 // Goes up whenever the game's rules change what a recorded round plays to.
 inline constexpr std::uint32_t kReplayRulesVersion = 1;
-inline constexpr char kGameVersion[] = "Vantor 1.1";
+#ifndef VANTOR_VERSION
+#define VANTOR_VERSION "(version unknown)"  // a build outside the game's own (the fuzzer)
+#endif
+inline constexpr char kGameVersion[] = "Vantor " VANTOR_VERSION;
 
 // Bounds of the reader (and of the recorder, which never writes past them).
 inline constexpr std::size_t kReplayMaxFileBytes = 16u << 20;
