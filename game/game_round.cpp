@@ -8,6 +8,7 @@
 #include "config/settings.h"
 #include "game/game.h"
 #include "game/rocket_spawner.h"
+#include "helpers/gui.h"
 #include "menu/game_menu.h"
 #include "platform/hge_record.h"
 #include "replay/replay_folder.h"
@@ -41,6 +42,7 @@ RoundStart Game::CaptureRoundStart() const {
     start.dualDelay = spawner->dualDelay;
   }
   start.escapeHeld = escapeWasDown_;
+  if (menu) start.menuHovered = static_cast<std::uint8_t>(menu->MainPage()->GetHovered());
   return start;
 }
 
@@ -60,7 +62,11 @@ void Game::BeginReplayedRound(const Replay& replay) {
   spawner->dualTimer = start.dualTimer;
   spawner->dualDelay = start.dualDelay;
   ActorList::Instance().ClearAll();
+  // The menu as "New Game" leaves it: that item focused, the cursor over
+  // the item it was over.
   menu->highScoresShown = false;
+  menu->MainPage()->SetFocus(GameMenu::kNewGame);
+  menu->MainPage()->SetHovered(start.menuHovered);
   splashShowing = false;  // a round is only ever started from the menu
   StartRound();
   escapeWasDown_ = start.escapeHeld;

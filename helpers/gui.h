@@ -97,6 +97,13 @@ class hgeGUI {
   // Id of the focused control, 0 when none.
   int GetFocus() const { return focused_ != nullptr ? focused_->id : 0; }
 
+  // Id of the control the cursor was over at the last Update, 0 when none.
+  int GetHovered() const { return hovered_ != nullptr ? hovered_->id : 0; }
+  // Takes the control with that id (none for 0 or an unknown id) as the one
+  // the cursor is over, without telling it: for a replayed round, which
+  // starts from the menu as the recorded one left it.
+  void SetHovered(int id) { hovered_ = id != 0 ? GetControl(id) : nullptr; }
+
   // Starts the entering transition of every control.
   void Enter();
   // Starts the leaving transition; Update returns -1 once it has finished.

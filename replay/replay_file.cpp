@@ -435,6 +435,7 @@ std::vector<std::uint8_t> SerializeReplay(const Replay& replay) {
     PutFloat(out, v);
   }
   PutU8(out, s.escapeHeld ? 1 : 0);
+  PutU8(out, s.menuHovered);
   PutLE(out, replay.score);
   PutLE(out, replay.highestCombo);
   PutLE(out, replay.entryTime);
@@ -520,6 +521,7 @@ ReplayError ParseReplay(const std::uint8_t* data, std::size_t size, Replay* out,
     return malformed();
   }
   s.escapeHeld = flags == 1;
+  if (!in.U8("menu item", &s.menuHovered)) return malformed();
   if (!in.LE("score", &replay.score) || !in.LE("highest combo", &replay.highestCombo) ||
       !in.LE("entry time", &replay.entryTime) || !in.LE("frame count", &replay.frameCount)) {
     return malformed();

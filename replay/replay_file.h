@@ -12,7 +12,8 @@
 //   the game's version text; the 32 settings values in the settings file's
 //   order (int32, uint32 and float as 4 bytes, bool as 1, text as u8 length
 //   and bytes); u32 launch generator state, u64 engine generator state, six
-//   floats of spawner clocks and delays, u8 flags; i32 final score, u32
+//   floats of spawner clocks and delays, u8 flags, u8 menu item under the
+//   cursor; i32 final score, u32
 //   highest combo, i64 entry time; u32 frame count, u32 length of the frame
 //   stream, the stream, and nothing after it.
 // The frame stream is run-length coded against the frame before: a tag byte
@@ -70,6 +71,10 @@ struct RoundStart {
   float dualTimer = 0.0f;
   float dualDelay = 0.0f;
   bool escapeHeld = false;  // Escape was held in the frame that started the round
+  // The menu item the cursor was over when "New Game" was chosen: the pause
+  // menu takes the focus from the item the cursor moves onto, not the one it
+  // stays on, so this decides what a key does in a pause.
+  std::uint8_t menuHovered = 0;
 
   bool operator==(const RoundStart&) const = default;
 };

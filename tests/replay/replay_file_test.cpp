@@ -166,7 +166,7 @@ TEST(ReplayFile, EveryHeaderFieldOutOfRangeIsRefusedByName) {
   const std::vector<std::uint8_t> bytes = vtr::SerializeReplay(good);
   // Offsets of the fields after the settings, counted from the end.
   const std::size_t stream = bytes.size() - good.frames.size();
-  const std::size_t flags = stream - 8 - 16 - 1;
+  const std::size_t flags = stream - 8 - 16 - 2;
 
   struct Case {
     const char* field;

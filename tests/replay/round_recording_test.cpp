@@ -10,6 +10,7 @@
 #include "config/settings.h"
 #include "game/game.h"
 #include "menu/game_menu.h"
+#include "helpers/gui.h"
 #include "platform/hge_headless.h"
 #include "replay/replay_driver.h"
 #include "replay/replay_folder.h"
@@ -149,6 +150,43 @@ TEST_F(RoundRecording, AnAbandonedRoundLeavesNoReplay) {
   const vtr::Replay replay = StoredReplayOfTheNewEntry();
   EXPECT_EQ(replay.frameCount, frames) << "the abandoned round's frames were kept";
   EXPECT_EQ(vtr::ListReplays(vtr::ReplayFolderFor(vtr::Settings::Instance().ScoreFile)).size(), 1u);
+  const vtr::Verdict verdict = vtr::VerifyReplay(game, replay);
+  EXPECT_TRUE(verdict.ok()) << vtr::VerdictLine(replay, verdict);
+  EXPECT_EQ(verdict.stateHash, hash);
+}
+
+// The pause menu takes the focus from the item the cursor moves onto, so the
+// item the cursor rested on when "New Game" was chosen by key decides what
+// the keys do in a pause: a replay must start from it.
+TEST_F(RoundRecording, APauseActsOnTheMenuAsTheRoundLeftIt) {
+  headless::PushMouseMove(512.0f, 415.0f);  // over "Quit": the focus goes there
+  Frame();
+  ASSERT_EQ(game->menu->MainPage()->GetFocus(), vtr::GameMenu::kQuit);
+  Tap(HGEK_UP);
+  Frame();
+  Tap(HGEK_UP);
+  Frame();
+  ASSERT_EQ(game->menu->MainPage()->GetFocus(), vtr::GameMenu::kNewGame);
+  NewGame();  // by key, the cursor still over "Quit"
+
+  for (int i = 0; i < 60; ++i) Frame();
+  Tap(HGEK_ESCAPE);  // pause
+  Frame();
+  Tap(HGEK_DOWN);  // "High Scores"
+  Frame();
+  Tap(HGEK_ENTER);
+  Frame();
+  ASSERT_TRUE(game->menu->highScoresShown);
+  Tap(HGEK_ENTER);  // "Back"
+  Frame();
+  Tap(HGEK_ESCAPE);  // and on with the round
+  Frame();
+  ASSERT_FALSE(game->menuShown);
+  PlayToTheEnd();
+
+  const vtr::Replay replay = StoredReplayOfTheNewEntry();
+  EXPECT_EQ(replay.start.menuHovered, vtr::GameMenu::kQuit);
+  game->menu->MainPage()->SetHovered(0);  // as in the fresh game --verify starts
   const vtr::Verdict verdict = vtr::VerifyReplay(game, replay);
   EXPECT_TRUE(verdict.ok()) << vtr::VerdictLine(replay, verdict);
   EXPECT_EQ(verdict.stateHash, hash);
