@@ -159,7 +159,8 @@ void Engine::Gfx_EndScene() {
   const Uint64 endBegan = SDL_GetPerformanceCounter();
   const bool repeated = !redrawNeeded_ && frame_.size() == previousFrame_.size() &&
                         frameClears_ == previousClears_ &&
-                        std::memcmp(frame_.data(), previousFrame_.data(), frame_.size() * sizeof(hgeQuad)) == 0;
+                        (frame_.empty() ||
+                         std::memcmp(frame_.data(), previousFrame_.data(), frame_.size() * sizeof(hgeQuad)) == 0);
   if (!repeated) {
     std::size_t clear = 0;
     for (std::size_t i = 0; i < frame_.size(); ++i) {

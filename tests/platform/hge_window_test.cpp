@@ -157,6 +157,18 @@ TEST_F(RepeatedSceneTest, SameSceneAgainDrawsNothingAndKeepsThePicture) {
   EXPECT_EQ(headless::ReadPixel(hge, 5, 5), 0xFF202020u);
 }
 
+// A scene of clears alone (a font that failed to load draws nothing else)
+// repeats like any other, with nothing to compare quad by quad.
+TEST_F(RepeatedSceneTest, SceneWithoutQuadsRepeatsToo) {
+  for (int i = 0; i < 2; ++i) {
+    hge->Gfx_BeginScene(0);
+    hge->Gfx_Clear(0xFF102030);
+    hge->Gfx_EndScene();
+    EXPECT_EQ(headless::LastScenePresented(hge), i == 0);
+  }
+  EXPECT_EQ(headless::ReadPixel(hge, 5, 5), 0xFF102030u);
+}
+
 TEST_F(RepeatedSceneTest, OneDifferenceInAQuadDrawsAgain) {
   const hgeQuad quad = RectQuad(10, 10, 20, 20, 0xFFFF0000);
   hgeQuad moved = quad;
