@@ -22,6 +22,9 @@
 #include <cmath>
 #include <vector>
 
+#include "platform/checked_file.h"
+#include "platform/log.h"
+
 namespace audio {
 
 // A sound made from a file: loaded whole (chunk) or streamed (music).
@@ -172,13 +175,20 @@ struct System::Impl {
     auto made = std::make_unique<Sound>();
     made->owner = owner;
     const std::string path = vtr::ContentPath(name);
+    // Only a regular file reaches the decoders (a FIFO or a device is
+    // refused and logged by the open).
+    SDL_RWops* source = platform::OpenCheckedRWops(path.c_str());
+    if (source == nullptr) {
+      platform::Log("Cannot load sound %s: not a readable regular file", path.c_str());
+      return kErrFile;
+    }
     if (stream) {
-      made->music = Mix_LoadMUS(path.c_str());
+      made->music = Mix_LoadMUS_RW(source, 1);
     } else {
-      made->chunk = Mix_LoadWAV(path.c_str());
+      made->chunk = Mix_LoadWAV_RW(source, 1);
     }
     if (made->music == nullptr && made->chunk == nullptr) {
-      SDL_LogWarn(SDL_LOG_CATEGORY_APPLICATION, "Cannot load sound %s: %s", path.c_str(), Mix_GetError());
+      platform::Log("Cannot load sound %s: %s", path.c_str(), Mix_GetError());
       return kErrFile;
     }
     *sound = made.get();

@@ -13,6 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/log.h"
+#include "platform/x11_window_guard.h"
+
 namespace hge_sdl {
 namespace {
 
@@ -109,6 +112,9 @@ void Engine::System_SetState(hgeStringState state, const char* value) {
     // Every run starts a fresh log.
     if (!logFile_.empty()) {
       if (std::FILE* file = std::fopen(logFile_.c_str(), "w")) std::fclose(file);
+      // Lines of the start-up before the log existed (the settings' own).
+      platform::FlushWaitingLog(
+          [](const char* line, void* engine) { static_cast<Engine*>(engine)->System_Log("%s", line); }, this);
     }
   }
 }
@@ -177,6 +183,7 @@ bool Engine::System_Initiate() {
     System_Shutdown();
     return false;
   }
+  platform::GuardX11Window(window_);
   if ((IMG_Init(IMG_INIT_PNG) & IMG_INIT_PNG) == 0) {
     System_Log("PNG support could not be started: %s", IMG_GetError());
   }
@@ -253,6 +260,8 @@ bool Engine::RunFrame() {
   input_.BeginFrame();
   presentedThisFrame_ = false;
   PumpEvents();
+  // A window destroyed from outside ends the game like a close.
+  if (platform::X11WindowLost()) quitRequested_ = true;
   if (ConsumeQuit()) return true;
   SyncViewport();
   UpdateDelta();
@@ -301,6 +310,7 @@ void Engine::WaitWhileSuspended() {
   SDL_Event event;
   while (Suspended() && !quitRequested_ && !g_stopSignal) {
     if (SDL_WaitEventTimeout(&event, 100)) HandleEvent(event);
+    if (platform::X11WindowLost()) quitRequested_ = true;
   }
   lastTick_ = SDL_GetPerformanceCounter();
 }

@@ -7,9 +7,15 @@
 #include <ctime>
 
 #include "platform/folders.h"
+#include "platform/checked_file.h"
 #include "platform/hge_sdl.h"
 
 namespace hge_sdl {
+namespace {
+
+constexpr std::size_t kMaxResourceBytes = 16u * 1024u * 1024u;
+
+}  // namespace
 
 // ---------------------------------------------------------------- log
 
@@ -32,20 +38,17 @@ void* Engine::Resource_Load(const char* filename, DWORD* size) {
   if (size) *size = 0;
   if (!filename) return nullptr;
   const std::string path = vtr::ContentPath(filename);
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) {
+  platform::CheckedFile file = platform::CheckedFile::OpenForReading(path);
+  if (!file.IsOpen()) {
     System_Log("Cannot load resource %s", path.c_str());
     return nullptr;
   }
-  // A hidden zero after the data keeps text parsers from running off its end.
-  std::vector<char> data;
-  char chunk[16384];
-  std::size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) data.insert(data.end(), chunk, chunk + got);
-  const bool failed = std::ferror(file) != 0 || data.size() > UINT32_MAX - 1;
-  std::fclose(file);
-  if (failed) {
-    System_Log("Cannot read resource %s", path.c_str());
+  // Resources are small text files (the font); a bound keeps a huge or
+  // endless one from filling memory.
+  std::string data;
+  bool truncated = false;
+  if (!file.ReadUpTo(kMaxResourceBytes, &data, &truncated) || truncated) {
+    System_Log("Cannot read resource %s%s", path.c_str(), truncated ? ": larger than 16 MB" : "");
     return nullptr;
   }
   auto* copy = static_cast<char*>(std::malloc(data.size() + 1));

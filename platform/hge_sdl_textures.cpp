@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "platform/checked_file.h"
 #include "platform/folders.h"
 #include "platform/hge_sdl.h"
 
@@ -21,10 +22,11 @@ HTEXTURE Engine::Texture_Load(const char* filename, DWORD size, bool /*bMipmap*/
     System_Log("Cannot load texture %s", name);
     return 0;
   }
+  // A file name reaches SDL only as a stream over a checked regular file.
   SDL_RWops* stream = size != 0 ? SDL_RWFromConstMem(filename, static_cast<int>(std::min<DWORD>(size, INT32_MAX)))
-                                : SDL_RWFromFile(name, "rb");
+                                : platform::OpenCheckedRWops(name);
   if (!stream) {
-    System_Log("Cannot load texture %s: %s", name, SDL_GetError());
+    System_Log("Cannot load texture %s: %s", name, size != 0 ? SDL_GetError() : "not a readable regular file");
     return 0;
   }
   SDL_Surface* surface = IMG_isPNG(stream) ? IMG_LoadPNG_RW(stream) : nullptr;

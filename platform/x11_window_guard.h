@@ -1,0 +1,21 @@
+// Keeps an X error from ending the game. Under X, Xlib's default answer to
+// an error is to print it and end the process with status 1, and the first
+// error comes as soon as someone else destroys the game's window (a window
+// manager's "kill", `xdotool windowclose`, no window manager at all). With
+// the guard the error is noted instead, and a window found gone ends the
+// game like a close: the loop stops and the teardown runs.
+#pragma once
+
+struct SDL_Window;
+
+namespace platform {
+
+// Installs the guard for window when SDL drives it through X11; does nothing
+// on other video drivers.
+void GuardX11Window(SDL_Window* window);
+
+// True once the guarded window has been destroyed from outside. Checks only
+// after an X error or the window's destruction was seen; cheap otherwise.
+bool X11WindowLost();
+
+}  // namespace platform
