@@ -9,12 +9,19 @@
 // values in memory.
 #include "config/settings.h"
 
-#include <fstream>
+#include <cmath>
 #include <istream>
-#include <ostream>
+#include <sstream>
+
+#include "platform/checked_file.h"
+#include "platform/log.h"
 
 namespace vtr {
 namespace {
+
+// The 32 lines need a few hundred bytes; a path may stretch one to a few
+// thousand. Whatever lies past this is never read.
+constexpr std::size_t kMaxFileBytes = 16 * 1024;
 
 // Skips the key word, then reads the value with the stream's own extraction
 // for the member's type (a bool as 0 or 1). The value goes through a scratch
@@ -27,6 +34,21 @@ void ReadEntry(std::istream& in, T& member) {
   if (in >> key >> value) member = value;
 }
 
+// Holds value to [low, high], logging a change. Infinities and NaN never get
+// here: the stream's extraction refuses them, which stops the reading.
+void Hold(const char* key, float& value, float low, float high) {
+  const float used = std::fmin(std::fmax(value, low), high);
+  if (used == value) return;
+  platform::Log("Settings: %s %g read, %g used", key, static_cast<double>(value), static_cast<double>(used));
+  value = used;
+}
+
+void Hold(const char* key, std::int32_t& value, std::int32_t used) {
+  if (used == value) return;
+  platform::Log("Settings: %s %d read, %d used (the window's size)", key, value, used);
+  value = used;
+}
+
 }  // namespace
 
 Settings& Settings::Instance() {
@@ -35,20 +57,47 @@ Settings& Settings::Instance() {
 }
 
 void Settings::Load() {
-  std::ifstream in(SettingsFile);
-  if (!in.is_open()) {
-    Save();
+  platform::CheckedFile file = platform::CheckedFile::OpenForReading(SettingsFile);
+  if (!file.IsOpen()) {
+    // A folder, FIFO or device of that name was refused (and logged): it is
+    // no settings file to re-create.
+    if (file.Status() != platform::OpenStatus::NotRegular) Save();
     return;
   }
+  platform::BoundedFileBuffer buffer(file, kMaxFileBytes);
+  std::istream in(&buffer);
   ForEachSettingsEntry(*this, [&in](const char*, auto& member) { ReadEntry(in, member); });
+  HoldPlayableRanges();
+}
+
+void Settings::UseScreenSize(std::int32_t width, std::int32_t height) {
+  windowWidth_ = width;
+  windowHeight_ = height;
+  HoldPlayableRanges();
+}
+
+// A multiplier step below 0 lets the multiplier, and with it a round's score,
+// go negative; a huge one overflows every catch. A round or splash longer than
+// a day never ends: single-precision steps of a frame no longer move the
+// clock. Everything else a player may set stays as read.
+void Settings::HoldPlayableRanges() {
+  Hold("MultiplierAddition", MultiplierAddition, 0.0f, kMaxMultiplierStep);
+  Hold("MultiplierDecreasePerSecond", MultiplierDecreasePerSecond, 0.0f, kMaxMultiplierStep);
+  Hold("MultiplierRocketFirePenalty", MultiplierRocketFirePenalty, 0.0f, kMaxMultiplierStep);
+  Hold("MultiplierPenaltyMin", MultiplierPenaltyMin, 0.0f, kMaxMultiplierStep);
+  Hold("StartingTime", StartingTime, -HUGE_VALF, kMaxSeconds);
+  Hold("SplashTime", SplashTime, -HUGE_VALF, kMaxSeconds);
+  if (windowWidth_ > 0 && windowHeight_ > 0) {
+    Hold("SystemScreenWidth", SystemScreenWidth, windowWidth_);
+    Hold("SystemScreenHeight", SystemScreenHeight, windowHeight_);
+  }
 }
 
 void Settings::Save() {
-  std::ofstream out(SettingsFile);
-  if (!out.is_open()) return;
-  ForEachSettingsEntry(*this, [&out](const char* key, const auto& member) {
-    out << key << ' ' << member << std::endl;
-  });
+  std::ostringstream out;
+  ForEachSettingsEntry(*this, [&out](const char* key, const auto& member) { out << key << ' ' << member << '\n'; });
+  platform::CheckedFile file = platform::CheckedFile::OpenForWriting(SettingsFile);
+  if (file.IsOpen()) file.ReplaceContents(out.str(), false);
 }
 
 }  // namespace vtr

@@ -34,6 +34,16 @@ class Settings {
   // "Key value" line each. Silent when the file cannot be written.
   void Save();
 
+  // The size of the window the engine really opened: from now on every load
+  // keeps SystemScreenWidth and SystemScreenHeight at it (logging a file
+  // value that differs), so the game lays out for the window it has.
+  void UseScreenSize(std::int32_t width, std::int32_t height);
+
+  // The values a round cannot be played with are held to these ranges after
+  // each load, with one log line per value changed; the file is not touched.
+  static constexpr float kMaxMultiplierStep = 100.0f;  // the four Multiplier* values, from 0
+  static constexpr float kMaxSeconds = 86400.0f;       // StartingTime and SplashTime
+
   std::int32_t SystemScreenWidth = 1024;
   std::int32_t SystemScreenHeight = 768;
   std::int32_t SystemColorDepth = 32;
@@ -92,6 +102,10 @@ class Settings {
 
  private:
   Settings() = default;
+  void HoldPlayableRanges();
+
+  std::int32_t windowWidth_ = 0;  // 0 until the engine has opened its window
+  std::int32_t windowHeight_ = 0;
 };
 
 // The 32 file lines in file order (which differs from the member order).

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/support/settings_text.h"
+#include "tests/support/hostile_files.h"
 #include "tests/support/temp_dir.h"
 
 // Every test runs in a process of its own, so each starts from a fresh
@@ -260,6 +261,94 @@ TEST(Settings, UnwritableFileIsSilent) {
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "no-such-folder"));
   EXPECT_EQ(s.StartingTime, 60.0f);
   EXPECT_EQ(s.SettingsFile, "no-such-folder/Settings.vtr");
+}
+
+TEST(Settings, NamesThatAreNoRegularFileAreNeitherReadNorReplaced) {
+  TempDir dir;
+  testing_support::LogCapture log;
+  Settings& s = Settings::Instance();
+  for (const std::string& name : testing_support::MakeHostileFiles()) {
+    s.SettingsFile = name;
+    s.Load();  // neither waits for a writer nor reads for ever
+    EXPECT_EQ(s.StartingTime, 60.0f) << name;
+    EXPECT_EQ(s.SettingsFile, name);
+  }
+  // One line for each refusal; the sparse file is a regular file, read up to
+  // the bound: its first "word" of zero bytes leaves nothing to take.
+  EXPECT_EQ(log.Count("Refused fifo: it is a FIFO"), 1);
+  EXPECT_EQ(log.Count("Refused /dev/zero"), 1);
+  EXPECT_EQ(log.Count("Refused folder: it is a folder"), 1);
+  EXPECT_EQ(log.Count("sparse"), 0);
+  EXPECT_TRUE(std::filesystem::is_fifo("fifo"));
+  EXPECT_TRUE(std::filesystem::is_empty("folder"));
+  EXPECT_EQ(std::filesystem::file_size("sparse"), testing_support::kSparseBytes);
+}
+
+TEST(Settings, UnplayableValuesAreHeldToAPlayableRangeAndLogged) {
+  TempDir dir;
+  testing_support::LogCapture log;
+  Settings& s = Settings::Instance();
+  const std::string file = testing_support::SettingsText(
+      "MultiplierAddition 1e30 MultiplierDecreasePerSecond -0.5 MultiplierRocketFirePenalty 100.5 "
+      "MultiplierPenaltyMin -1 StartingTime 262145 SplashTime 1e30");
+  dir.Write("Settings.vtr", file);
+  s.Load();
+  EXPECT_EQ(s.MultiplierAddition, 100.0f);
+  EXPECT_EQ(s.MultiplierDecreasePerSecond, 0.0f);
+  EXPECT_EQ(s.MultiplierRocketFirePenalty, 100.0f);
+  EXPECT_EQ(s.MultiplierPenaltyMin, 0.0f);
+  EXPECT_EQ(s.StartingTime, 86400.0f);
+  EXPECT_EQ(s.SplashTime, 86400.0f);
+  EXPECT_EQ(log.Count("Settings: MultiplierAddition 1e+30 read, 100 used"), 1);
+  EXPECT_EQ(log.Count("Settings: MultiplierDecreasePerSecond -0.5 read, 0 used"), 1);
+  EXPECT_EQ(log.Count("Settings: MultiplierRocketFirePenalty 100.5 read, 100 used"), 1);
+  EXPECT_EQ(log.Count("Settings: MultiplierPenaltyMin -1 read, 0 used"), 1);
+  EXPECT_EQ(log.Count("Settings: StartingTime 262145 read, 86400 used"), 1);
+  EXPECT_EQ(log.Count("Settings: SplashTime 1e+30 read, 86400 used"), 1);
+  EXPECT_EQ(log.Lines().size(), 6u);
+  EXPECT_EQ(dir.Read("Settings.vtr"), file);  // the file stays as the player wrote it
+}
+
+TEST(Settings, BoundaryValuesAndEveryValueAPlayerWouldChooseStayAsRead) {
+  TempDir dir;
+  testing_support::LogCapture log;
+  Settings& s = Settings::Instance();
+  dir.Write("Settings.vtr", testing_support::SettingsText(
+                                "RocketSpawnDelay 0 BonusRocketSpawnDelay 0 DualRocketSpawnDelay 0 RocketVelocity 0 "
+                                "BonusRocketVelocity 5000 MultiplierAddition 100 MultiplierDecreasePerSecond 0 "
+                                "MultiplierRocketFirePenalty 0 MultiplierPenaltyMin 0 StartingTime 86400 "
+                                "SplashTime -3 SystemScreenWidth 0"));
+  s.Load();
+  EXPECT_EQ(s.RocketSpawnDelay, 0.0f);
+  EXPECT_EQ(s.DualRocketSpawnDelay, 0.0f);
+  EXPECT_EQ(s.RocketVelocity, 0.0f);
+  EXPECT_EQ(s.BonusRocketVelocity, 5000.0f);
+  EXPECT_EQ(s.MultiplierAddition, 100.0f);
+  EXPECT_EQ(s.MultiplierPenaltyMin, 0.0f);
+  EXPECT_EQ(s.StartingTime, 86400.0f);
+  EXPECT_EQ(s.SplashTime, -3.0f);     // a splash that is over at once
+  EXPECT_EQ(s.SystemScreenWidth, 0);  // up to the engine, until it has a window
+  EXPECT_TRUE(log.Lines().empty());
+}
+
+TEST(Settings, TheGameLaysOutForTheWindowTheEngineOpened) {
+  TempDir dir;
+  testing_support::LogCapture log;
+  Settings& s = Settings::Instance();
+  dir.Write("Settings.vtr", testing_support::SettingsText("SystemScreenWidth 0"));
+  s.Load();
+  s.UseScreenSize(1024, 768);
+  EXPECT_EQ(s.SystemScreenWidth, 1024);
+  EXPECT_EQ(s.SystemScreenHeight, 768);
+  EXPECT_EQ(log.Count("Settings: SystemScreenWidth 0 read, 1024 used"), 1);
+  EXPECT_EQ(log.Count("SystemScreenHeight"), 0);
+
+  // Every later load ("New Game") keeps the window's size.
+  dir.Write("Settings.vtr", testing_support::SettingsText("SystemScreenWidth 800 SystemScreenHeight 600"));
+  s.Load();
+  EXPECT_EQ(s.SystemScreenWidth, 1024);
+  EXPECT_EQ(s.SystemScreenHeight, 768);
+  EXPECT_EQ(log.Count("Settings: SystemScreenHeight 600 read, 768 used"), 1);
 }
 
 }  // namespace
