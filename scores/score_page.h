@@ -33,4 +33,8 @@ int ScoreLineCount(const std::vector<ScoreEntry>& entries);
 // font's colour is the same afterwards.
 void DrawScoreLines(hgeFont* font, const std::vector<ScoreEntry>& entries);
 
+// Draws "Score could not be saved" in small red letters under the score
+// lines, for a round whose save failed. The font is the same afterwards.
+void DrawSaveFailure(hgeFont* font);
+
 }  // namespace vtr

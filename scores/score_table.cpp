@@ -1,14 +1,15 @@
 #include "scores/score_table.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
-#include <fstream>
+#include <istream>
 #include <locale>
+#include <map>
+#include <utility>
+
+#include "platform/checked_file.h"
+#include "platform/log.h"
+#include "scores/score_file.h"
 
 namespace vtr {
 namespace {
@@ -16,6 +17,14 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::uint32_t kStartingScore = 100;
+
+// Over two million entries, decades of rounds; what lies beyond is never
+// read, so no file can stall the load or fill memory.
+constexpr std::size_t kMaxFileBytes = 64u * 1024u * 1024u;
+
+// Reads the file at path, appending its entries; *opened tells whether it
+// could be opened at all.
+ScoreLoad ReadFile(const std::string& path, std::vector<ScoreEntry>& entries, bool* opened);
 
 // Reads the count and the entries that follow it, appending them to entries.
 // The numbers are separated by any whitespace; the lines play no part.
@@ -64,62 +73,6 @@ ScoreLoad ReadEntries(std::istream& in, std::vector<ScoreEntry>& entries) {
   return damaged ? ScoreLoad::Damaged : ScoreLoad::Read;
 }
 
-std::string FormatTable(const std::vector<ScoreEntry>& entries) {
-  std::string text = std::to_string(entries.size()) + "\n";
-  for (const ScoreEntry& entry : entries) {
-    text += std::to_string(entry.score);
-    text += ' ';
-    text += std::to_string(entry.time);
-    text += '\n';
-  }
-  return text;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-  const char* data = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    const ssize_t written = ::write(fd, data, left);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    left -= static_cast<std::size_t>(written);
-  }
-  return true;
-}
-
-// Writes text to a new file at path and makes sure it is on the disk. The file
-// takes the permissions of keepModeOf when that file exists. On failure no
-// file is left at path.
-bool WriteFileDurably(const fs::path& path, const std::string& text, const fs::path* keepModeOf) {
-  // A stale temporary file from an interrupted save is replaced; a symbolic
-  // link in its place is removed rather than followed.
-  ::unlink(path.c_str());
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-
-  struct stat old {};
-  if (keepModeOf && ::stat(keepModeOf->c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-    ::fchmod(fd, old.st_mode & 07777);
-  }
-  const bool written = WriteAll(fd, text) && ::fsync(fd) == 0;
-  const bool closed = ::close(fd) == 0;
-  if (written && closed) return true;
-  ::unlink(path.c_str());
-  return false;
-}
-
-// Makes a finished rename survive a power cut; a failure here loses nothing
-// that was not already at risk, so it is ignored.
-void SyncDirectory(const fs::path& directory) {
-  const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
 }  // namespace
 
 void SortScores(std::vector<ScoreEntry>& entries) {
@@ -127,65 +80,146 @@ void SortScores(std::vector<ScoreEntry>& entries) {
                    [](const ScoreEntry& a, const ScoreEntry& b) { return a.score > b.score; });
 }
 
-ScoreLoad ScoreTable::Load(const std::string& fileName, std::int64_t now) {
-  ScoreLoad result = ScoreLoad::Missing;
-  std::ifstream in(fileName);
-  if (in) {
-    in.imbue(std::locale::classic());
-    result = ReadEntries(in, entries_);
-  } else {
-    // Not there, or there but closed to us: either way the player starts
-    // with one score to beat.
-    std::error_code ignored;
-    if (!fileName.empty() && fs::exists(fileName, ignored)) result = ScoreLoad::Damaged;
-    entries_.push_back({kStartingScore, now, false});
+ScoreLoad ReadScoreFile(const std::string& path, std::vector<ScoreEntry>& entries) {
+  bool opened = false;
+  return ReadFile(path, entries, &opened);
+}
+
+namespace {
+
+ScoreLoad ReadFile(const std::string& path, std::vector<ScoreEntry>& entries, bool* opened) {
+  *opened = false;
+  platform::CheckedFile file = platform::CheckedFile::OpenForReading(path);
+  switch (file.Status()) {
+    case platform::OpenStatus::Opened: break;
+    case platform::OpenStatus::Missing: return ScoreLoad::Missing;
+    case platform::OpenStatus::NotRegular: return ScoreLoad::Refused;
+    case platform::OpenStatus::Failed: return ScoreLoad::Damaged;  // there, but closed to us
   }
-  if (result == ScoreLoad::Damaged) backupBeforeSave_ = fileName;
+  *opened = true;
+  platform::BoundedFileBuffer buffer(file, kMaxFileBytes);
+  std::istream in(&buffer);
+  in.imbue(std::locale::classic());
+  const ScoreLoad result = ReadEntries(in, entries);
+  // A file cut off by the bound was not read whole.
+  return buffer.Truncated() || buffer.ReadFailed() ? ScoreLoad::Damaged : result;
+}
+
+bool SameEntry(const ScoreEntry& a, const ScoreEntry& b) { return a.score == b.score && a.time == b.time; }
+
+// The file a save really writes: the target of a symbolic link, so the
+// final rename replaces the file and not the link.
+std::string ResolvedPath(const std::string& fileName) {
+  std::error_code error;
+  const fs::path target = fs::weakly_canonical(fileName, error);
+  return error ? fileName : target.string();
+}
+
+}  // namespace
+
+ScoreLoad ScoreTable::Load(const std::string& fileName, std::int64_t now) {
+  bool opened = false;
+  const ScoreLoad result = ReadFile(fileName, entries_, &opened);
+  // Not there, closed to us, or not a file at all: either way the player
+  // starts with one score to beat.
+  if (!opened) entries_.push_back({kStartingScore, now, false});
+  source_ = fileName;
   SortScores(entries_);
   return result;
 }
 
 void ScoreTable::Enter(std::int32_t score, std::int64_t now) {
   for (ScoreEntry& entry : entries_) entry.isNew = false;
-  entries_.push_back({static_cast<std::uint32_t>(score), now, true});
+  const ScoreEntry entry{static_cast<std::uint32_t>(score), now, true};
+  entries_.push_back(entry);
+  unsaved_.push_back(entry);
   SortScores(entries_);
 }
 
-bool ScoreTable::Save(const std::string& fileName) {
-  if (fileName.empty()) return false;
+std::vector<ScoreEntry> ScoreTable::Merge(const std::string& fileName, ScoreLoad found,
+                                          std::vector<ScoreEntry> onDisk) const {
+  // No file yet, or one that could not be read (it goes to .bak): the table
+  // in memory is the best there is.
+  if (found != ScoreLoad::Read) return entries_;
 
-  // Save beside the real file when the score file is a symbolic link, so the
-  // final rename replaces the file and not the link.
-  std::error_code error;
-  fs::path target = fs::weakly_canonical(fileName, error);
-  if (error) target = fileName;
-  fs::path temporary = target;
-  temporary += ".tmp";
-  fs::path backup = target;
-  backup += ".bak";
-
-  const bool keepDamaged = backupBeforeSave_ == fileName;
-  // A damaged file may be damaged in its permissions too: the new file then
-  // gets the usual ones.
-  if (!WriteFileDurably(temporary, FormatTable(entries_), keepDamaged ? nullptr : &target)) {
-    return false;
-  }
-
-  bool movedAside = false;
-  if (keepDamaged && fs::exists(fs::symlink_status(target, error))) {
-    if (::rename(target.c_str(), backup.c_str()) != 0) {
-      ::unlink(temporary.c_str());
-      return false;
+  std::map<std::pair<std::uint32_t, std::int64_t>, std::size_t> held;
+  for (const ScoreEntry& entry : onDisk) ++held[{entry.score, entry.time}];
+  const auto keep = [&](ScoreEntry entry, bool unlessHeld) {
+    if (unlessHeld) {
+      std::size_t& count = held[{entry.score, entry.time}];
+      if (count > 0) {
+        --count;
+        return;
+      }
     }
-    movedAside = true;
+    entry.isNew = false;
+    onDisk.push_back(entry);
+  };
+
+  // The file must hold this run's saved entries, or, when the table came
+  // from another file (the ScoreFile setting changed), the whole table.
+  if (source_ == fileName) {
+    for (const ScoreEntry& entry : saved_) keep(entry, true);
+  } else {
+    std::vector<ScoreEntry> rest = entries_;
+    for (const ScoreEntry& entry : unsaved_) {
+      const auto same = std::find_if(rest.begin(), rest.end(), [&](const ScoreEntry& e) { return SameEntry(e, entry); });
+      if (same != rest.end()) rest.erase(same);
+    }
+    for (const ScoreEntry& entry : rest) keep(entry, true);
   }
-  if (::rename(temporary.c_str(), target.c_str()) != 0) {
-    if (movedAside) ::rename(backup.c_str(), target.c_str());
-    ::unlink(temporary.c_str());
-    return false;
+  for (const ScoreEntry& entry : unsaved_) keep(entry, false);
+  SortScores(onDisk);
+
+  // The latest round stays the highlighted one: the last of its equals.
+  const auto latest = std::find_if(entries_.begin(), entries_.end(), [](const ScoreEntry& e) { return e.isNew; });
+  if (latest != entries_.end()) {
+    const auto mark = std::find_if(onDisk.rbegin(), onDisk.rend(), [&](const ScoreEntry& e) { return SameEntry(e, *latest); });
+    if (mark != onDisk.rend()) mark->isNew = true;
   }
-  SyncDirectory(target.parent_path().empty() ? fs::path(".") : target.parent_path());
-  if (keepDamaged) backupBeforeSave_.clear();
+  return onDisk;
+}
+
+bool ScoreTable::Fail(const std::string& fileName, const std::string& why) {
+  lastError_ = why;
+  platform::Log("Cannot save the scores to %s: %s", fileName.c_str(), why.c_str());
+  return false;
+}
+
+bool ScoreTable::Save(const std::string& fileName) {
+  if (fileName.empty()) return Fail(fileName, "no file name");
+  const std::string target = ResolvedPath(fileName);
+
+  // A folder, FIFO or device of that name is refused (and logged) before
+  // anything, the lock file included, is made beside it.
+  if (platform::CheckedFile::OpenForReading(target).Status() == platform::OpenStatus::NotRegular) {
+    return Fail(fileName, "not a regular file");
+  }
+  const ScoreFileLock lock(target);
+  std::vector<ScoreEntry> onDisk;
+  bool opened = false;
+  const ScoreLoad found = ReadFile(target, onDisk, &opened);
+  if (found == ScoreLoad::Refused) return Fail(fileName, "not a regular file");
+
+  std::vector<ScoreEntry> merged = Merge(fileName, found, std::move(onDisk));
+  const std::string text = FormatScoreFile(merged);
+  const bool damaged = found == ScoreLoad::Damaged;
+  std::string why;
+  bool folderClosed = false;
+  if (!ReplaceFileAtomically(target, text, damaged, &why, &folderClosed)) {
+    // A folder closed to new files, with the score file itself writable:
+    // rewritten in place, as saves worked before they became atomic. A
+    // damaged file is not written over without its copy.
+    std::string inPlaceWhy;
+    if (!folderClosed || found != ScoreLoad::Read || !RewriteFileInPlace(target, text, &inPlaceWhy)) {
+      return Fail(fileName, why);
+    }
+  }
+  entries_ = std::move(merged);
+  saved_.insert(saved_.end(), unsaved_.begin(), unsaved_.end());
+  unsaved_.clear();
+  source_ = fileName;
+  lastError_.clear();
   return true;
 }
 

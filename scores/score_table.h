@@ -10,12 +10,18 @@
 // less gives an empty table, and a file shorter than its count repeats its last
 // entry up to the count. Loading never invents entries from values it could not
 // read, and a count far beyond what the file holds is padded no further than
-// kPadLimit entries in all.
+// kPadLimit entries in all. Only a regular file is read, and only its first
+// 64 MB; a folder, FIFO or device of that name is refused and logged.
 //
-// Saving never loses scores: the table goes to a temporary file beside the
-// score file, which replaces the old one only once it is completely written.
-// A score file that exists but could not be read is kept as "<file>.bak" the
-// first time it is saved over.
+// Saving never loses scores, not even those of another copy of the game
+// sharing the file: under a lock on "<file>.lock" the save reads the file
+// again, adds the entries of this run that it does not hold yet, and the
+// merged table goes to a temporary file beside the score file, which replaces
+// the old one only once it is completely written; the table in memory then
+// is the merged one. Where the folder takes no new file but the score file is
+// writable, the file is rewritten in place instead. A regular score file that
+// could not be read is kept as "<file>.bak" before it is saved over; anything
+// else of that name is never touched. A failed save is logged with its reason.
 #pragma once
 
 #include <cstddef>
@@ -37,8 +43,10 @@ struct ScoreEntry {
 enum class ScoreLoad {
   Read,        // the file was read (perhaps short, or with a count of 0 or less)
   Missing,     // no file: the starting entry was added
-  Damaged,     // the file exists but could not be opened or not all of it
+  Damaged,     // a regular file that could not be opened or not all of it
                // could be read; it is kept as .bak before it is saved over
+  Refused,     // a folder, FIFO, device or socket: the starting entry was
+               // added, and nothing of that name is ever read or replaced
 };
 
 class ScoreTable {
@@ -56,21 +64,40 @@ class ScoreTable {
   // at now and marked new, and sorts the table.
   void Enter(std::int32_t score, std::int64_t now);
 
-  // Writes the whole table to fileName, replacing the old file only when the
-  // new one is complete. False (and the old file untouched) on failure.
+  // Merges this run's entries into the file and writes it (see the top of
+  // this file); the table becomes the merged one. False on failure, with one
+  // log line naming the file and the reason (LastError()); the table is then
+  // unchanged and the next save tries again.
   bool Save(const std::string& fileName);
+
+  // Why the last save failed; empty after a successful one.
+  const std::string& LastError() const { return lastError_; }
 
   // The entries, highest score first.
   const std::vector<ScoreEntry>& Entries() const { return entries_; }
 
  private:
+  // The table to write for a file that now reads as `found` with entries
+  // `onDisk`.
+  std::vector<ScoreEntry> Merge(const std::string& fileName, ScoreLoad found, std::vector<ScoreEntry> onDisk) const;
+  bool Fail(const std::string& fileName, const std::string& why);
+
   std::vector<ScoreEntry> entries_;
-  // A score file found damaged at load: kept as .bak before the first save
-  // over it. Empty when there is none.
-  std::string backupBeforeSave_;
+  // Entries this run made (its rounds): the ones not yet saved go into the
+  // file whatever it holds (another copy may have made an equal entry); the
+  // saved ones only when the file no longer holds them.
+  std::vector<ScoreEntry> unsaved_;
+  std::vector<ScoreEntry> saved_;
+  // The file the table was loaded from or last saved to.
+  std::string source_;
+  std::string lastError_;
 };
 
 // Sorts highest score first, keeping the order of equal scores.
 void SortScores(std::vector<ScoreEntry>& entries);
+
+// Appends the entries of the score file at path (never a starting entry) to
+// entries, reading only a regular file and only its first 64 MB.
+ScoreLoad ReadScoreFile(const std::string& path, std::vector<ScoreEntry>& entries);
 
 }  // namespace vtr

@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/hostile_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -213,15 +217,51 @@ TEST(ScoreTable, DamagedFileIsKeptAsBackupOnceBeforeTheFirstSave) {
   EXPECT_FALSE(fs::exists("Scores.vtr.tmp"));
 }
 
-TEST(ScoreTable, ScoreFileThatCannotBeReadIsKeptToo) {
+TEST(ScoreTable, NamesThatAreNoRegularFileAreNeverReadMovedOrReplaced) {
   TempDir dir;
-  fs::create_directory("Scores.vtr");
+  testing_support::LogCapture log;
+  fs::create_directory("Content");
+  dir.Write("Content/keep", "x");
+  testing_support::MakeFifo("fifo");
+  for (const std::string name : {".", "Content", "fifo", "/dev/null", "/dev/zero"}) {
+    ScoreTable table;
+    EXPECT_EQ(table.Load(name, kNow), ScoreLoad::Refused) << name;
+    EXPECT_EQ(Scores(table), std::vector<std::uint32_t>{100}) << name;
+    table.Enter(1, 2);
+    EXPECT_FALSE(table.Save(name)) << name;
+    EXPECT_EQ(table.LastError(), "not a regular file");
+    EXPECT_EQ(log.Count("Cannot save the scores to " + name + ": not a regular file"), 1) << name;
+  }
+  EXPECT_EQ(dir.Read("Content/keep"), "x");
+  EXPECT_TRUE(fs::is_fifo("fifo"));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  // Nothing was made beside them: no copy, no lock, no temporary file.
+  std::vector<std::string> made;
+  for (const auto& entry : fs::directory_iterator(dir.path())) made.push_back(entry.path().filename().string());
+  std::sort(made.begin(), made.end());
+  EXPECT_EQ(made, (std::vector<std::string>{"Content", "fifo", "test.log"}));
+  EXPECT_FALSE(fs::exists(dir.path().string() + ".lock"));
+}
+
+TEST(ScoreTable, HugeScoreFileIsReadOnlyUpToItsBoundAndKeptAsBackup) {
+  TempDir dir;
+  testing_support::MakeSparseFile("Scores.vtr");
   ScoreTable table;
   EXPECT_EQ(table.Load("Scores.vtr", kNow), ScoreLoad::Damaged);
-  table.Enter(1, 2);
-  ASSERT_TRUE(table.Save("Scores.vtr"));
-  EXPECT_TRUE(fs::is_directory("Scores.vtr.bak"));
-  EXPECT_EQ(dir.Read("Scores.vtr"), "1\n1 2\n");
+  EXPECT_TRUE(table.Entries().empty());
+  EXPECT_EQ(fs::file_size("Scores.vtr"), testing_support::kSparseBytes);
+
+  // A count, then blanks past the 64 MB bound: not read whole, so damaged.
+  {
+    std::ofstream blanks("Blanks.vtr");
+    blanks << "1\n" << std::string(65u << 20, ' ');
+  }
+  ScoreTable other;
+  EXPECT_EQ(other.Load("Blanks.vtr", kNow), ScoreLoad::Damaged);
+  other.Enter(5, 6);
+  ASSERT_TRUE(other.Save("Blanks.vtr"));
+  EXPECT_EQ(fs::file_size("Blanks.vtr.bak"), (65u << 20) + 2);
+  EXPECT_EQ(dir.Read("Blanks.vtr"), "1\n5 6\n");
 }
 
 TEST(ScoreTable, SaveKeepsTheFilesLinkAndPermissions) {
@@ -239,6 +279,70 @@ TEST(ScoreTable, SaveKeepsTheFilesLinkAndPermissions) {
   EXPECT_EQ(dir.Read("real/Scores.vtr"), "2\n900 6\n300 5\n");
   EXPECT_EQ(fs::status("real/Scores.vtr").permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST(ScoreTable, TwoCopiesSavingOneFileKeepEachOthersEntries) {
+  TempDir dir;
+  dir.Write("Scores.vtr", "1\n300 5\n");
+  ScoreTable first;
+  ScoreTable second;
+  first.Load("Scores.vtr", kNow);
+  second.Load("Scores.vtr", kNow);
+
+  first.Enter(900, 6);
+  ASSERT_TRUE(first.Save("Scores.vtr"));
+  // The second copy's table is stale; its save adds to the file instead.
+  second.Enter(50, 7);
+  ASSERT_TRUE(second.Save("Scores.vtr"));
+  EXPECT_EQ(dir.Read("Scores.vtr"), "3\n900 6\n300 5\n50 7\n");
+  EXPECT_EQ(Scores(second), (std::vector<std::uint32_t>{900, 300, 50}));  // follows the file
+  EXPECT_TRUE(second.Entries().back().isNew);
+  EXPECT_FALSE(second.Entries().front().isNew);
+
+  // An entry equal to the other copy's (same score, same second) is a round
+  // of its own and kept; an entry already saved is not written twice.
+  first.Enter(50, 7);
+  ASSERT_TRUE(first.Save("Scores.vtr"));
+  ASSERT_TRUE(first.Save("Scores.vtr"));
+  EXPECT_EQ(dir.Read("Scores.vtr"), "4\n900 6\n300 5\n50 7\n50 7\n");
+  EXPECT_TRUE(first.Entries().back().isNew);
+
+  // A file removed meanwhile gets the whole table again.
+  fs::remove("Scores.vtr");
+  ASSERT_TRUE(second.Save("Scores.vtr"));
+  EXPECT_EQ(dir.Read("Scores.vtr"), "3\n900 6\n300 5\n50 7\n");
+}
+
+TEST(ScoreTable, ChangedScoreFileGetsTheWholeTableMergedIn) {
+  TempDir dir;
+  dir.Write("Old.vtr", "2\n300 5\n200 4\n");
+  dir.Write("New.vtr", "1\n250 3\n");
+  ScoreTable table;
+  table.Load("Old.vtr", kNow);
+  table.Enter(100, 8);
+  ASSERT_TRUE(table.Save("New.vtr"));
+  EXPECT_EQ(dir.Read("New.vtr"), "4\n300 5\n250 3\n200 4\n100 8\n");
+  EXPECT_EQ(dir.Read("Old.vtr"), "2\n300 5\n200 4\n");
+}
+
+TEST(ScoreTable, FailedSaveIsLoggedWithTheFileAndTheReason) {
+  TempDir dir;
+  testing_support::LogCapture log;
+  ScoreTable table;
+  table.Load("Scores.vtr", kNow);
+  table.Enter(900, 6);
+  EXPECT_FALSE(table.Save("nowhere/Scores.vtr"));
+  EXPECT_EQ(table.LastError(), "No such file or directory");
+  const std::string longName(300, 'n');
+  EXPECT_FALSE(table.Save(longName));
+  EXPECT_EQ(table.LastError(), "File name too long");
+  EXPECT_EQ(log.Count("Cannot save the scores to nowhere/Scores.vtr: No such file or directory"), 1);
+  EXPECT_EQ(log.Count("Cannot save the scores to " + longName + ": File name too long"), 1);
+  EXPECT_EQ(log.Lines().size(), 2u);
+
+  ASSERT_TRUE(table.Save("Scores.vtr"));
+  EXPECT_TRUE(table.LastError().empty());
+  EXPECT_EQ(log.Lines().size(), 2u);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
-// Saves the score table over and over, for scripts/test.d/70-save-under-kill,
+// Writes the score file over and over, for scripts/test.d/70-save-under-kill,
 // which kills this program at random moments and then checks that the score
-// file still holds one whole table.
+// file still holds one whole table. Each write is the last step of every save
+// of the game: the whole table into a temporary file, synced, renamed over the
+// score file. (The step before it, merging with the file under its lock, adds
+// entries; the kill test needs two fixed tables to tell old from new.)
 //
 //   vantor_save_loop SCORE_FILE
 //       saves table B, then table A, then B again, and so on, forever; prints
@@ -19,6 +22,7 @@
 #include <cstring>
 #include <string>
 
+#include "scores/score_file.h"
 #include "scores/score_table.h"
 
 namespace {
@@ -34,6 +38,11 @@ vtr::ScoreTable MakeTable(int count, std::uint32_t firstScore, std::int64_t firs
 
 vtr::ScoreTable TableA() { return MakeTable(50, 1000000000u, 1700000000000LL); }
 vtr::ScoreTable TableB() { return MakeTable(51, 2000000001u, 1800000000001LL); }
+
+bool Write(const vtr::ScoreTable& table, const std::string& fileName) {
+  std::string why;
+  return vtr::ReplaceFileAtomically(fileName, vtr::FormatScoreFile(table.Entries()), false, &why);
+}
 
 bool SameEntries(const vtr::ScoreTable& a, const vtr::ScoreTable& b) {
   const auto& x = a.Entries();
@@ -72,7 +81,7 @@ int Usage() {
 
 int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "--write-references") == 0) {
-    if (!TableA().Save(argv[2]) || !TableB().Save(argv[3])) {
+    if (!Write(TableA(), argv[2]) || !Write(TableB(), argv[3])) {
       std::fprintf(stderr, "vantor_save_loop: cannot write the reference files\n");
       return 1;
     }
@@ -84,7 +93,7 @@ int main(int argc, char** argv) {
   const std::string fileName = argv[1];
   vtr::ScoreTable tables[2] = {TableB(), TableA()};
   for (unsigned long saves = 0;; ++saves) {
-    if (!tables[saves % 2].Save(fileName)) {
+    if (!Write(tables[saves % 2], fileName)) {
       std::fprintf(stderr, "vantor_save_loop: save %lu to %s failed\n", saves, fileName.c_str());
       return 1;
     }

@@ -1,0 +1,103 @@
+// The score file shared by real processes: copies of the game saving at the
+// same moment, and a folder that takes no new file.
+#include "scores/score_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "scores/score_table.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using testing_support::TempDir;
+using vtr::ScoreLoad;
+using vtr::ScoreTable;
+
+// Runs body in a child process; its result becomes the exit status.
+pid_t Spawn(const std::function<bool()>& body) {
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(body() ? 0 : 1);
+  return pid;
+}
+
+bool Succeeded(pid_t pid) {
+  int status = 0;
+  return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Each process plays `rounds` rounds, saving after each, as the game does.
+bool PlayAndSave(std::uint32_t firstScore, int rounds) {
+  ScoreTable table;
+  table.Load("Scores.vtr", 0);
+  for (int i = 0; i < rounds; ++i) {
+    table.Enter(static_cast<std::int32_t>(firstScore + static_cast<std::uint32_t>(i)), 1700000000 + i);
+    if (!table.Save("Scores.vtr")) return false;
+  }
+  return true;
+}
+
+TEST(ScoreFile, AThousandSavesRacingFromTwoProcessesLoseNoEntry) {
+  TempDir dir;
+  dir.Write("Scores.vtr", "1\n7 7\n");
+  const pid_t a = Spawn([] { return PlayAndSave(1000000, 500); });
+  const pid_t b = Spawn([] { return PlayAndSave(2000000, 500); });
+  ASSERT_TRUE(Succeeded(a));
+  ASSERT_TRUE(Succeeded(b));
+
+  ScoreTable merged;
+  ASSERT_EQ(merged.Load("Scores.vtr", 0), ScoreLoad::Read);
+  std::vector<std::uint32_t> scores;
+  for (const auto& entry : merged.Entries()) scores.push_back(entry.score);
+  std::sort(scores.begin(), scores.end());
+  std::vector<std::uint32_t> expected{7};
+  for (std::uint32_t i = 0; i < 500; ++i) {
+    expected.push_back(1000000 + i);
+    expected.push_back(2000000 + i);
+  }
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(scores, expected);
+  EXPECT_TRUE(std::filesystem::exists("Scores.vtr.lock"));
+  EXPECT_FALSE(std::filesystem::exists("Scores.vtr.tmp"));
+}
+
+// In a folder that takes no new file the save rewrites a writable score file
+// in place, and fails, with its reason, when the file is not writable either.
+// Root passes every permission check, so a root run saves as "nobody".
+TEST(ScoreFile, ReadOnlyFolderFallsBackToRewritingTheFileInPlace) {
+  TempDir dir;
+  dir.Write("Scores.vtr", "1\n300 5\n");
+  dir.Write("Locked.vtr", "1\n400 5\n");
+  ::chmod("Scores.vtr", 0666);
+  ::chmod("Locked.vtr", 0444);
+  const bool root = ::geteuid() == 0;
+  ::chmod(dir.path().c_str(), root ? 0755 : 0555);
+
+  const pid_t saver = Spawn([root] {
+    if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return false;
+    ScoreTable table;
+    table.Load("Scores.vtr", 0);
+    table.Enter(900, 6);
+    if (!table.Save("Scores.vtr") || !table.LastError().empty()) return false;
+    ScoreTable locked;
+    locked.Load("Locked.vtr", 0);
+    locked.Enter(1, 2);
+    return !locked.Save("Locked.vtr") && locked.LastError() == "Permission denied";
+  });
+  const bool saved = Succeeded(saver);
+  ::chmod(dir.path().c_str(), 0755);
+  EXPECT_TRUE(saved);
+  EXPECT_EQ(dir.Read("Scores.vtr"), "2\n900 6\n300 5\n");
+  EXPECT_EQ(dir.Read("Locked.vtr"), "1\n400 5\n");
+  EXPECT_FALSE(std::filesystem::exists("Scores.vtr.tmp"));
+}
+
+}  // namespace
