@@ -88,6 +88,8 @@ hgeEmitterInfo BurstDescription(hgeSprite* sprite) {
 Game::Game() : engine(g_engine), recorder_(std::make_unique<RoundRecorder>()) {}
 
 Game::~Game() {
+  // A finished round is final: its score is kept however the game ends.
+  if (roundOver) KeepRoundScore();
   spawner.reset();
   menu.reset();
   textures.FreeAll(engine);
@@ -96,6 +98,9 @@ Game::~Game() {
 }
 
 void Game::Init() {
+  // The game lays out for the window the engine opened, whatever was asked.
+  Settings::Instance().UseScreenSize(engine->System_GetState(HGE_SCREENWIDTH),
+                                     engine->System_GetState(HGE_SCREENHEIGHT));
   LoadTextures();
   LoadSounds();
   LoadScores();

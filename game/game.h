@@ -40,7 +40,9 @@ class Game {
  public:
   // Copies the process-wide engine reference; the Hud loads its font.
   Game();
-  // Frees the spawner, the menu, then every texture of the registry.
+  // Enters and saves a finished round's score that is not yet in the table
+  // (the window closed or a stop signal came while the last bursts played),
+  // then frees the spawner, the menu and every texture of the registry.
   ~Game();
   Game(const Game&) = delete;
   Game& operator=(const Game&) = delete;
@@ -78,7 +80,8 @@ class Game {
   RoundStart CaptureRoundStart() const;
 
   void LoadScores();
-  // Writes the whole table to the score file; false when it could not.
+  // Merges the table into the score file; false (logged, and shown on the
+  // results page) when it could not.
   bool SaveScores();
   std::vector<ScoreEntry> GetScores() const { return scores.Entries(); }
 
@@ -126,6 +129,7 @@ class Game {
   bool roundRunning = false;
   bool roundOver = false;
   float timeLeft = 0.0f;
+  bool scoreSaveFailed = false;  // this round's score could not be saved
 
   float musicVolume = 0.0f;
   float soundVolume = 0.0f;
@@ -144,6 +148,8 @@ class Game {
   void FinishRound();
   void StartRound();
   void StoreRoundReplay(std::int64_t entryTime);
+  void KeepRoundScore();
+  void BurstLateRockets();
   void RefreshHud();
   void RenderSplash(float width, float height);
 

@@ -88,6 +88,7 @@ void Game::StartRound() {
   warningPlayed = false;
   roundRunning = true;
   scoreEntered_ = false;
+  scoreSaveFailed = false;
 }
 
 // Every rocket in the sky, flying or already fading, bursts at once. The
@@ -102,6 +103,27 @@ void Game::EndRound() {
     actor->alive = false;
     SpawnExplosion(this, 0, kExplosionRadius, actor->x, actor->y);
   }
+}
+
+// The rockets launched in the frame of the time-out (the player's last shot,
+// the spawner's last rocket) and a dual rocket's second rocket join the list
+// after the time-out burst; each burst the same way one frame later, so no
+// rocket is left to fly off the screen, or to stand still for ever, before
+// the results page can open.
+void Game::BurstLateRockets() {
+  for (const std::shared_ptr<Actor>& actor : ActorList::Instance().Actors()) {
+    if (actor->kind != kRocket || actor->dying || !actor->alive) continue;
+    actor->OnDeath();
+    actor->alive = false;
+    SpawnExplosion(this, 0, 100.0f, actor->x, actor->y);
+  }
+}
+
+// Enters and saves the round's score once, whatever closes the round.
+void Game::KeepRoundScore() {
+  if (scoreEntered_) return;
+  EnterScore();
+  scoreSaveFailed = !SaveScores();
 }
 
 void Game::EnterScore() {

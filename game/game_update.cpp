@@ -57,10 +57,7 @@ bool Game::Update(float dt) {
     } else {
       // Leaving the last bursts of a finished round must not lose its score,
       // which is already final: the hit pass no longer runs.
-      if (roundOver && !menuShown && !scoreEntered_) {
-        EnterScore();
-        SaveScores();
-      }
+      if (roundOver && !menuShown) KeepRoundScore();
       menuShown = true;
     }
   }
@@ -68,7 +65,9 @@ bool Game::Update(float dt) {
 
   if (menuShown) return menu->Update(dt);
 
-  if (!roundOver) {
+  if (roundOver) {
+    BurstLateRockets();
+  } else {
     timeLeft -= dt;
     if (!warningPlayed && timeLeft <= Settings::Instance().TimeWarning2) {
       sounds.Find("warning")->Play();
@@ -122,10 +121,7 @@ void Game::Fire(float dt) {
 void Game::FinishRound() {
   menu->highScoresShown = true;
   menuShown = true;
-  if (!scoreEntered_) {
-    EnterScore();
-    SaveScores();
-  }
+  KeepRoundScore();
 }
 
 void Game::RefreshHud() {

@@ -71,6 +71,7 @@ void GameMenu::Render() {
   if (highScoresShown) {
     DrawScoreLines(font_.get(), game_->GetScores());
     PlaceBack();
+    if (game_->scoreSaveFailed) DrawSaveFailure(font_.get(), highScorePage_->GetControl(kBack)->rect.y2 + 10.0f);
     highScorePage_->Render();
   } else {
     mainPage_->Render();

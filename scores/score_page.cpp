@@ -46,14 +46,13 @@ void DrawScoreLines(hgeFont* font, const std::vector<ScoreEntry>& entries) {
   font->SetColor(previous);
 }
 
-void DrawSaveFailure(hgeFont* font) {
+void DrawSaveFailure(hgeFont* font, float y) {
   assert(font != nullptr && "the message needs the menu's font");
   const DWORD previousColor = font->GetColor();
   const float previousScale = font->GetScale();
   font->SetScale(0.5f);
   font->SetColor(PackColor(kNewScoreColor));
-  // Below the fifth line (y 460), above "Back" (y 500).
-  font->Render(450.0f, 482.0f, 0, "Score could not be saved");
+  font->Render(450.0f, y, 0, "Score could not be saved");
   font->SetScale(previousScale);
   font->SetColor(previousColor);
 }

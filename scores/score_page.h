@@ -33,8 +33,9 @@ int ScoreLineCount(const std::vector<ScoreEntry>& entries);
 // font's colour is the same afterwards.
 void DrawScoreLines(hgeFont* font, const std::vector<ScoreEntry>& entries);
 
-// Draws "Score could not be saved" in small red letters under the score
-// lines, for a round whose save failed. The font is the same afterwards.
-void DrawSaveFailure(hgeFont* font);
+// Draws "Score could not be saved" in small red letters from y down, under
+// the score lines, for a round whose save failed. The font is the same
+// afterwards.
+void DrawSaveFailure(hgeFont* font, float y);
 
 }  // namespace vtr

@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -460,6 +464,153 @@ TEST_F(GameTest, MultiplierReadoutHighlightsAboveTwoAndThreeHundred) {
   EXPECT_EQ(game->hud.multiplier, 300u);
   EXPECT_EQ(colourAt(std::nextafter(3.01f, 4.0f)), 0xFF00FF00u);
   EXPECT_EQ(game->hud.multiplier, 301u);
+}
+
+// A rocket that joins the list after the time-out burst, in the same frame,
+// bursts in the next one: the player's shot from the launch point (zero
+// velocity, so it never reaches a target) and the spawner's rockets with
+// RocketVelocity 0. The results open within a few seconds of game time.
+TEST_F(GameTest, RocketsLaunchedInTheLastFrameBurstAndTheResultsOpenSoon) {
+  Start("StartingTime 1 RocketSpawnDelay 0 RocketVelocity 0 BonusRocketSpawnDelay 1000 "
+        "DualRocketSpawnDelay 1000");
+  StartRound();
+  while (game->timeLeft - kDt > 0.0f) Frame();
+  headless::PushMouseMove(512.0f, 768.0f);
+  headless::PushMouseButton(HGEK_LBUTTON, true, 512.0f, 768.0f);
+  Frame();  // the time-out, with the last shot
+  ASSERT_TRUE(game->roundOver);
+  int standing = 0;
+  for (const auto& actor : ActorList::Instance()) {
+    if (actor->kind == kRocket && !actor->dying) {
+      EXPECT_EQ(actor->vx, 0.0f);
+      EXPECT_EQ(actor->vy, 0.0f);
+      ++standing;
+    }
+  }
+  ASSERT_GE(standing, 2);  // the shot and at least one of the spawner's
+  Frame();
+  for (const auto& actor : ActorList::Instance()) EXPECT_NE(actor->kind, kRocket);
+  EXPECT_GE(Count(kExplosion), standing);  // each kept its burst
+
+  int frames = 1;
+  while (!game->menuShown && frames < 3000) {
+    Frame();
+    ++frames;
+  }
+  EXPECT_TRUE(game->menu->highScoresShown);
+  EXPECT_LT(frames * kDt, 4.0f);
+  EXPECT_EQ(ScoreFile().substr(0, 2), "2\n");
+}
+
+// Closing the window or a stop signal while the last bursts play: the
+// finished round's score is entered and saved, once, before the end.
+TEST_F(GameTest, CloseOrStopSignalDuringTheLastBurstsKeepsTheRoundsScore) {
+  // Each ending in a game of its own, as each comes to a process of its own.
+  for (const bool bySignal : {false, true}) {
+    Start("StartingTime 0.5 RocketSpawnDelay 0.1");
+    StartRound();
+    game->score = bySignal ? 1234 : 4321;
+    for (int frames = 0; !game->roundOver && frames < 600; ++frames) Frame();
+    ASSERT_FALSE(game->menuShown);
+    if (bySignal) {
+      std::raise(SIGTERM);
+    } else {
+      headless::PushQuit();
+    }
+    ASSERT_TRUE(Frame());  // the loop ends
+    EXPECT_EQ(game->scores.Entries().size(), 1u);
+    app_.reset();  // the teardown of the entry point
+    EXPECT_EQ(ScoreFile().substr(0, 7), bySignal ? "2\n1234 " : "2\n4321 ");
+  }
+}
+
+TEST_F(GameTest, FailedSaveIsLoggedAndToldUnderTheTable) {
+  Start("StartingTime 0.5 ScoreFile nowhere/Scores.vtr");
+  StartRound();
+  while (!game->menuShown) Frame();
+  ASSERT_TRUE(game->menu->highScoresShown);
+  EXPECT_TRUE(game->scoreSaveFailed);
+  EXPECT_NE(dir_->Read("VTR.log").find("Cannot save the scores to nowhere/Scores.vtr: No such file or directory"),
+            std::string::npos);
+
+  // The message: letters drawn under the table, only for that round.
+  auto quadsOfResults = [this] {
+    int quads = 0;
+    headless::SetQuadTap(app_->engine(), [&quads](const hgeQuad&) { ++quads; });
+    app_->engine()->Gfx_BeginScene(0);
+    game->menu->Render();
+    app_->engine()->Gfx_EndScene();
+    headless::SetQuadTap(app_->engine(), {});
+    return quads;
+  };
+  const int withMessage = quadsOfResults();
+  game->scoreSaveFailed = false;
+  EXPECT_GE(withMessage - quadsOfResults(), 20);  // "Score could not be saved"
+  game->scoreSaveFailed = true;
+  game->NewRound();
+  EXPECT_FALSE(game->scoreSaveFailed);
+}
+
+// Two copies of the game in one folder, each in a process of its own, taking
+// turns at rounds: every round's score ends up in the shared file.
+TEST(TwoCopies, RoundsTakingTurnsInTwoProcessesAllReachTheScoreFile) {
+  testing_support::TempDir dir(true);
+  dir.Write("Settings.vtr", testing_support::SettingsText(std::string("ShowSplash 0 StartingTime 0.5 ") + kQuietSky));
+  struct Copy {
+    pid_t pid = 0;
+    int go = -1;    // parent to child: play a round with this score
+    int done = -1;  // child to parent: the round's results are up
+  };
+  // A copy plays `rounds` rounds when told to, then ends.
+  auto spawn = [&dir](int rounds) {
+    int go[2];
+    int done[2];
+    EXPECT_EQ(::pipe(go), 0);
+    EXPECT_EQ(::pipe(done), 0);
+    Copy copy{::fork(), go[1], done[0]};
+    if (copy.pid == 0) {
+      StartOptions options;
+      options.folder = dir.path().string();
+      options.fixedFrameTime = kDt;
+      options.render = false;
+      App app(options);
+      bool ok = app.Start();
+      std::int32_t score = 0;
+      for (int round = 0; ok && round < rounds && ::read(go[0], &score, sizeof score) == sizeof score; ++round) {
+        Game* game = app.game();
+        game->NewRound();
+        game->score = score;
+        for (int frame = 0; frame < 3000 && !game->menuShown; ++frame) app.Frame();
+        const char result = game->scoreSaveFailed || !game->menuShown ? 'F' : 'S';
+        ok = ::write(done[1], &result, 1) == 1;
+      }
+      ::_exit(0);
+    }
+    ::close(go[0]);
+    ::close(done[1]);
+    return copy;
+  };
+  auto play = [](const Copy& copy, std::int32_t score) {
+    char result = 0;
+    EXPECT_EQ(::write(copy.go, &score, sizeof score), static_cast<ssize_t>(sizeof score));
+    EXPECT_EQ(::read(copy.done, &result, 1), 1);
+    EXPECT_EQ(result, 'S');
+  };
+  const Copy first = spawn(2);
+  const Copy second = spawn(1);
+  play(first, 1111);
+  play(second, 2222);  // its table was loaded before the first copy's save
+  play(first, 3333);
+  for (const Copy& copy : {first, second}) {
+    ::close(copy.go);
+    int status = 0;
+    ::waitpid(copy.pid, &status, 0);
+  }
+  ScoreTable table;
+  ASSERT_EQ(table.Load("Scores.vtr", 0), ScoreLoad::Read);
+  std::vector<std::uint32_t> scores;
+  for (const ScoreEntry& entry : table.Entries()) scores.push_back(entry.score);
+  EXPECT_EQ(scores, (std::vector<std::uint32_t>{3333, 2222, 1111, 100}));
 }
 
 }  // namespace
