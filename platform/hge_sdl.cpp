@@ -167,6 +167,7 @@ bool Engine::System_Initiate() {
 
   // Our own handlers end the loop on SIGINT and SIGTERM, not SDL's.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  platform::InstallX11ErrorGuard();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
     return Fail(std::string("Cannot start the video system: ") + SDL_GetError());
   }

@@ -36,6 +36,13 @@ int WatchDestroy(void*, SDL_Event* event) {
 
 }  // namespace
 
+void InstallX11ErrorGuard() {
+  static bool installed = false;
+  if (installed) return;
+  XSetErrorHandler(OnXError);
+  installed = true;
+}
+
 void GuardX11Window(SDL_Window* window) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
@@ -43,8 +50,7 @@ void GuardX11Window(SDL_Window* window) {
   g_display = info.info.x11.display;
   g_window = info.info.x11.window;
   g_lost = false;
-  // SDL puts its own handler back, over this one, when its video ends.
-  XSetErrorHandler(OnXError);
+  g_errorSeen.store(false);
   SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
   SDL_AddEventWatch(WatchDestroy, nullptr);
 }

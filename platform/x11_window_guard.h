@@ -10,8 +10,13 @@ struct SDL_Window;
 
 namespace platform {
 
-// Installs the guard for window when SDL drives it through X11; does nothing
-// on other video drivers.
+// Takes over Xlib's error handler; call before SDL starts its video, so SDL
+// hands its own errors on to it and puts it back (not Xlib's default) when
+// its video ends: the teardown of a destroyed window raises errors too.
+void InstallX11ErrorGuard();
+
+// Watches window when SDL drives it through X11; does nothing on other video
+// drivers.
 void GuardX11Window(SDL_Window* window);
 
 // True once the guarded window has been destroyed from outside. Checks only
