@@ -41,14 +41,16 @@ CheckedFile& CheckedFile::operator=(CheckedFile&& other) noexcept {
   return *this;
 }
 
-CheckedFile CheckedFile::OpenForReading(const std::string& name) { return Open(name, O_RDONLY); }
+CheckedFile CheckedFile::OpenForReading(const std::string& name, bool logRefusal) {
+  return Open(name, O_RDONLY, logRefusal);
+}
 
-CheckedFile CheckedFile::OpenForWriting(const std::string& name) { return Open(name, O_WRONLY | O_CREAT); }
+CheckedFile CheckedFile::OpenForWriting(const std::string& name) { return Open(name, O_WRONLY | O_CREAT, true); }
 
 // O_NONBLOCK keeps the open of a FIFO from waiting for its other end; the
 // type is then checked on the descriptor itself, so nothing can be swapped in
 // between the check and the use.
-CheckedFile CheckedFile::Open(const std::string& name, int flags) {
+CheckedFile CheckedFile::Open(const std::string& name, int flags, bool logRefusal) {
   CheckedFile file;
   if (name.empty()) {
     file.status_ = OpenStatus::Missing;
@@ -63,7 +65,7 @@ CheckedFile CheckedFile::Open(const std::string& name, int flags) {
       file.status_ = OpenStatus::Missing;
     } else if (::stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
       // A folder opened for writing, or a FIFO without a reader.
-      Log("Refused %s: it is %s, not a regular file", name.c_str(), DescribeFileType(st.st_mode));
+      if (logRefusal) Log("Refused %s: it is %s, not a regular file", name.c_str(), DescribeFileType(st.st_mode));
       file.status_ = OpenStatus::NotRegular;
     } else {
       file.status_ = OpenStatus::Failed;
@@ -77,7 +79,7 @@ CheckedFile CheckedFile::Open(const std::string& name, int flags) {
     return file;
   }
   if (!S_ISREG(st.st_mode)) {
-    Log("Refused %s: it is %s, not a regular file", name.c_str(), DescribeFileType(st.st_mode));
+    if (logRefusal) Log("Refused %s: it is %s, not a regular file", name.c_str(), DescribeFileType(st.st_mode));
     ::close(fd);
     file.status_ = OpenStatus::NotRegular;
     file.error_ = EINVAL;

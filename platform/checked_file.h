@@ -36,8 +36,9 @@ class CheckedFile {
   CheckedFile& operator=(const CheckedFile&) = delete;
 
   // Opens name for reading. Anything but a regular file is refused with one
-  // log line naming it and what it is.
-  static CheckedFile OpenForReading(const std::string& name);
+  // log line naming it and what it is (none when logRefusal is false, for a
+  // caller that reports the refusal itself).
+  static CheckedFile OpenForReading(const std::string& name, bool logRefusal = true);
   // Opens name for writing in place, creating it when missing but never
   // truncating it; the same refusal as for reading.
   static CheckedFile OpenForWriting(const std::string& name);
@@ -64,7 +65,7 @@ class CheckedFile {
   void Close();
 
  private:
-  static CheckedFile Open(const std::string& name, int flags);
+  static CheckedFile Open(const std::string& name, int flags, bool logRefusal);
 
   int fd_ = -1;
   OpenStatus status_ = OpenStatus::Failed;

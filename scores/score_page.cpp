@@ -52,7 +52,7 @@ void DrawSaveFailure(hgeFont* font, float y) {
   const float previousScale = font->GetScale();
   font->SetScale(0.5f);
   font->SetColor(PackColor(kNewScoreColor));
-  font->Render(450.0f, y, 0, "Score could not be saved");
+  font->Render(512.0f, y, 2, "Score could not be saved");  // centred under "Back"
   font->SetScale(previousScale);
   font->SetColor(previousColor);
 }

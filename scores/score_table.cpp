@@ -190,9 +190,9 @@ bool ScoreTable::Save(const std::string& fileName) {
   if (fileName.empty()) return Fail(fileName, "no file name");
   const std::string target = ResolvedPath(fileName);
 
-  // A folder, FIFO or device of that name is refused (and logged) before
-  // anything, the lock file included, is made beside it.
-  if (platform::CheckedFile::OpenForReading(target).Status() == platform::OpenStatus::NotRegular) {
+  // A folder, FIFO or device of that name is refused before anything, the
+  // lock file included, is made beside it.
+  if (platform::CheckedFile::OpenForReading(target, false).Status() == platform::OpenStatus::NotRegular) {
     return Fail(fileName, "not a regular file");
   }
   const ScoreFileLock lock(target);
