@@ -112,9 +112,6 @@ void Engine::System_SetState(hgeStringState state, const char* value) {
     // Every run starts a fresh log.
     if (!logFile_.empty()) {
       if (std::FILE* file = std::fopen(logFile_.c_str(), "w")) std::fclose(file);
-      // Lines of the start-up before the log existed (the settings' own).
-      platform::FlushWaitingLog(
-          [](const char* line, void* engine) { static_cast<Engine*>(engine)->System_Log("%s", line); }, this);
     }
   }
 }
@@ -153,6 +150,10 @@ const char* Engine::System_GetState(hgeStringState state) {
 bool Engine::System_Initiate() {
   if (renderer_) return true;
   error_.clear();
+  // Lines of the start-up logged before the log existed (the settings' own),
+  // after what the caller logged first.
+  platform::FlushWaitingLog(
+      [](const char* line, void* engine) { static_cast<Engine*>(engine)->System_Log("%s", line); }, this);
 
   if (!ValidScreenSide(screenWidth_) || !ValidScreenSide(screenHeight_)) {
     System_Log("Screen size %dx%d cannot be had; using %dx%d", screenWidth_, screenHeight_,
