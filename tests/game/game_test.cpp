@@ -467,16 +467,17 @@ TEST_F(GameTest, MultiplierReadoutHighlightsAboveTwoAndThreeHundred) {
 }
 
 // A rocket that joins the list after the time-out burst, in the same frame,
-// bursts in the next one: the player's shot from the launch point (zero
-// velocity, so it never reaches a target) and the spawner's rockets with
-// RocketVelocity 0. The results open within a few seconds of game time.
+// bursts in the next one: the player's shot with zero velocity (as from the
+// launch point itself: it never reaches its target) and the spawner's
+// rockets with RocketVelocity 0. The results open within a few seconds of game time.
 TEST_F(GameTest, RocketsLaunchedInTheLastFrameBurstAndTheResultsOpenSoon) {
   Start("StartingTime 1 RocketSpawnDelay 0 RocketVelocity 0 BonusRocketSpawnDelay 1000 "
         "DualRocketSpawnDelay 1000");
+  Settings::Instance().TargetRocketVelocity = 0.0f;  // the shot stays where it starts
   StartRound();
   while (game->timeLeft - kDt > 0.0f) Frame();
-  headless::PushMouseMove(512.0f, 768.0f);
-  headless::PushMouseButton(HGEK_LBUTTON, true, 512.0f, 768.0f);
+  headless::PushMouseMove(400.0f, 300.0f);
+  headless::PushMouseButton(HGEK_LBUTTON, true, 400.0f, 300.0f);
   Frame();  // the time-out, with the last shot
   ASSERT_TRUE(game->roundOver);
   int standing = 0;
