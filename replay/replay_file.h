@@ -44,7 +44,7 @@ namespace vtr {
 inline constexpr char kReplayMagic[8] = {'V', 'T', 'R', 'R', 'E', 'P', 'L', 'Y'};
 inline constexpr std::uint16_t kReplayFormatVersion = 1;
 // Goes up whenever the game's rules change what a recorded round plays to.
-inline constexpr std::uint32_t kReplayRulesVersion = 1;
+inline constexpr std::uint32_t kReplayRulesVersion = 2;
 #ifndef VANTOR_VERSION
 #define VANTOR_VERSION "(version unknown)"  // a build outside the game's own (the fuzzer)
 #endif
