@@ -55,7 +55,8 @@ class Channel {
 
 class System {
  public:
-  // Opens the audio device with maxChannels mixer channels (512-sample buffer).
+  // Opens the audio device with maxChannels mixer channels (512-sample buffer,
+  // float samples) and a master limiter that keeps the output under full scale.
   // Only one system can hold the device at a time; a failed init is final.
   int init(int maxChannels, unsigned flags, void* extraDriverData);
   // Loads the whole file (effects). Sounds belong to the system.

@@ -11,6 +11,13 @@
 // a slot bumps its generation: a handle carries slot and generation, so the
 // handle of an older play no longer matches once its slot serves another
 // play, and its calls report the play as over and change nothing.
+//
+// The device is opened with float samples, so the mixer's sum of many loud
+// plays is kept whole instead of being clipped to 16 bits; the master
+// limiter (platform/audio_limiter.h) in the mixer's post-mix hook then brings
+// it under full scale, and SDL converts to whatever the hardware takes.
+// NOTE: this relies on SDL adding float samples without clamping them to
+// -1..1, as SDL 2.26 does; a mixer that clamps would clip before the limiter.
 #include "platform/audio.h"
 
 #include "platform/folders.h"
@@ -22,6 +29,7 @@
 #include <cmath>
 #include <vector>
 
+#include "platform/audio_limiter.h"
 #include "platform/checked_file.h"
 #include "platform/log.h"
 
@@ -49,6 +57,13 @@ std::atomic<int> g_musicSlot{0};
 
 // SDL_mixer has one device per process: the system that opened it.
 System* g_deviceOwner = nullptr;
+
+// Runs on the mixer's audio thread, after every channel has been summed.
+void LimitOutput(void* data, Uint8* stream, int bytes) {
+  auto* limiter = static_cast<Limiter*>(data);
+  const int frameBytes = static_cast<int>(sizeof(float)) * limiter->Channels();
+  limiter->Process(reinterpret_cast<float*>(stream), bytes / frameBytes);
+}
 
 // Runs on the mixer's audio thread (or inside a halt call).
 void OnChannelFinished(int channel) {
@@ -96,6 +111,7 @@ struct System::Impl {
   std::vector<Slot> slots;  // mixer channels, then the music slot
   std::unique_ptr<std::atomic<bool>[]> ended;
   std::vector<std::unique_ptr<Sound>> sounds;
+  std::unique_ptr<Limiter> limiter;  // hooked into the mixer while the device is open
   int cursor = 0;
 
   bool Ready() const { return stage == Stage::kReady; }
@@ -197,7 +213,8 @@ struct System::Impl {
   }
 
   void Close() {
-    // No callback may run once these return: both take the mixer's lock.
+    // No callback may run once these return: each takes the mixer's lock.
+    Mix_SetPostMix(nullptr, nullptr);
     Mix_ChannelFinished(nullptr);
     Mix_HookMusicFinished(nullptr);
     Mix_HaltChannel(-1);
@@ -209,7 +226,22 @@ struct System::Impl {
     sounds.clear();
     Mix_CloseAudio();
     Mix_Quit();
+    limiter.reset();
     g_ended.store(nullptr, std::memory_order_release);
+  }
+
+  // Puts the limiter on the mixer's output. The device's rate and channel
+  // count may differ from what was asked; its sample format may not.
+  void HookLimiter() {
+    int rate = 0;
+    Uint16 format = 0;
+    int channels = 0;
+    if (Mix_QuerySpec(&rate, &format, &channels) == 0 || format != AUDIO_F32SYS || rate < 1 || channels < 1) {
+      SDL_LogWarn(SDL_LOG_CATEGORY_APPLICATION, "The audio device has no float output: no limiter");
+      return;
+    }
+    limiter = std::make_unique<Limiter>(rate, channels);
+    Mix_SetPostMix(LimitOutput, limiter.get());
   }
 };
 
@@ -248,7 +280,7 @@ int System::init(int maxChannels, unsigned /*flags*/, void* /*extraDriverData*/)
   if ((Mix_Init(MIX_INIT_MP3) & MIX_INIT_MP3) == 0) {
     SDL_LogWarn(SDL_LOG_CATEGORY_APPLICATION, "No MP3 decoder: %s", Mix_GetError());
   }
-  if (Mix_OpenAudio(kSampleRate, AUDIO_S16SYS, 2, kBufferSamples) != 0) {
+  if (Mix_OpenAudio(kSampleRate, AUDIO_F32SYS, 2, kBufferSamples) != 0) {
     SDL_LogWarn(SDL_LOG_CATEGORY_APPLICATION, "Cannot open the audio device: %s", Mix_GetError());
     Mix_Quit();
     impl.stage = Impl::Stage::kFailed;
@@ -268,6 +300,7 @@ int System::init(int maxChannels, unsigned /*flags*/, void* /*extraDriverData*/)
   g_ended.store(impl.ended.get(), std::memory_order_release);
   Mix_ChannelFinished(OnChannelFinished);
   Mix_HookMusicFinished(OnMusicFinished);
+  impl.HookLimiter();
   g_deviceOwner = this;
   impl.stage = Impl::Stage::kReady;
   return kOk;

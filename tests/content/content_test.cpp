@@ -23,20 +23,17 @@
 #include "platform/hge_headless.h"
 #include "tests/support/headless_engine.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wav_file.h"
 
 namespace {
 
+using testing_support::ReadWav;
 using testing_support::TempDir;
+using testing_support::Wav;
 
 std::vector<std::uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::uint32_t Le(const std::vector<std::uint8_t>& b, size_t at, int bytes) {
-  std::uint32_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | b[at + static_cast<size_t>(i)];
-  return v;
 }
 
 // The real engine, headless, in a fresh folder with the Content folder in it,
@@ -120,37 +117,6 @@ TEST_F(ContentTest, ParticleSheetHasTheGlowAndTheRingWhereTheGameLooks) {
   EXPECT_GT(brightest, 200) << "the ring itself is bright";
 }
 
-// A 16-bit PCM WAV: its format and its samples.
-struct Wav {
-  int channels = 0, rate = 0, bits = 0, format = 0;
-  std::vector<std::int16_t> samples;
-  double Seconds() const { return channels ? samples.size() / double(channels) / rate : 0; }
-};
-
-Wav ReadWav(const std::string& path) {
-  const std::vector<std::uint8_t> b = ReadBytes(path);
-  Wav w;
-  if (b.size() < 12 || std::string(b.begin(), b.begin() + 4) != "RIFF" ||
-      std::string(b.begin() + 8, b.begin() + 12) != "WAVE")
-    return w;
-  for (size_t at = 12; at + 8 <= b.size();) {
-    const std::string id(b.begin() + static_cast<long>(at), b.begin() + static_cast<long>(at) + 4);
-    const size_t size = Le(b, at + 4, 4);
-    if (at + 8 + size > b.size()) break;
-    if (id == "fmt " && size >= 16) {
-      w.format = static_cast<int>(Le(b, at + 8, 2));
-      w.channels = static_cast<int>(Le(b, at + 10, 2));
-      w.rate = static_cast<int>(Le(b, at + 12, 4));
-      w.bits = static_cast<int>(Le(b, at + 22, 2));
-    } else if (id == "data") {
-      for (size_t i = 0; i + 1 < size; i += 2)
-        w.samples.push_back(static_cast<std::int16_t>(Le(b, at + 8 + i, 2)));
-    }
-    at += 8 + size + (size & 1);
-  }
-  return w;
-}
-
 TEST(Content, EffectsAreLoudCleanPcmOfTheirLengths) {
   const struct {
     const char* file;
@@ -166,9 +132,7 @@ TEST(Content, EffectsAreLoudCleanPcmOfTheirLengths) {
     EXPECT_EQ(w.rate, 44100) << e.file;
     EXPECT_GE(w.Seconds(), e.shortest) << e.file;
     EXPECT_LE(w.Seconds(), e.longest) << e.file;
-    int peak = 0;
-    for (std::int16_t s : w.samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
-    const double peakDb = 20 * std::log10(std::max(peak, 1) / 32768.0);
+    const double peakDb = 20 * std::log10(std::max(w.Peak(), 1.0 / 32768));
     EXPECT_GT(peakDb, -1.5) << e.file << " peaks near -1 dBFS";
     EXPECT_LT(peakDb, -0.5) << e.file << " stays clear of clipping";
   }

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -20,6 +23,7 @@
 
 namespace {
 
+using testing_support::ReadWav;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
 using testing_support::WriteToneWav;
@@ -62,24 +66,36 @@ bool WaitForOutput(const std::filesystem::path& file, std::uintmax_t bytes) {
   return false;
 }
 
-std::vector<std::int16_t> ReadSamples(const std::filesystem::path& file) {
+// The disk driver's file: the device's float samples as they left the mixer.
+std::vector<float> ReadSamples(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
   const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<std::int16_t> samples(bytes.size() / 2);
-  for (size_t i = 0; i < samples.size(); ++i) {
-    const auto low = static_cast<std::uint8_t>(bytes[2 * i]);
-    const auto high = static_cast<std::uint8_t>(bytes[2 * i + 1]);
-    samples[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(low | (high << 8)));
-  }
+  std::vector<float> samples(bytes.size() / sizeof(float));
+  std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
   return samples;
 }
 
-bool AnySound(const std::vector<std::int16_t>& samples) {
-  for (std::int16_t sample : samples) {
+bool AnySound(const std::vector<float>& samples) {
+  for (float sample : samples) {
     if (sample != 0) return true;
   }
   return false;
 }
+
+float Peak(const std::vector<float>& samples) {
+  float peak = 0;
+  for (float sample : samples) peak = std::max(peak, std::abs(sample));
+  return peak;
+}
+
+// Samples that a 16-bit output would carry at full scale (32767 or beyond).
+int AtFullScale(const std::vector<float>& samples) {
+  int count = 0;
+  for (float sample : samples) count += std::abs(sample) >= 32767.0f / 32768.0f ? 1 : 0;
+  return count;
+}
+
+double Decibels(double ratio) { return 20.0 * std::log10(ratio); }
 
 TEST(Audio, StaleHandleAfterReuseIsOverAndChangesNothing) {
   TempDir dir;
@@ -179,7 +195,7 @@ TEST(Audio, PausedPlayIsSilentUntilUnpaused) {
     EXPECT_TRUE(Playing(held));
   }  // closing the device flushes the file
   const auto silent = ReadSamples(quiet);
-  EXPECT_GE(silent.size(), 32u * 1024u);
+  EXPECT_GE(silent.size() * sizeof(float), 64u * 1024u);
   EXPECT_FALSE(AnySound(silent));
 
   // The same play, unpaused, is heard.
@@ -195,6 +211,49 @@ TEST(Audio, PausedPlayIsSilentUntilUnpaused) {
     ASSERT_TRUE(WaitUntilOver(*system, channel));
   }
   EXPECT_TRUE(AnySound(ReadSamples(loud)));
+}
+
+// Plays the game's explosion sounds `count` at a time, all started in the
+// same instant at full volume, and gives back what the device received.
+std::vector<float> MixExplosions(const std::filesystem::path& out, int count) {
+  std::vector<float> none;
+  ScopedEnv file("SDL_DISKAUDIOFILE", out.string());
+  auto system = ReadySystem(100);
+  std::vector<audio::Sound*> explosions;
+  for (const char* name : {"exp1.wav", "exp2.wav", "exp3.wav"}) {
+    audio::Sound* sound = nullptr;
+    const std::string path = std::string(VANTOR_SOURCE_DIR) + "/Content/" + name;
+    EXPECT_EQ(system->createSound(path.c_str(), audio::kModeDefault, nullptr, &sound), audio::kOk) << path;
+    if (sound == nullptr) return none;
+    explosions.push_back(sound);
+  }
+  std::vector<audio::Channel> plays(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    EXPECT_EQ(system->playSound(audio::kChannelFree, explosions[static_cast<size_t>(i) % 3], true, &plays[i]),
+              audio::kOk);
+  }
+  for (auto& play : plays) play.setPaused(false);  // in one go, as the round's end starts them in one frame
+  for (auto& play : plays) EXPECT_TRUE(WaitUntilOver(*system, play));
+  system.reset();  // closing the device flushes the file
+  return ReadSamples(out);
+}
+
+// The end of a round bursts every rocket at once: thirty explosions summed
+// would be many times full scale. None of it may clip, and it must still be
+// loud; one explosion alone comes out as loud as it is.
+TEST(Audio, MassBurstNeverReachesFullScaleAndASingleOneKeepsItsPeak) {
+  TempDir dir;
+  ScopedEnv driver("SDL_AUDIODRIVER", "disk");
+
+  const std::vector<float> mass = MixExplosions(dir.path() / "mass.raw", 30);
+  ASSERT_FALSE(mass.empty());
+  EXPECT_EQ(AtFullScale(mass), 0);
+  EXPECT_GT(Decibels(Peak(mass)), -1.5) << "the mass burst is as loud as the output allows";
+
+  const std::vector<float> single = MixExplosions(dir.path() / "single.raw", 1);
+  const double unlimited = ReadWav(std::string(VANTOR_SOURCE_DIR) + "/Content/exp1.wav").Peak();
+  ASSERT_GT(unlimited, 0.0);
+  EXPECT_NEAR(Decibels(Peak(single)), Decibels(unlimited), 1.0);
 }
 
 TEST(Audio, SystemThatFailedRefusesEveryCall) {
