@@ -77,6 +77,7 @@ bool App::Start() {
   engine_->System_SetState(HGE_SCREENBPP, settings.SystemColorDepth);
   engine_->System_SetState(HGE_USESOUND, false);
   engine_->System_SetState(HGE_TITLE, "Vantor");
+  engine_->System_SetState(HGE_ICON, "Content/icon/vantor_64.png");
   engine_->System_SetState(HGE_HIDEMOUSE, false);
   if (!settings.ShowSplash) engine_->System_SetState(HGE_SHOWSPLASH, false);
 

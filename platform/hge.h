@@ -26,7 +26,8 @@ inline constexpr int BLEND_DEFAULT = BLEND_COLORMUL | BLEND_ALPHABLEND | BLEND_N
 enum hgeBoolState { HGE_WINDOWED = 1, HGE_USESOUND = 4, HGE_HIDEMOUSE = 6, HGE_SHOWSPLASH = 7 };
 enum hgeFuncState { HGE_FRAMEFUNC = 8, HGE_RENDERFUNC = 9 };
 enum hgeIntState { HGE_SCREENWIDTH = 17, HGE_SCREENHEIGHT = 18, HGE_SCREENBPP = 19 };
-enum hgeStringState { HGE_TITLE = 27, HGE_LOGFILE = 29 };
+// HGE_ICON names a PNG file shown as the window's icon.
+enum hgeStringState { HGE_ICON = 26, HGE_TITLE = 27, HGE_LOGFILE = 29 };
 
 using hgeCallback = bool (*)();
 

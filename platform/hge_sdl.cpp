@@ -107,6 +107,10 @@ void Engine::System_SetState(hgeStringState state, const char* value) {
     title_ = text;
     if (window_) SDL_SetWindowTitle(window_, title_.c_str());
   }
+  if (state == HGE_ICON) {
+    icon_ = text;
+    ApplyIcon();
+  }
   if (state == HGE_LOGFILE) {
     logFile_ = text;
     // Every run starts a fresh log.
@@ -141,6 +145,7 @@ int Engine::System_GetState(hgeIntState state) {
 
 const char* Engine::System_GetState(hgeStringState state) {
   if (state == HGE_TITLE) return title_.c_str();
+  if (state == HGE_ICON) return icon_.c_str();
   if (state == HGE_LOGFILE) return logFile_.c_str();
   return "";
 }
@@ -189,6 +194,7 @@ bool Engine::System_Initiate() {
   if ((IMG_Init(IMG_INIT_PNG) & IMG_INIT_PNG) == 0) {
     System_Log("PNG support could not be started: %s", IMG_GetError());
   }
+  ApplyIcon();
   SDL_ShowCursor(hideMouse_ ? SDL_DISABLE : SDL_ENABLE);
   SDL_StartTextInput();
   InstallSignalHandlers();
@@ -201,6 +207,26 @@ bool Engine::System_Initiate() {
              drawableSize_.height, refreshRate_);
   lastTick_ = SDL_GetPerformanceCounter();
   return true;
+}
+
+// The window keeps the window manager's generic icon when ours cannot be
+// read: a line in the log, and the game starts all the same.
+void Engine::ApplyIcon() {
+  if (!window_ || icon_.empty()) return;
+  SDL_RWops* stream = SDL_RWFromFile(icon_.c_str(), "rb");
+  if (!stream) {
+    System_Log("Cannot load the window icon %s: %s", icon_.c_str(), SDL_GetError());
+    return;
+  }
+  const bool png = IMG_isPNG(stream) != 0;
+  SDL_Surface* icon = png ? IMG_LoadPNG_RW(stream) : nullptr;
+  SDL_RWclose(stream);
+  if (!icon) {
+    System_Log("Cannot load the window icon %s: %s", icon_.c_str(), png ? IMG_GetError() : "not a PNG image");
+    return;
+  }
+  SDL_SetWindowIcon(window_, icon);
+  SDL_FreeSurface(icon);
 }
 
 void Engine::System_Shutdown() {

@@ -155,6 +155,7 @@ class Engine final : public HGE {
   bool SyncViewport();
   bool ResizeCanvas();
   void ToCanvas(SDL_Vertex* vertices, std::size_t count) const;
+  void ApplyIcon();
   void InstallSignalHandlers();
   void RestoreSignalHandlers();
   void HandleEvent(const SDL_Event& event);
@@ -188,6 +189,7 @@ class Engine final : public HGE {
   int screenHeight_ = 768;
   int screenBpp_ = 32;
   std::string title_ = "HGE";
+  std::string icon_;
   std::string logFile_;
 
   // Window and drawing.

@@ -78,6 +78,10 @@ TEST_F(ContentTest, EveryPictureLoadsAtTheSizeTheGameCutsItTo) {
       {"Content/vtr_bg_full_1024.png", 1024, 768}, {"Content/sidebar_10.png", 150, 768},
       {"Content/particles.png", 128, 128},         {"Content/vtr_Logo.png", 550, 143},
       {"Content/qzk_logo.png", 500, 558},
+      // The window's icon, and the sizes an install puts in the icon theme.
+      {"Content/icon/vantor_16.png", 16, 16},      {"Content/icon/vantor_32.png", 32, 32},
+      {"Content/icon/vantor_48.png", 48, 48},      {"Content/icon/vantor_64.png", 64, 64},
+      {"Content/icon/vantor_128.png", 128, 128},   {"Content/icon/vantor_256.png", 256, 256},
   };
   for (const auto& p : pictures) {
     const HTEXTURE t = Load(p.file);
@@ -250,7 +254,7 @@ TEST_F(ContentTest, FontFileParsesAndFitsTheLayout) {
 
 TEST(Content, FolderStaysUnderEightMegabytes) {
   std::uintmax_t total = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(std::string(VANTOR_SOURCE_DIR) + "/Content"))
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(std::string(VANTOR_SOURCE_DIR) + "/Content"))
     if (entry.is_regular_file()) total += entry.file_size();
   EXPECT_LT(total, 8u * 1024 * 1024);
 }

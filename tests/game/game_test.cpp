@@ -298,6 +298,7 @@ TEST_F(GameTest, EscapeDuringTheLastBurstsStillKeepsTheRoundsScoreOnce) {
 
 TEST_F(GameTest, QuitEndsTheLoop) {
   Start("");
+  EXPECT_EQ(dir_->Read("VTR.log").find("window icon"), std::string::npos) << "the game's own icon loads";
   Frame();
   headless::PushMouseMove(512.0f, 410.0f);
   headless::PushMouseButton(HGEK_LBUTTON, true, 512.0f, 410.0f);
@@ -332,6 +333,7 @@ TEST_F(GameTest, SplashFadesInAndOutThenGivesWayToTheMenu) {
 // the keyboard still works the menus.
 TEST_F(GameTest, WithoutContentTheGamePlaysSilentlyAndQuits) {
   Start("StartingTime 1 RocketSpawnDelay 0.2", /*withContent=*/false);
+  EXPECT_NE(dir_->Read("VTR.log").find("window icon Content/icon/vantor_64.png"), std::string::npos);
   headless::SetRenderEnabled(g_engine, true);
   auto press = [this](int key) {
     headless::PushKey(key, true);

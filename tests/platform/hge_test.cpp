@@ -6,6 +6,7 @@
 #include <SDL.h>  // only to push window events, which no game input makes
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 
@@ -515,6 +516,28 @@ TEST_F(EngineTest, BrokenImagesGiveNoTextureAndALogLine) {
   hge->Gfx_RenderQuad(&quad);
   hge->Gfx_EndScene();
   EXPECT_EQ(headless::ReadPixel(hge, 20, 20), 0xFF0000FFu);
+}
+
+// The window's icon: a PNG file named before or after the start. One that
+// cannot be read leaves the generic icon, one log line, and a running engine.
+TEST_F(EngineTest, WindowIconLoadsOrLeavesOneLogLine) {
+  dir.Write("icon.png", OrangePng());
+  dir.Write("cut.png", OrangePng(50));
+  dir.Write("noise.png", "not a picture");
+  hge->System_SetState(HGE_ICON, "icon.png");
+  Initiate();
+  EXPECT_STREQ(hge->System_GetState(HGE_ICON), "icon.png");
+  EXPECT_EQ(Log().find("icon"), std::string::npos) << Log();
+
+  for (const char* name : {"missing.png", "cut.png", "noise.png"}) {
+    const std::size_t before = Log().size();
+    hge->System_SetState(HGE_ICON, name);
+    const std::string added = Log().substr(before);
+    EXPECT_NE(added.find(std::string("window icon ") + name), std::string::npos) << added;
+    EXPECT_EQ(std::count(added.begin(), added.end(), '\n'), 1) << added;
+  }
+  g_frame = [] { return true; };
+  EXPECT_TRUE(hge->System_Start());
 }
 
 // A sprite over a texture that failed to load keeps its texture coordinates

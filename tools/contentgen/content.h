@@ -21,6 +21,7 @@ struct Context {
 bool MakeSky(const Context& ctx);             // vtr_bg_full_1024.png, sidebar_10.png
 bool MakeParticles(const Context& ctx);       // particles.png
 bool MakeLogos(const Context& ctx);           // vtr_Logo.png, qzk_logo.png
+bool MakeIcon(const Context& ctx);            // icon/vantor_<size>.png
 bool MakeBitmapFont(const Context& ctx);      // font1.fnt, font1.png
 bool MakeEffects(const Context& ctx);         // exp1-3.wav, rocket1-2.wav, warning.wav
 bool MakeMusic(const Context& ctx);           // vtr_music.mp3

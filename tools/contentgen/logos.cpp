@@ -13,6 +13,7 @@
 
 #include "content.h"
 #include "image.h"
+#include "lettering.h"
 #include "rng.h"
 #include "shapes.h"
 #include "text.h"
@@ -21,54 +22,6 @@ namespace contentgen {
 namespace {
 
 constexpr float kPi = std::numbers::pi_v<float>;
-
-// A four-pointed sparkle of light with a round glow, painted over the image.
-void PaintSparkle(Image& img, Point c, float size, Color tint) {
-  const int r = static_cast<int>(std::ceil(size)) + 2;
-  for (int y = static_cast<int>(c.y) - r; y <= static_cast<int>(c.y) + r; ++y)
-    for (int x = static_cast<int>(c.x) - r; x <= static_cast<int>(c.x) + r; ++x) {
-      const float dx = x + 0.5f - c.x, dy = y + 0.5f - c.y;
-      const float d = std::hypot(dx, dy);
-      const float arms = std::max(std::exp(-dy * dy / 1.8f) * std::max(0.0f, 1 - std::abs(dx) / size),
-                                  std::exp(-dx * dx / 1.8f) * std::max(0.0f, 1 - std::abs(dy) / size));
-      const float glow = std::exp(-d * d / (size * 0.09f * size)) * 0.9f + std::exp(-d * d / 4.0f);
-      const float a = std::min(1.0f, arms * arms + glow);
-      if (a > 0.003f) img.Blend(x, y, tint, a);
-    }
-}
-
-// Fits a line of text into a box: the largest em size, in half pixels.
-float FitEm(const TrueTypeFont& font, const std::string& text, float tracking, float maxWidth, float maxHeight) {
-  for (float em = 300; em > 8; em -= 0.5f) {
-    const float scale = font.ScaleForEm(em);
-    float top = 0, bottom = 0;
-    font.LineBounds(text, scale, &top, &bottom);
-    if (font.LineWidth(text, scale, tracking) <= maxWidth && bottom - top <= maxHeight) return em;
-  }
-  return 8;
-}
-
-// A centred line of text as a mask of the image's size.
-Mask TextMask(const TrueTypeFont& font, const std::string& text, float em, float tracking, int width, int height,
-              float centreX, float baseline) {
-  Mask m(width, height);
-  const float scale = font.ScaleForEm(em);
-  const float w = font.LineWidth(text, scale, tracking);
-  font.DrawLine(m, text, centreX - w * 0.5f, baseline, scale, tracking);
-  return m;
-}
-
-// Normalises a blurred glow so its strongest point has the given alpha.
-Mask Glow(const Mask& shape, float grow, float sigma, float peak) {
-  Mask g = Blur(Dilate(shape, grow), sigma);
-  float top = 0;
-  for (int y = 0; y < g.Height(); ++y)
-    for (int x = 0; x < g.Width(); ++x) top = std::max(top, g.At(x, y));
-  if (top > 0)
-    for (int y = 0; y < g.Height(); ++y)
-      for (int x = 0; x < g.Width(); ++x) g.At(x, y) = std::min(1.0f, g.At(x, y) / top) * peak;
-  return g;
-}
 
 bool WriteTitle(const Context& ctx, const TrueTypeFont& font) {
   const int w = 550, h = 143;
@@ -88,8 +41,7 @@ bool WriteTitle(const Context& ctx, const TrueTypeFont& font) {
   const float textTop = baseline + top, textBottom = baseline + bottom;
   for (int y = 0; y < h; ++y) {
     const float t = std::clamp((y + 0.5f - textTop) / (textBottom - textTop), 0.0f, 1.0f);
-    const Color upper{1.0f, 0.97f, 0.82f, 1}, middle{1.0f, 0.80f, 0.32f, 1}, lower{0.96f, 0.36f, 0.14f, 1};
-    Color fill = t < 0.45f ? Mix(upper, middle, t / 0.45f) : Mix(middle, lower, (t - 0.45f) / 0.55f);
+    const Color fill = TitleFill(t);
     for (int x = 0; x < w; ++x) {
       const float a = letters.Get(x, y);
       if (a <= 0) continue;

@@ -57,9 +57,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   using Maker = bool (*)(const contentgen::Context&);
-  const Maker makers[] = {contentgen::MakeSky,     contentgen::MakeParticles, contentgen::MakeLogos,
-                          contentgen::MakeBitmapFont, contentgen::MakeEffects, contentgen::MakeMusic,
-                          contentgen::MakeNotice};
+  const Maker makers[] = {contentgen::MakeSky,         contentgen::MakeParticles, contentgen::MakeLogos,
+                          contentgen::MakeIcon,        contentgen::MakeBitmapFont, contentgen::MakeEffects,
+                          contentgen::MakeMusic,       contentgen::MakeNotice};
   for (Maker make : makers)
     if (!make(ctx)) return 1;
   std::printf("contentgen: wrote the content into %s\n", ctx.outDir.c_str());
