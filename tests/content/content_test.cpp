@@ -51,15 +51,18 @@ class ContentTest : public ::testing::Test {
     return t;
   }
 
-  // The colour the canvas shows at (x, y) after one 32x32 cell of a texture
-  // is drawn at its own size with its top-left corner at (left, top) on black.
-  std::uint32_t CellPixel(HTEXTURE sheet, float cellX, float cellY, int dx, int dy) {
+  // The colours the canvas shows for one 32x32 cell of a texture drawn at
+  // its own size on black, row by row.
+  std::vector<std::uint32_t> Cell(HTEXTURE sheet, float cellX, float cellY) {
     hgeSprite cell(sheet, cellX, cellY, 32, 32);
     hge->Gfx_BeginScene(0);
     hge->Gfx_Clear(0xFF000000);
     cell.Render(100, 100);
     hge->Gfx_EndScene();
-    return headless::ReadPixel(hge, 100 + dx, 100 + dy);
+    std::vector<std::uint32_t> pixels;
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 32; ++x) pixels.push_back(headless::ReadPixel(hge, 100 + x, 100 + y));
+    return pixels;
   }
 
   TempDir dir{true};
@@ -102,23 +105,49 @@ TEST_F(ContentTest, ParticleSheetHasTheGlowAndTheRingWhereTheGameLooks) {
   EXPECT_FLOAT_EQ(particle.GetQuad().v[0].ty * 128, 32.0f);
 
   // The glow: bright in the middle, fading out, nothing at the cell's edge.
-  const int centre = Green(CellPixel(sheet, 96, 32, 16, 16));
-  const int halfway = Green(CellPixel(sheet, 96, 32, 16 + 8, 16));
-  EXPECT_GT(centre, 200);
-  EXPECT_GT(halfway, 20);
-  EXPECT_LT(halfway, centre);
+  const std::vector<std::uint32_t> glow = Cell(sheet, 96, 32);
+  auto at = [](const std::vector<std::uint32_t>& cell, int x, int y) { return Green(cell[y * 32 + x]); };
+  EXPECT_GT(at(glow, 16, 16), 200);
+  EXPECT_GT(at(glow, 16 + 8, 16), 20);
+  EXPECT_LT(at(glow, 16 + 8, 16), at(glow, 16, 16));
   for (int edge : {0, 31}) {
-    EXPECT_EQ(Green(CellPixel(sheet, 96, 32, edge, 16)), 0) << "column " << edge;
-    EXPECT_EQ(Green(CellPixel(sheet, 96, 32, 16, edge)), 0) << "row " << edge;
+    EXPECT_EQ(at(glow, edge, 16), 0) << "column " << edge;
+    EXPECT_EQ(at(glow, 16, edge), 0) << "row " << edge;
   }
 
-  // The ring: clear inside and outside, bright on a thin circle.
-  EXPECT_EQ(Green(CellPixel(sheet, 96, 64, 16, 16)), 0) << "the ring's middle is clear";
-  EXPECT_EQ(Green(CellPixel(sheet, 96, 64, 16 + 8, 16)), 0);
-  EXPECT_EQ(Green(CellPixel(sheet, 96, 64, 0, 0)), 0) << "the ring's corner is clear";
-  int brightest = 0;
-  for (int r = 10; r < 16; ++r) brightest = std::max(brightest, Green(CellPixel(sheet, 96, 64, 16 + r, 16)));
-  EXPECT_GT(brightest, 200) << "the ring itself is bright";
+  // The ring: clear inside and outside and at the border, centred, and
+  // broken into bright sparks along its circle rather than drawn as a band.
+  const std::vector<std::uint32_t> ring = Cell(sheet, 96, 64);
+  EXPECT_EQ(at(ring, 16, 16), 0) << "the ring's middle is clear";
+  EXPECT_EQ(at(ring, 16 + 8, 16), 0);
+  double sum = 0, sumX = 0, sumY = 0;
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x) {
+      if (x == 0 || y == 0 || x == 31 || y == 31) {
+        EXPECT_EQ(at(ring, x, y), 0) << x << ", " << y;
+      }
+      sum += at(ring, x, y);
+      sumX += at(ring, x, y) * (x + 0.5);
+      sumY += at(ring, x, y) * (y + 0.5);
+    }
+  ASSERT_GT(sum, 0);
+  EXPECT_NEAR(sumX / sum, 16.0, 0.5) << "the ring is centred";
+  EXPECT_NEAR(sumY / sum, 16.0, 0.5) << "the ring is centred";
+  int brightest = 0, darkest = 255, gaps = 0;
+  bool inGap = false;
+  for (int step = 0; step <= 128; ++step) {  // once round the circle, back to the start
+    // The brightest pixel across the ring's width in this direction.
+    const double angle = step * 2 * 3.14159265358979 / 128;
+    int value = 0;
+    for (double r = 10; r <= 15; r += 0.25)
+      value = std::max(value, at(ring, static_cast<int>(16 + r * std::cos(angle)), static_cast<int>(16 + r * std::sin(angle))));
+    brightest = std::max(brightest, value);
+    darkest = std::min(darkest, value);
+    if (value < 80 && !inGap && step > 0) ++gaps;
+    inGap = value < 80;
+  }
+  EXPECT_GT(brightest, 200) << "its sparks are bright";
+  EXPECT_GE(gaps, 8) << "dark gaps part the sparks (darkest " << darkest << ")";
 }
 
 TEST(Content, EffectsAreLoudCleanPcmOfTheirLengths) {

@@ -5,15 +5,20 @@
 //
 // Two cells are load-bearing: the soft round glow at (96, 32), which is the
 // game's one particle picture (frame 7 of the sheet read as a strip), and
-// the thin ring at (96, 64), which the explosions scale with their catching
-// radius. The other cells are further glows, sparks and stars in the same
-// style. Every shape falls to zero before its cell's border, so filtering
-// never pulls a neighbour's pixels into a particle.
+// the ring at (96, 64), which the explosions scale with their catching
+// radius. The ring alone has colour of its own, since it is drawn white: a
+// circle of golden sparks with white-hot heads, some of them glinting, on a
+// faint band of glow, so that a burst reads as fireworks. The other cells
+// are further glows, sparks and stars in the same style. Every shape falls
+// to zero before its cell's border, so filtering never pulls a neighbour's
+// pixels into a particle.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
 #include <numbers>
+#include <utility>
+#include <vector>
 
 #include "content.h"
 #include "image.h"
@@ -125,8 +130,8 @@ Shape CellShape(int index, const ValueNoise& noise, Rng& rng) {
         const float d = std::hypot(dx, dy);
         return 0.8f * Bump(d - 11.0f, 4.5f);
       };
-    case 11:  // THE ring: thin and bright, clear inside and outside
-      return [](float dx, float dy) { return std::min(1.0f, 1.35f * Bump(std::hypot(dx, dy) - 14.0f, 1.5f)); };
+    case 11:  // THE ring: in colour, see SparkRing
+      return [](float, float) { return 0.0f; };
     case 12: {  // smoke puff: a faint lumpy cloud
       const double ox = rng.Range(0, 100), oy = rng.Range(0, 100);
       return [&noise, ox, oy](float dx, float dy) {
@@ -164,6 +169,71 @@ Shape CellShape(int index, const ValueNoise& noise, Rng& rng) {
   }
 }
 
+// The ring cell in colour: sparks spaced around a circle, large and small
+// in turn, each flying outwards with a white-hot head and a golden trail
+// that reddens towards its end, some of the large ones crossed by a glint,
+// over a faint band of glow. Clear inside and outside the circle.
+class SparkRing {
+ public:
+  explicit SparkRing(Rng& rng) {
+    for (int i = 0; i < kSparks; ++i) {
+      const bool large = i % 2 == 0;
+      const float angle = 2 * kPi * i / kSparks + static_cast<float>(rng.Range(-0.1, 0.1));
+      Spark s;
+      s.cx = std::cos(angle);
+      s.sy = std::sin(angle);
+      s.radius = kRadius + (large ? 0.0f : static_cast<float>(rng.Range(-0.8, 0.3)));
+      s.brightness = static_cast<float>(large ? rng.Range(0.85, 1.0) : rng.Range(0.45, 0.7));
+      s.size = large ? 0.8f : 0.55f;
+      s.trail = static_cast<float>(rng.Range(2.8, 4.2));
+      s.glint = large && i % 4 == 0;
+      sparks_.push_back(s);
+    }
+  }
+
+  // Colour and coverage at (dx, dy) from the cell's centre.
+  Color At(float dx, float dy) const {
+    const float d = std::hypot(dx, dy);
+    const float band = 0.12f * Gauss(d - kRadius, 0.9f) + 0.06f * Bump(d - 12.0f, 4.0f);
+    float hot = 0, trails = 0, ember = 0;  // light of the heads, the trails, and the trails' red ends
+    for (const Spark& s : sparks_) {
+      const float along = dx * s.cx + dy * s.sy, across = -dx * s.sy + dy * s.cx;
+      const float fromHead = along - s.radius;
+      hot += s.brightness * Gauss(std::hypot(fromHead, across), s.size);
+      if (s.glint) hot += s.brightness * Star(fromHead, across, 4, 2.6f, 0.35f, 0);
+      const float t = -fromHead / s.trail;  // 0 at the head, 1 at the trail's end
+      if (t > 0 && t < 1) {
+        const float light = s.brightness * 1.1f * (1 - t) * Gauss(across, s.size * (0.8f - 0.4f * t));
+        trails += light * (1 - t);
+        ember += light * t;
+      }
+    }
+    const float light = band + hot + trails + ember;
+    Color c{};
+    if (light > 0) {
+      for (auto [part, tint] : {std::pair{band, kGold}, {hot, Color{1, 1, 1, 1}}, {trails, kGold}, {ember, kEmber}}) {
+        c.r += tint.r * part / light;
+        c.g += tint.g * part / light;
+        c.b += tint.b * part / light;
+      }
+    }
+    const float edge = std::clamp((15.5f - d) / 1.3f, 0.0f, 1.0f);  // nothing reaches the border
+    c.a = std::min(1.0f, light) * edge * edge * (3 - 2 * edge);
+    return c;
+  }
+
+ private:
+  struct Spark {
+    float cx = 1, sy = 0, radius = 0, brightness = 0, size = 0, trail = 0;
+    bool glint = false;
+  };
+  static constexpr int kSparks = 16;
+  static constexpr float kRadius = 13.2f;
+  static constexpr Color kGold{1.0f, 0.82f, 0.45f, 1};
+  static constexpr Color kEmber{1.0f, 0.50f, 0.22f, 1};
+  std::vector<Spark> sparks_;
+};
+
 }  // namespace
 
 bool MakeParticles(const Context& ctx) {
@@ -171,20 +241,30 @@ bool MakeParticles(const Context& ctx) {
   const ValueNoise noise(ctx.seed ^ 0xfa11ull);
   Image img(4 * kCell, 4 * kCell, {1, 1, 1, 0});
   constexpr int kSub = 4;  // 4 x 4 samples per pixel smooth the thin shapes
+  Rng ringRng(ctx.seed, "ring");
+  const SparkRing ring(ringRng);
   for (int cell = 0; cell < 16; ++cell) {
     const Shape shape = CellShape(cell, noise, rng);
+    const bool isRing = cell == 11;
     const int cx = (cell % 4) * kCell, cy = (cell / 4) * kCell;
     for (int y = 0; y < kCell; ++y)
       for (int x = 0; x < kCell; ++x) {
-        float sum = 0;
+        // Coverage is averaged; colour (the ring's only) weighted by it.
+        float sum = 0, r = 0, g = 0, b = 0;
         for (int sy = 0; sy < kSub; ++sy)
           for (int sx = 0; sx < kSub; ++sx) {
-            const float px = x + (sx + 0.5f) / kSub, py = y + (sy + 0.5f) / kSub;
-            sum += shape(px - kCentre, py - kCentre);
+            const float px = x + (sx + 0.5f) / kSub - kCentre, py = y + (sy + 0.5f) / kSub - kCentre;
+            const Color c = isRing ? ring.At(px, py) : Color{1, 1, 1, shape(px, py)};
+            sum += c.a;
+            r += c.r * c.a;
+            g += c.g * c.a;
+            b += c.b * c.a;
           }
         // The outermost pixels of every cell stay clear.
         const bool border = x == 0 || y == 0 || x == kCell - 1 || y == kCell - 1;
-        img.At(cx + x, cy + y).a = border ? 0 : std::clamp(sum / (kSub * kSub), 0.0f, 1.0f);
+        Color& texel = img.At(cx + x, cy + y);
+        texel.a = border ? 0 : std::clamp(sum / (kSub * kSub), 0.0f, 1.0f);
+        if (isRing && sum > 0) texel = {r / sum, g / sum, b / sum, texel.a};
       }
   }
   if (!img.WritePng(ctx.Out("particles.png"), 4, false)) {
