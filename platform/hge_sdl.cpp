@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/folders.h"
 #include "platform/log.h"
 #include "platform/x11_window_guard.h"
 
@@ -213,16 +214,17 @@ bool Engine::System_Initiate() {
 // read: a line in the log, and the game starts all the same.
 void Engine::ApplyIcon() {
   if (!window_ || icon_.empty()) return;
-  SDL_RWops* stream = SDL_RWFromFile(icon_.c_str(), "rb");
+  const std::string path = vtr::ContentPath(icon_.c_str());
+  SDL_RWops* stream = SDL_RWFromFile(path.c_str(), "rb");
   if (!stream) {
-    System_Log("Cannot load the window icon %s: %s", icon_.c_str(), SDL_GetError());
+    System_Log("Cannot load the window icon %s: %s", path.c_str(), SDL_GetError());
     return;
   }
   const bool png = IMG_isPNG(stream) != 0;
   SDL_Surface* icon = png ? IMG_LoadPNG_RW(stream) : nullptr;
   SDL_RWclose(stream);
   if (!icon) {
-    System_Log("Cannot load the window icon %s: %s", icon_.c_str(), png ? IMG_GetError() : "not a PNG image");
+    System_Log("Cannot load the window icon %s: %s", path.c_str(), png ? IMG_GetError() : "not a PNG image");
     return;
   }
   SDL_SetWindowIcon(window_, icon);

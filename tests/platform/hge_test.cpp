@@ -14,12 +14,14 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/folders.h"
 #include "platform/hge_headless.h"
 #include "tests/support/headless_engine.h"
 #include "tests/support/png_writer.h"
@@ -536,6 +538,16 @@ TEST_F(EngineTest, WindowIconLoadsOrLeavesOneLogLine) {
     EXPECT_NE(added.find(std::string("window icon ") + name), std::string::npos) << added;
     EXPECT_EQ(std::count(added.begin(), added.end(), '\n'), 1) << added;
   }
+
+  // An installed game reads its Content from elsewhere: so does the icon.
+  std::filesystem::create_directories(dir.path() / "share" / "Content");
+  dir.Write("share/Content/icon.png", OrangePng());
+  vtr::SetContentRoot((dir.path() / "share").string() + "/");
+  const std::size_t before = Log().size();
+  hge->System_SetState(HGE_ICON, "Content/icon.png");
+  vtr::SetContentRoot("");
+  EXPECT_EQ(Log().substr(before), "");
+
   g_frame = [] { return true; };
   EXPECT_TRUE(hge->System_Start());
 }
