@@ -6,6 +6,7 @@
 
 #include "audio/sound_manager.h"
 #include "config/settings.h"
+#include "config/window_mode.h"
 #include "game/game.h"
 #include "platform/audio.h"
 #include "platform/hge_headless.h"
@@ -72,6 +73,17 @@ bool App::Start() {
   engine_->System_SetState(HGE_FRAMEFUNC, options_.frameFunc);
   engine_->System_SetState(HGE_RENDERFUNC, options_.renderFunc);
   engine_->System_SetState(HGE_WINDOWED, true);
+  const WindowModeFile remembered = LoadWindowMode(kWindowModeFile);
+  windowMode_ = remembered.mode;
+  if (!remembered.whole) {
+    engine_->System_Log("%s is missing or could not be read whole: the window mode takes its defaults where "
+                        "needed, and the file is written again",
+                        kWindowModeFile);
+    SaveWindowMode(kWindowModeFile, windowMode_);
+  }
+  if (windowMode_.fullscreen) engine_->System_SetState(HGE_WINDOWED, false);
+  engine_->System_SetState(HGE_WINDOWWIDTH, windowMode_.width);
+  engine_->System_SetState(HGE_WINDOWHEIGHT, windowMode_.height);
   engine_->System_SetState(HGE_SCREENWIDTH, settings.SystemScreenWidth);
   engine_->System_SetState(HGE_SCREENHEIGHT, settings.SystemScreenHeight);
   engine_->System_SetState(HGE_SCREENBPP, settings.SystemColorDepth);
@@ -94,6 +106,7 @@ bool App::Start() {
   game_ = new Game();
   g_game = game_;  // Init reaches the game through the process-wide reference
   game_->Init();
+  SoundManager::Instance().SetMuted(windowMode_.muted);
   if (!folders_.writable) {
     game_->notice.Show("Scores cannot be saved: no folder for them can be written", 6.0f);
   }
@@ -106,7 +119,22 @@ void App::Run() {
 
 bool App::Frame() { return initiated_ ? headless::RunFrame(engine_) : true; }
 
+// The window mode as the player leaves it, for the next run; written only
+// when it changed, so a game folder nobody plays in is left alone.
+void App::RememberWindowMode() {
+  if (!initiated_) return;
+  WindowMode mode;
+  mode.fullscreen = !engine_->System_GetState(HGE_WINDOWED);
+  mode.width = engine_->System_GetState(HGE_WINDOWWIDTH);
+  mode.height = engine_->System_GetState(HGE_WINDOWHEIGHT);
+  mode.muted = SoundManager::Instance().Muted();
+  if (mode == windowMode_) return;
+  if (!SaveWindowMode(kWindowModeFile, mode)) engine_->System_Log("Cannot write %s", kWindowModeFile);
+  windowMode_ = mode;
+}
+
 void App::Shutdown() {
+  RememberWindowMode();
   delete game_;
   game_ = nullptr;
   g_game = nullptr;

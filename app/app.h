@@ -11,12 +11,16 @@
 
 #include <string>
 
+#include "config/window_mode.h"
 #include "platform/folders.h"
 #include "platform/hge.h"
 
 namespace vtr {
 
 class Game;
+
+// The window mode's file, beside the settings.
+inline constexpr const char* kWindowModeFile = "Window.vtr";
 
 // Frame callback: Game::Update with the engine's frame time.
 bool FrameFunc();
@@ -82,7 +86,10 @@ class App {
   const GameFolders& folders() const { return folders_; }
 
  private:
+  void RememberWindowMode();
+
   StartOptions options_;
+  WindowMode windowMode_;  // as read at start, then as last written
   HGE* engine_ = nullptr;
   Game* game_ = nullptr;
   bool initiated_ = false;

@@ -52,6 +52,11 @@ void SoundManager::Update() {
   if (system != nullptr) system->update();
 }
 
+void SoundManager::SetMuted(bool muted) {
+  muted_ = muted;
+  if (system != nullptr) system->setMute(muted);
+}
+
 void PlayRandom(HGE* hge, const std::vector<SoundEntry*>& list) {
   if (hge == nullptr || list.empty()) return;
   const int last = static_cast<int>(list.size()) - 1;

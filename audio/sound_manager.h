@@ -44,6 +44,10 @@ class SoundManager {
   SoundEntry* Find(const std::string& name);
   // Per-frame upkeep of the audio system; nothing when there is none.
   void Update();
+  // Mutes or unmutes music and effects together; every entry keeps its
+  // volume. Remembered also without an audio system.
+  void SetMuted(bool muted);
+  bool Muted() const { return muted_; }
 
   // Made and initialised by the entry point; null until then.
   audio::System* system = nullptr;
@@ -53,6 +57,7 @@ class SoundManager {
  private:
   SoundManager() = default;
   SoundEntry silent_;
+  bool muted_ = false;
 };
 
 // Plays one entry of list, picked with the engine's random numbers; nothing

@@ -1,5 +1,5 @@
-// One frame of the game's logic, in its fixed order: audio upkeep and the
-// volume keys, the splash, Escape, the menu, then in a running round the
+// One frame of the game's logic, in its fixed order: audio upkeep, the
+// volume keys and mute, the splash, Escape, the menu, then in a running round the
 // countdown, the player's shot, the spawner and the hit pass, then the
 // actors, the close of a finished round and the HUD readouts.
 #include <algorithm>
@@ -22,6 +22,8 @@ namespace vtr {
 namespace {
 
 constexpr float kVolumeStep = 0.05f;
+constexpr int kMuteKey = 'M';
+constexpr float kMuteNoticeSeconds = 1.5f;
 const hgeVector2 kLaunchPoint(512.0f, 768.0f);
 constexpr std::int32_t kShotPoints = 10;
 
@@ -38,6 +40,11 @@ bool Game::Update(float dt) {
   if (engine->Input_KeyDown(HGEK_ADD)) musicVolume += kVolumeStep;
   if (engine->Input_KeyDown(HGEK_SUBTRACT)) musicVolume -= kVolumeStep;
   music->SetVolume(musicVolume);
+  // M mutes music and effects together; the volumes stay as they are.
+  if (engine->Input_KeyDown(kMuteKey)) {
+    sounds.SetMuted(!sounds.Muted());
+    notice.Show(sounds.Muted() ? "Sound off (M)" : "Sound on", kMuteNoticeSeconds);
+  }
   if (!music->IsPlaying()) music->Play();  // no sound loops: start it again
 
   if (splashShowing) {

@@ -70,6 +70,9 @@ class System {
   int playSound(int channelIndex, Sound* sound, bool paused, Channel* channel);
   // Per-frame upkeep: frees the channels of finished plays.
   int update();
+  // Silences every play, music and effects, now and to come, without
+  // touching their volumes; unmuting gives each its volume back.
+  int setMute(bool mute);
 
   // Stops every play, frees every sound and closes the device.
   ~System();

@@ -114,7 +114,11 @@ struct System::Impl {
   std::unique_ptr<Limiter> limiter;  // hooked into the mixer while the device is open
   int cursor = 0;
 
+  bool muted = false;
+
   bool Ready() const { return stage == Stage::kReady; }
+  // The mixer's level for a play at this volume.
+  int Level(float volume) const { return muted ? 0 : MixerVolume(volume); }
   int MusicSlot() const { return static_cast<int>(slots.size()) - 1; }
 
   void Release(int index) {
@@ -148,7 +152,7 @@ struct System::Impl {
     slot.state = SlotState::kPlaying;
     slot.paused = false;
     ended[static_cast<size_t>(index)].store(false, std::memory_order_release);
-    const int volume = MixerVolume(slot.volume);
+    const int volume = Level(slot.volume);
     if (slot.sound->music != nullptr) {
       Mix_VolumeMusic(volume);
       if (Mix_PlayMusic(slot.sound->music, 1) != 0) {
@@ -357,6 +361,22 @@ int System::update() {
   return kOk;
 }
 
+int System::setMute(bool mute) {
+  Impl& impl = *impl_;
+  if (!impl.Ready()) return kErrNotReady;
+  impl.muted = mute;
+  for (int index = 0; index <= impl.MusicSlot(); ++index) {
+    const Slot& slot = impl.slots[static_cast<size_t>(index)];
+    if (slot.state != SlotState::kPlaying) continue;
+    if (index == impl.MusicSlot()) {
+      Mix_VolumeMusic(impl.Level(slot.volume));
+    } else {
+      Mix_Volume(index, impl.Level(slot.volume));
+    }
+  }
+  return kOk;
+}
+
 int Channel::setVolume(float volume) {
   if (system_ == nullptr) return kErrInvalidHandle;
   System::Impl& impl = *system_->impl_;
@@ -366,9 +386,9 @@ int Channel::setVolume(float volume) {
   slot->volume = ClampVolume(volume);
   if (slot->state == SlotState::kPlaying) {
     if (slot->sound->music != nullptr) {
-      Mix_VolumeMusic(MixerVolume(slot->volume));
+      Mix_VolumeMusic(impl.Level(slot->volume));
     } else {
-      Mix_Volume(slot_, MixerVolume(slot->volume));
+      Mix_Volume(slot_, impl.Level(slot->volume));
     }
   }
   return kOk;

@@ -23,9 +23,24 @@ inline constexpr int BLEND_ZWRITE = 4;
 inline constexpr int BLEND_NOZWRITE = 0;
 inline constexpr int BLEND_DEFAULT = BLEND_COLORMUL | BLEND_ALPHABLEND | BLEND_NOZWRITE;
 
+// HGE_WINDOWED false is desktop fullscreen. It can change while the game
+// runs: setting it switches, and F11 or Alt+Enter toggle it (those keys
+// never reach the game). The screen size states are the game's own
+// coordinates whatever the window's size.
 enum hgeBoolState { HGE_WINDOWED = 1, HGE_USESOUND = 4, HGE_HIDEMOUSE = 6, HGE_SHOWSPLASH = 7 };
 enum hgeFuncState { HGE_FRAMEFUNC = 8, HGE_RENDERFUNC = 9 };
-enum hgeIntState { HGE_SCREENWIDTH = 17, HGE_SCREENHEIGHT = 18, HGE_SCREENBPP = 19 };
+// HGE_WINDOWWIDTH and HGE_WINDOWHEIGHT: the window's size when not
+// fullscreen, in points. Set before System_Initiate, the window opens at that
+// size held to the display's usable area (0: the screen size, made smaller
+// with its aspect kept when it does not fit); read later, the size it has or
+// returns to from fullscreen.
+enum hgeIntState {
+  HGE_SCREENWIDTH = 17,
+  HGE_SCREENHEIGHT = 18,
+  HGE_SCREENBPP = 19,
+  HGE_WINDOWWIDTH = 40,
+  HGE_WINDOWHEIGHT = 41
+};
 // HGE_ICON names a PNG file shown as the window's icon.
 enum hgeStringState { HGE_ICON = 26, HGE_TITLE = 27, HGE_LOGFILE = 29 };
 

@@ -48,6 +48,12 @@ constexpr int kMaxScreenSide = 16384;
 bool ValidScreenSide(int side) { return side > 0 && side <= kMaxScreenSide; }
 bool ValidBpp(int bpp) { return bpp == 16 || bpp == 24 || bpp == 32; }
 
+// F11, or Alt+Enter: the keys that toggle fullscreen.
+bool IsFullscreenKey(const SDL_Keysym& key) {
+  if (key.sym == SDLK_F11) return true;
+  return (key.sym == SDLK_RETURN || key.sym == SDLK_KP_ENTER) && (key.mod & KMOD_ALT) != 0;
+}
+
 }  // namespace
 
 Engine::Engine() { Random_Seed(0); }
@@ -79,7 +85,10 @@ bool Engine::Fail(const std::string& message) {
 
 void Engine::System_SetState(hgeBoolState state, bool value) {
   switch (state) {
-    case HGE_WINDOWED: windowed_ = value; break;
+    case HGE_WINDOWED:
+      windowed_ = value;
+      if (window_) ApplyWindowMode();
+      break;
     case HGE_USESOUND: useSound_ = value; break;
     case HGE_HIDEMOUSE:
       hideMouse_ = value;
@@ -99,6 +108,11 @@ void Engine::System_SetState(hgeIntState state, int value) {
     case HGE_SCREENWIDTH: screenWidth_ = value; break;
     case HGE_SCREENHEIGHT: screenHeight_ = value; break;
     case HGE_SCREENBPP: screenBpp_ = value; break;
+    case HGE_WINDOWWIDTH:
+    case HGE_WINDOWHEIGHT:
+      (state == HGE_WINDOWWIDTH ? windowedSize_.width : windowedSize_.height) = value;
+      if (window_ && windowed_) SDL_SetWindowSize(window_, windowedSize_.width, windowedSize_.height);
+      break;
   }
 }
 
@@ -140,6 +154,8 @@ int Engine::System_GetState(hgeIntState state) {
     case HGE_SCREENWIDTH: return screenWidth_;
     case HGE_SCREENHEIGHT: return screenHeight_;
     case HGE_SCREENBPP: return screenBpp_;
+    case HGE_WINDOWWIDTH: return WindowedSize().width;
+    case HGE_WINDOWHEIGHT: return WindowedSize().height;
   }
   return 0;
 }
@@ -324,11 +340,18 @@ void Engine::HandleEvent(const SDL_Event& event) {
         hadFocus_ = true;
         focusLost_ = false;
         break;
-      case SDL_WINDOWEVENT_EXPOSED: redrawNeeded_ = true; break;
+      case SDL_WINDOWEVENT_EXPOSED: RedrawFor(kSettleFrames); break;
       default: break;
     }
+  } else if (event.type == SDL_DISPLAYEVENT) {
+    displayChanged_ = true;
+  } else if (event.type == SDL_KEYDOWN && IsFullscreenKey(event.key.keysym)) {
+    if (event.key.repeat == 0) {
+      windowed_ = !windowed_;
+      ApplyWindowMode();
+    }
   } else if (event.type == SDL_RENDER_TARGETS_RESET || event.type == SDL_RENDER_DEVICE_RESET) {
-    redrawNeeded_ = true;  // the canvas lost its picture
+    RedrawFor(kSettleFrames);  // the canvas lost its picture
   } else {
     input_.Handle(event);
   }

@@ -25,6 +25,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -40,6 +41,8 @@ namespace hge_sdl {
 // A full batch is flushed, which bounds the buffers: 4096 quads are 64K
 // vertices.
 inline constexpr std::size_t kMaxBatchQuads = 4096;
+// Frames drawn after the window changed, repeated or not.
+inline constexpr int kSettleFrames = 10;
 // The window can be made no smaller than this (or the logical size).
 inline constexpr int kMinWindowSide = 160;
 
@@ -153,6 +156,9 @@ class Engine final : public HGE {
   void FitDecorations();
   void UpdateRefreshRate();
   bool SyncViewport();
+  void ApplyWindowMode();
+  void KeepWindowOnDisplay();
+  Size WindowedSize() const;
   bool ResizeCanvas();
   void ToCanvas(SDL_Vertex* vertices, std::size_t count) const;
   void ApplyIcon();
@@ -199,13 +205,19 @@ class Engine final : public HGE {
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* canvas_ = nullptr;
   SDL_Texture* white_ = nullptr;  // 1x1 white: what untextured quads draw with
+  Size windowedSize_;  // points, the window's size when not fullscreen (0: not chosen)
+  bool displayChanged_ = false;
   Size windowSize_;    // points
   Size drawableSize_;  // pixels
   Size canvasSize_;
   Viewport viewport_;
   float scaleX_ = 1.0f;  // canvas pixels per logical pixel
   float scaleY_ = 1.0f;
-  bool redrawNeeded_ = true;  // the window shows something other than the canvas
+  // Scenes still to be drawn even if they repeat the last: the window may
+  // not show the canvas yet. A window that changed keeps drawing a few
+  // frames, since its new size may reach the drawing a frame or two late.
+  int redrawFrames_ = kSettleFrames;
+  void RedrawFor(int frames) { redrawFrames_ = std::max(redrawFrames_, frames); }
   bool vsync_ = false;
   double refreshRate_ = 60.0;
   std::vector<TextureSlot> textures_;  // handle h lives at index h - 1

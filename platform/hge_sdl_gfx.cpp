@@ -157,7 +157,7 @@ void Engine::Gfx_EndScene() {
   if (!renderer_ || !inScene_) return;
   inScene_ = false;
   const Uint64 endBegan = SDL_GetPerformanceCounter();
-  const bool repeated = !redrawNeeded_ && frame_.size() == previousFrame_.size() &&
+  const bool repeated = redrawFrames_ == 0 && frame_.size() == previousFrame_.size() &&
                         frameClears_ == previousClears_ &&
                         (frame_.empty() ||
                          std::memcmp(frame_.data(), previousFrame_.data(), frame_.size() * sizeof(hgeQuad)) == 0);
@@ -191,7 +191,7 @@ void Engine::Gfx_Clear(DWORD color) {
     return;
   }
   ClearCanvas(color);
-  redrawNeeded_ = true;
+  RedrawFor(1);
 }
 
 void Engine::ClearCanvas(DWORD color) {
@@ -213,7 +213,7 @@ void Engine::Gfx_RenderQuad(const hgeQuad* quad) {
     frame_.push_back(*quad);
   } else {
     DrawQuad(*quad);
-    redrawNeeded_ = true;
+    RedrawFor(1);
   }
 }
 

@@ -48,12 +48,12 @@ HTEXTURE Engine::Texture_Load(const char* filename, DWORD size, bool /*bMipmap*/
   for (std::size_t i = 0; i < textures_.size(); ++i) {
     if (!textures_[i].texture) {
       textures_[i] = slot;
-      redrawNeeded_ = true;  // the handle may have named other pixels before
+      RedrawFor(1);  // the handle may have named other pixels before
       return static_cast<HTEXTURE>(i + 1);
     }
   }
   textures_.push_back(slot);
-  redrawNeeded_ = true;
+  RedrawFor(1);
   return static_cast<HTEXTURE>(textures_.size());
 }
 
@@ -62,7 +62,7 @@ void Engine::Texture_Free(HTEXTURE tex) {
   if (tex == batchTexture_) FlushBatch();
   SDL_DestroyTexture(textures_[tex - 1].texture);
   textures_[tex - 1] = TextureSlot{};
-  redrawNeeded_ = true;
+  RedrawFor(1);
 }
 
 int Engine::Texture_GetWidth(HTEXTURE tex, bool /*bOriginal*/) {

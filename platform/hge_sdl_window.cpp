@@ -19,11 +19,17 @@ namespace hge_sdl {
 
 // At start the window has the logical size, or the largest size of the same
 // aspect that fits the usable area of its display when that is smaller.
+// A size asked for (a remembered one) is held to the usable area instead.
 Size Engine::InitialWindowSize() const {
   const Size logical{screenWidth_, screenHeight_};
   SDL_Rect usable{};
-  if (SDL_GetDisplayUsableBounds(0, &usable) != 0) return logical;
-  return FitWithAspect(logical, Size{usable.w, usable.h});
+  const bool known = SDL_GetDisplayUsableBounds(0, &usable) == 0;
+  if (windowedSize_.width > 0 && windowedSize_.height > 0) {
+    if (!known) return windowedSize_;
+    return Size{std::clamp(windowedSize_.width, 1, std::max(usable.w, 1)),
+                std::clamp(windowedSize_.height, 1, std::max(usable.h, 1))};
+  }
+  return known ? FitWithAspect(logical, Size{usable.w, usable.h}) : logical;
 }
 
 // The usable area does not count the window's own decorations, which a
@@ -47,11 +53,9 @@ void Engine::FitDecorations() {
 bool Engine::CreateWindowAndRenderer() {
   const Size size = InitialWindowSize();
   window_ = SDL_CreateWindow(title_.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, size.width, size.height,
-                             SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+                             SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
   if (!window_) return Fail(std::string("Cannot open a window: ") + SDL_GetError());
   SDL_SetWindowMinimumSize(window_, std::min(screenWidth_, kMinWindowSide), std::min(screenHeight_, kMinWindowSide));
-  SDL_PumpEvents();
-  FitDecorations();
 
   SDL_SetHint(SDL_HINT_RENDER_BATCHING, "1");
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
@@ -62,6 +66,13 @@ bool Engine::CreateWindowAndRenderer() {
     renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE | SDL_RENDERER_TARGETTEXTURE);
   }
   if (!renderer_) return Fail(std::string("Cannot create a renderer: ") + SDL_GetError());
+
+  // Shown only now: a renderer may make the window again (for OpenGL), and
+  // nobody should see a window come and go.
+  SDL_ShowWindow(window_);
+  SDL_PumpEvents();
+  FitDecorations();
+  if (!windowed_) ApplyWindowMode();
 
   SDL_RendererInfo info{};
   SDL_GetRendererInfo(renderer_, &info);
@@ -95,6 +106,11 @@ void Engine::UpdateRefreshRate() {
 // Fits the picture to the window as it is now; a new picture size makes a
 // new canvas. False only when no canvas could be made at all.
 bool Engine::SyncViewport() {
+  if (displayChanged_) {
+    displayChanged_ = false;
+    KeepWindowOnDisplay();
+    UpdateRefreshRate();
+  }
   Size window{}, drawable{};
   SDL_GetWindowSize(window_, &window.width, &window.height);
   // Not the renderer's output size: with the software renderer that is the
@@ -104,10 +120,65 @@ bool Engine::SyncViewport() {
   windowSize_ = window;
   drawableSize_ = drawable;
   viewport_ = Viewport(Size{screenWidth_, screenHeight_}, window, drawable);
-  redrawNeeded_ = true;
+  RedrawFor(kSettleFrames);
   if (canvas_ && canvasSize_ == Size{viewport_.Width(), viewport_.Height()}) return true;
   if (canvas_) UpdateRefreshRate();  // perhaps another display
   return ResizeCanvas();
+}
+
+// Desktop fullscreen (the picture scaled as in any window) or back to the
+// window's own size, centred. A switch that fails leaves the mode as it was.
+//
+// The window is first laid over the whole display by hand: without a window
+// manager (a bare X server) nobody answers SDL's request for fullscreen, and
+// the window would keep its size while SDL drew for the display's.
+void Engine::ApplyWindowMode() {
+  const bool fullscreen = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0;
+  if (fullscreen == !windowed_) return;
+  const int display = std::max(SDL_GetWindowDisplayIndex(window_), 0);
+  if (!windowed_) {
+    SDL_GetWindowSize(window_, &windowedSize_.width, &windowedSize_.height);
+    SDL_Rect bounds{};
+    if (SDL_GetDisplayBounds(display, &bounds) == 0) {
+      SDL_SetWindowPosition(window_, bounds.x, bounds.y);
+      SDL_SetWindowSize(window_, bounds.w, bounds.h);
+    }
+  }
+  if (SDL_SetWindowFullscreen(window_, windowed_ ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+    System_Log("Cannot %s fullscreen: %s", windowed_ ? "leave" : "enter", SDL_GetError());
+    windowed_ = !windowed_;
+    return;
+  }
+  if (windowed_ && windowedSize_.width > 0 && windowedSize_.height > 0) {
+    SDL_SetWindowSize(window_, windowedSize_.width, windowedSize_.height);
+    SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display));
+  }
+  RedrawFor(kSettleFrames);
+}
+
+// A display that changed its mode or went away may leave a window larger
+// than the display it is now on: it is held to that display's usable area.
+// (A fullscreen window follows its display by itself.)
+void Engine::KeepWindowOnDisplay() {
+  if (!windowed_) return;
+  SDL_Rect usable{};
+  const int display = std::max(SDL_GetWindowDisplayIndex(window_), 0);
+  if (SDL_GetDisplayUsableBounds(display, &usable) != 0) return;
+  int width = 0, height = 0;
+  SDL_GetWindowSize(window_, &width, &height);
+  if (width <= usable.w && height <= usable.h) return;
+  SDL_SetWindowSize(window_, std::min(width, usable.w), std::min(height, usable.h));
+  SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display));
+}
+
+// The window's size when not fullscreen: its size now while it is a window.
+Size Engine::WindowedSize() const {
+  if (!window_ || !windowed_ || (SDL_GetWindowFlags(window_) & (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_MINIMIZED)) != 0) {
+    return windowedSize_;
+  }
+  Size size;
+  SDL_GetWindowSize(window_, &size.width, &size.height);
+  return size;
 }
 
 // A canvas the size of the picture. The old canvas's picture is scaled into
@@ -148,7 +219,7 @@ void Engine::PresentCanvas() {
   SDL_RenderCopy(renderer_, canvas_, nullptr, &place);
   SDL_RenderPresent(renderer_);
   SDL_SetRenderTarget(renderer_, canvas_);
-  redrawNeeded_ = false;
+  if (redrawFrames_ > 0) --redrawFrames_;
 }
 
 headless::WindowSize Engine::GetWindowSize() const {

@@ -390,6 +390,32 @@ TEST_F(GameTest, KeypadPlusAndMinusTurnTheMusicUpAndDownInEveryState) {
   EXPECT_NEAR(game->musicVolume, -0.05f, 1e-5f);
 }
 
+TEST_F(GameTest, MMutesAndUnmutesWhileTheVolumeKeysKeepWorking) {
+  Start("");
+  SoundManager& sounds = SoundManager::Instance();
+  SoundEntry* music = sounds.Find("music");
+  auto press = [this](int key) {
+    headless::PushKey(key, true);
+    Frame();
+    headless::PushKey(key, false);
+    Frame();
+  };
+  press('M');
+  EXPECT_TRUE(sounds.Muted());
+  EXPECT_EQ(game->notice.Text(), "Sound off (M)");
+  EXPECT_TRUE(game->notice.Showing());
+  StartRound();
+  press(HGEK_ADD);  // muted, the music's volume still moves
+  EXPECT_FLOAT_EQ(music->volume, 0.55f);
+  EXPECT_TRUE(sounds.Muted());
+  press('M');
+  EXPECT_FALSE(sounds.Muted());
+  EXPECT_EQ(game->notice.Text(), "Sound on");
+  EXPECT_FLOAT_EQ(music->volume, 0.55f);
+  for (int i = 0; i < 120; ++i) Frame();  // the line goes after a moment
+  EXPECT_FALSE(game->notice.Showing());
+}
+
 TEST_F(GameTest, ASecondRoundStartsAfreshAndItsWarningSoundsOnceAgain) {
   Start(std::string(kQuietSky) + " StartingTime 10.5");
   StartRound();

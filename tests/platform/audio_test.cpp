@@ -256,6 +256,40 @@ TEST(Audio, MassBurstNeverReachesFullScaleAndASingleOneKeepsItsPeak) {
   EXPECT_NEAR(Decibels(Peak(single)), Decibels(unlimited), 1.0);
 }
 
+TEST(Audio, MuteSilencesEveryPlayAndUnmuteGivesTheVolumesBack) {
+  TempDir dir;
+  WriteToneWav("tone.wav", 3.0f);
+  ScopedEnv driver("SDL_AUDIODRIVER", "disk");
+  const auto output = dir.path() / "out.raw";
+  constexpr std::uintmax_t kMutedBytes = 32 * 1024;
+  {
+    ScopedEnv file("SDL_DISKAUDIOFILE", output.string());
+    auto system = ReadySystem(4);
+    audio::Sound* tone = nullptr;
+    ASSERT_EQ(system->createSound("tone.wav", audio::kModeDefault, nullptr, &tone), audio::kOk);
+    ASSERT_EQ(system->setMute(true), audio::kOk);
+    audio::Channel channel;  // started while muted
+    ASSERT_EQ(system->playSound(audio::kChannelFree, tone, true, &channel), audio::kOk);
+    channel.setVolume(0.8f);
+    ASSERT_EQ(channel.setPaused(false), audio::kOk);
+    float volume = 0.0f;
+    channel.getVolume(&volume);
+    EXPECT_EQ(volume, 0.8f);  // the play keeps its own volume
+    // Everything written so far was mixed while muted.
+    ASSERT_TRUE(WaitForOutput(output, kMutedBytes));
+    EXPECT_TRUE(Playing(channel));
+    ASSERT_EQ(system->setMute(false), audio::kOk);  // the play goes on, heard
+    ASSERT_TRUE(WaitForOutput(output, kMutedBytes + 128 * 1024));
+    EXPECT_TRUE(Playing(channel));
+  }
+  const auto samples = ReadSamples(output);
+  ASSERT_GE(samples.size(), (kMutedBytes + 128 * 1024) / sizeof(float));
+  const std::vector<float> muted(samples.begin(), samples.begin() + kMutedBytes / sizeof(float));
+  const std::vector<float> unmuted(samples.begin() + kMutedBytes / sizeof(float), samples.end());
+  EXPECT_FALSE(AnySound(muted));
+  EXPECT_TRUE(AnySound(unmuted));
+}
+
 TEST(Audio, SystemThatFailedRefusesEveryCall) {
   TempDir dir;
   ScopedEnv driver("SDL_AUDIODRIVER", "dummy");
