@@ -43,11 +43,11 @@ class WindowTest : public ::testing::Test {
 
 using testing_support::RectQuad;
 
-// A black screen with one white logical pixel at (10, 20).
-void DrawOnePixel(HGE* hge) {
+// A black screen with a white rectangle, by default one logical pixel at (10, 20).
+void DrawOnePixel(HGE* hge, float x0 = 10, float y0 = 20, float x1 = 11, float y1 = 21) {
   hge->Gfx_BeginScene(0);
   const hgeQuad black = RectQuad(0, 0, kWidth, kHeight, 0xFF000000);
-  const hgeQuad white = RectQuad(10, 20, 11, 21, 0xFFFFFFFF);
+  const hgeQuad white = RectQuad(x0, y0, x1, y1, 0xFFFFFFFF);
   hge->Gfx_RenderQuad(&black);
   hge->Gfx_RenderQuad(&white);
   hge->Gfx_EndScene();
@@ -132,7 +132,7 @@ class RepeatedSceneTest : public WindowTest {
     WindowTest::SetUp();
     Initiate();
     // A new window is drawn for a few frames whatever they hold.
-    const int settling = PresentedBeforeARepeat(Rect(0, 0, 1, 1, 0xFF000000));
+    const int settling = PresentedBeforeARepeat(RectQuad(0, 0, 1, 1, 0xFF000000));
     EXPECT_GE(settling, 1);
     EXPECT_LE(settling, 30);
   }
@@ -302,14 +302,7 @@ TEST_F(WindowTest, StartsInTheRememberedModeWithAnAbsurdSizeHeldToTheDisplay) {
   EXPECT_EQ(hge->System_GetState(HGE_WINDOWWIDTH), 1024);
   // The picture still lands where the game drew it (at 1.875 canvas pixels
   // per logical pixel the software renderer puts edges on whole pixels).
-  g_render = [this] {
-    hge->Gfx_BeginScene(0);
-    const hgeQuad black = Rect(0, 0, kWidth, kHeight, 0xFF000000);
-    const hgeQuad white = Rect(10, 20, 14, 24, 0xFFFFFFFF);
-    hge->Gfx_RenderQuad(&black);
-    hge->Gfx_RenderQuad(&white);
-    hge->Gfx_EndScene();
-  };
+  g_render = [this] { DrawOnePixel(hge, 10, 20, 14, 24); };
   headless::RunFrame(hge);
   EXPECT_EQ(headless::ReadPixel(hge, 12, 22), 0xFFFFFFFFu);
   EXPECT_EQ(headless::ReadPixel(hge, 8, 22), 0xFF000000u);
