@@ -1,6 +1,7 @@
 // No heap allocation per frame once a scene is warm: the particle system
-// (emitting, moving, expiring and drawing its particles) and the quad path
-// from a sprite through the engine's Gfx_RenderQuad and its batching.
+// (emitting, moving, expiring and drawing its particles), the quad path
+// from a sprite through the engine's Gfx_RenderQuad and its batching, and
+// the recording of the round's frames.
 //
 // This file replaces the global operator new and delete of the whole test
 // binary. They only count while a test on the counting thread turns the
@@ -16,6 +17,8 @@
 #include "game/game.h"
 #include "helpers/particle_system.h"
 #include "helpers/sprite.h"
+#include "platform/hge_record.h"
+#include "replay/round_recorder.h"
 #include "tests/support/headless_game.h"
 
 namespace {
@@ -129,6 +132,30 @@ TEST(Allocation, SpriteQuadPathOnceWarm) {
   AllocationCounter counter;
   for (int n = 2; n < 6; ++n) scene(n);
   EXPECT_EQ(counter.count(), 0);
+}
+
+// Ten busy minutes of frames: a cursor that moves every frame, uneven frame
+// times, clicks and key taps, read from the engine as the game reads them.
+TEST(Allocation, RecordingAFrameOnceStarted) {
+  HeadlessGame session;
+  vtr::RoundRecorder recorder;
+  recorder.Begin(vtr::RoundStart{}, vtr::CaptureSettings());
+  hge_record::InputFrame input;
+  AllocationCounter counter;
+  for (int n = 0; n < 36000; ++n) {
+    input.mouseX = static_cast<float>(n % 1000);
+    input.mouseY = static_cast<float>((n * 3) % 700);
+    input.keys[HGEK_LBUTTON] = n % 50 == 0 ? hge_record::kHeld | hge_record::kWentDown : 0;
+    input.keys[HGEK_SPACE] = n % 70 < 5 ? hge_record::kHeld : 0;
+    input.key = n % 50 == 0 ? HGEK_LBUTTON : 0;
+    hge_record::InjectInput(session.hge, input);
+    recorder.Capture(session.hge, static_cast<float>(16000 + (n * 37) % 1500) / 1.0e6f);
+  }
+  EXPECT_EQ(counter.count(), 0);
+  hge_record::EndInjection(session.hge);
+  vtr::Replay replay;
+  EXPECT_TRUE(recorder.Finish(0, 0, 0, &replay));
+  EXPECT_EQ(replay.frameCount, 36000u);
 }
 
 }  // namespace
