@@ -46,6 +46,20 @@ void ActorList::ClearAll() {
   pending_.clear();
 }
 
+ActorList::Contents ActorList::TakeAll() {
+  assert(!updating_ && "ActorList::TakeAll from inside an actor's Update would destroy it mid-call");
+  Contents taken{std::move(actors_), std::move(pending_)};
+  actors_.clear();
+  pending_.clear();
+  return taken;
+}
+
+void ActorList::Restore(Contents contents) {
+  assert(!updating_ && "ActorList::Restore from inside an actor's Update would destroy it mid-call");
+  actors_ = std::move(contents.actors);
+  pending_ = std::move(contents.pending);
+}
+
 std::int32_t ActorList::TakeId() {
   const std::int32_t id = nextId_;
   // After 2^31 actors the numbers wrap to negative ones; done through

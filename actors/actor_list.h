@@ -37,6 +37,17 @@ class ActorList {
   // Drops the queued actors too (a replayed round starts from an empty sky).
   // Must not be called from inside Update.
   void ClearAll();
+  // Everything the list holds, queued actors included.
+  struct Contents {
+    Sequence actors;
+    Sequence pending;
+  };
+  // Takes every actor out, queued ones too, leaving the list empty (a watched
+  // replay plays in an empty sky). Must not be called from inside Update.
+  Contents TakeAll();
+  // Puts taken actors back exactly as they were, dropping whatever the list
+  // holds now. Must not be called from inside Update.
+  void Restore(Contents contents);
   // Number of queued actors, waiting for the next Update.
   std::size_t PendingCount() const { return pending_.size(); }
 

@@ -1,5 +1,6 @@
 #include "app/app.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -11,13 +12,14 @@
 #include "platform/audio.h"
 #include "platform/hge_headless.h"
 #include "platform/message_box.h"
+#include "replay/replay_file.h"
 
 namespace vtr {
 
 HGE* g_engine = nullptr;
 Game* g_game = nullptr;
 
-bool FrameFunc() { return g_game->Update(g_engine->Timer_GetDelta()); }
+bool FrameFunc() { return g_game->Frame(g_engine->Timer_GetDelta()); }
 
 bool RenderFunc() { return g_game->Render(); }
 
@@ -91,7 +93,7 @@ bool App::Start() {
   engine_->System_SetState(HGE_TITLE, "Vantor");
   engine_->System_SetState(HGE_ICON, "Content/icon/vantor_64.png");
   engine_->System_SetState(HGE_HIDEMOUSE, false);
-  if (!settings.ShowSplash) engine_->System_SetState(HGE_SHOWSPLASH, false);
+  if (!settings.ShowSplash || !options_.replayFile.empty()) engine_->System_SetState(HGE_SHOWSPLASH, false);
 
   if (!engine_->System_Initiate()) {
     error_ = engine_->System_GetErrorMessage();
@@ -149,10 +151,28 @@ void App::Shutdown() {
 }
 
 int RunGame(const StartOptions& options) {
+  // A replay is read before anything starts, so a bad file opens no window.
+  Replay replay;
+  if (!options.replayFile.empty()) {
+    std::string error;
+    if (ReadReplayFile(options.replayFile, &replay, &error) != ReplayError::None) {
+      std::fprintf(stderr, "%s: %s\n", options.replayFile.c_str(), error.c_str());
+      return 2;
+    }
+  }
   App app(options);
-  if (app.Start()) app.Run();
+  int status = 0;
+  if (app.Start()) {
+    if (!options.replayFile.empty()) app.game()->Watch(std::move(replay), true);
+    app.Run();
+    if (!options.replayFile.empty()) {
+      const Game& game = *app.game();
+      std::printf("%s\n", game.LastWatchOutcome().c_str());
+      if (!game.LastWatchFaithful() && !game.LastWatchLeftEarly()) status = 1;
+    }
+  }
   app.Shutdown();
-  return 0;
+  return status;
 }
 
 }  // namespace vtr

@@ -22,7 +22,8 @@ class Game;
 // The window mode's file, beside the settings.
 inline constexpr const char* kWindowModeFile = "Window.vtr";
 
-// Frame callback: Game::Update with the engine's frame time.
+// Frame callback: Game::Frame (a frame of the round, or of a watched replay)
+// with the engine's frame time.
 bool FrameFunc();
 // Render callback: Game::Render.
 bool RenderFunc();
@@ -52,6 +53,9 @@ struct StartOptions {
   // The engine's log, started fresh; empty keeps no log (and leaves the
   // game's own log alone).
   std::string logFile = "VTR.log";
+  // A recorded round to play in the window instead of the menu; the run ends
+  // when it does (no splash). Give an absolute path: Start changes folder.
+  std::string replayFile;
   // The engine's callbacks; a caller may wrap the real ones (to time them).
   bool (*frameFunc)() = FrameFunc;
   bool (*renderFunc)() = RenderFunc;
@@ -98,7 +102,9 @@ class App {
 };
 
 // The whole run of the desktop game: Start, Run, Shutdown. Returns the exit
-// status, which is always 0.
+// status: 0, except with a replayFile: 2 (and one line on standard error)
+// when it cannot be read or played back, 1 when it did not play as recorded
+// (its outcome line is printed either way).
 int RunGame(const StartOptions& options);
 
 // Creates and initialises the audio system inside the SoundManager with 100

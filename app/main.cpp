@@ -1,10 +1,13 @@
 // Vantor: the desktop game, its Content and files found from where it lives.
 //
 //   vantor                  plays
+//   vantor --replay FILE    plays a recorded round in the window, then quits
 //   vantor --verify FILE    re-simulates a recorded round and checks its score
 //   vantor --verify-all     the same for every replay beside the score file
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "app/app.h"
 #include "app/verify.h"
@@ -12,10 +15,14 @@
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--verify") == 0) return vtr::VerifyCommand(argv[2]);
   if (argc == 2 && std::strcmp(argv[1], "--verify-all") == 0) return vtr::VerifyAllCommand();
-  if (argc > 1) {
-    std::fprintf(stderr, "usage: vantor [--verify FILE | --verify-all]\n");
+  vtr::StartOptions options;  // folders found from the executable, audio, real time, a window
+  if (argc == 3 && std::strcmp(argv[1], "--replay") == 0) {
+    std::error_code error;  // a path that cannot be made absolute is tried as given
+    const std::filesystem::path file = std::filesystem::absolute(argv[2], error);
+    options.replayFile = error ? argv[2] : file.string();
+  } else if (argc > 1) {
+    std::fprintf(stderr, "usage: vantor [--replay FILE | --verify FILE | --verify-all]\n");
     return 2;
   }
-  vtr::StartOptions options;  // folders found from the executable, audio, real time, a window
   return vtr::RunGame(options);
 }

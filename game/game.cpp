@@ -9,6 +9,8 @@
 #include "helpers/font.h"
 #include "helpers/sprite.h"
 #include "menu/game_menu.h"
+#include "game/live_session.h"
+#include "replay/playback.h"
 #include "replay/round_recorder.h"
 
 namespace vtr {
@@ -88,6 +90,7 @@ hgeEmitterInfo BurstDescription(hgeSprite* sprite) {
 Game::Game() : engine(g_engine), recorder_(std::make_unique<RoundRecorder>()) {}
 
 Game::~Game() {
+  StopWatching();  // the live session comes back before anything is freed
   // A finished round is final: its score is kept however the game ends.
   if (roundOver) KeepRoundScore();
   spawner.reset();

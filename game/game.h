@@ -32,6 +32,8 @@ namespace vtr {
 class RocketSpawner;
 class GameMenu;
 class RoundRecorder;
+class Playback;
+struct LiveSession;
 struct Replay;
 struct RoundStart;
 struct SoundEntry;
@@ -78,6 +80,34 @@ class Game {
   bool ScoreEntered() const { return scoreEntered_; }
   // The state a round starting now begins from, besides its settings.
   RoundStart CaptureRoundStart() const;
+
+  // Watching recorded rounds. While one plays, the live session is set
+  // aside, and it comes back exactly as it was: the round and its flags, the
+  // score table, the settings, the menu with its pages, the HUD, the actors
+  // and the recording of a round in progress. A watched round saves nothing.
+  // The frame callback's entry: a frame of the playback while one runs,
+  // otherwise Update, after which a watch the high-score page asked for starts.
+  bool Frame(float dt);
+  // The high-score page's keys: the replay of the table's entry at index
+  // plays from the end of this frame; an entry without a replay does nothing,
+  // one that cannot be played leaves a WatchMessage.
+  void RequestWatch(std::size_t index);
+  // Plays a replay that has been read, from now on. quitAtEnd: Frame returns
+  // true once it is over (the run that only plays one file).
+  void Watch(Replay replay, bool quitAtEnd);
+  bool Watching() const { return playback_ != nullptr; }
+  const Playback* CurrentPlayback() const { return playback_.get(); }
+  // Path of the replay of the table's entry at index; "" when it has none.
+  std::string ReplayOfEntry(std::size_t index) const;
+  // Shown on the high-score page for a while after a replay could not be
+  // played; "" when there is nothing to say.
+  const std::string& WatchMessage() const { return watchMessage_; }
+  // How the last watched round came out (Playback::OutcomeLine), and whether
+  // it played to its end exactly as recorded.
+  const std::string& LastWatchOutcome() const { return lastWatchOutcome_; }
+  bool LastWatchFaithful() const { return lastWatchFaithful_; }
+  // The watcher left it with Escape.
+  bool LastWatchLeftEarly() const { return lastWatchLeft_; }
 
   void LoadScores();
   // Merges the table into the score file; false (logged, and shown on the
@@ -147,6 +177,9 @@ class Game {
   void UpdateSplash(float dt);
   void FinishRound();
   void StartRound();
+  void StartRequestedWatch();
+  void StopWatching();
+  void SetWatchMessage(std::string message);
   void StoreRoundReplay(std::int64_t entryTime);
   void KeepRoundScore();
   void BurstLateRockets();
@@ -159,6 +192,18 @@ class Game {
   std::unique_ptr<RoundRecorder> recorder_;
   bool replaying_ = false;
   std::int64_t replayEntryTime_ = 0;
+
+  static constexpr std::size_t kNoWatch = static_cast<std::size_t>(-1);
+  std::unique_ptr<Playback> playback_;
+  std::unique_ptr<LiveSession> live_;  // what the playback set aside
+  std::size_t watchRequest_ = kNoWatch;
+  bool quitAfterWatch_ = false;
+  bool waitForEscapeUp_ = false;
+  std::string watchMessage_;
+  float watchMessageLeft_ = 0.0f;
+  std::string lastWatchOutcome_;
+  bool lastWatchFaithful_ = false;
+  bool lastWatchLeft_ = false;
 };
 
 // Process-wide references set by the entry point.

@@ -6,6 +6,7 @@
 #include "game/game.h"
 #include "helpers/sprite.h"
 #include "menu/game_menu.h"
+#include "replay/playback.h"
 
 namespace vtr {
 
@@ -33,6 +34,7 @@ bool Game::Render() {
     }
     notice.Draw(*hud.font, width * 0.5f, height - 40.0f);
   }
+  if (playback_) playback_->DrawCursor(engine);
   engine->Gfx_EndScene();
   return false;
 }

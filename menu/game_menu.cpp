@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
+#include <string>
+#include <vector>
 
 #include "config/settings.h"
 #include "game/game.h"
@@ -15,6 +18,12 @@ namespace vtr {
 namespace {
 
 constexpr int kNavigation = HGEGUI_UPDOWN | HGEGUI_CYCLED;
+constexpr int kNumpad0 = 96;  // key code of the numeric pad's 0; 1 to 9 follow
+constexpr int kAlignCentre = 2;
+constexpr float kCaptionScale = 0.6f;
+constexpr DWORD kCaptionColour = 0xFFB0B0D0;
+constexpr DWORD kMessageColour = 0xFFFF3333;  // the new-entry red
+constexpr std::size_t kKnownReplaysKept = 32;
 
 }  // namespace
 
@@ -58,6 +67,7 @@ bool GameMenu::Update(float dt) {
     }
   } else {
     PlaceBack();
+    WatchKeys();
     if (highScorePage_->Update(dt) == kBack) {
       highScoresShown = false;
       mainPage_->Enter();
@@ -73,6 +83,7 @@ void GameMenu::Render() {
     PlaceBack();
     if (game_->scoreSaveFailed) DrawSaveFailure(font_.get(), highScorePage_->GetControl(kBack)->rect.y2 + 10.0f);
     highScorePage_->Render();
+    DrawWatchCaption();
   } else {
     mainPage_->Render();
   }
@@ -85,6 +96,62 @@ void GameMenu::PlaceBack() {
   const int lines = std::max(kScoreLinesShown, ScoreLineCount(game_->scores.Entries()));
   const float top = kScoreLinesTop + kScoreLineStep * static_cast<float>(lines);
   back->rect.Set(back->rect.x1, top, back->rect.x2, top + (back->rect.y2 - back->rect.y1));
+}
+
+// 1 to 5 watch the five lines' rounds, 6 the sixth line's; on the number
+// row or the numeric pad.
+void GameMenu::WatchKeys() {
+  HGE* engine = game_->engine;
+  const std::vector<ScoreEntry>& entries = game_->scores.Entries();
+  const int lines = ScoreLineCount(entries);
+  for (int line = 1; line <= lines; ++line) {
+    if (!engine->Input_KeyDown('0' + line) && !engine->Input_KeyDown(kNumpad0 + line)) continue;
+    const std::size_t index =
+        line <= kScoreLinesShown ? static_cast<std::size_t>(line - 1) : NewEntryBelowTopLines(entries);
+    game_->RequestWatch(index);
+    return;
+  }
+}
+
+// A message when a round could not be played back; otherwise, when any line
+// has a replay, which keys watch them.
+void GameMenu::DrawWatchCaption() {
+  const float width = static_cast<float>(Settings::Instance().SystemScreenWidth);
+  const float y = highScorePage_->GetControl(kBack)->rect.y2 + 40.0f;
+  std::string text = game_->WatchMessage();
+  DWORD colour = kMessageColour;
+  if (text.empty()) {
+    const int lines = ScoreLineCount(game_->scores.Entries());
+    bool any = false;
+    for (int line = 1; line <= lines && !any; ++line) {
+      const std::size_t index = line <= kScoreLinesShown ? static_cast<std::size_t>(line - 1)
+                                                          : NewEntryBelowTopLines(game_->scores.Entries());
+      any = HasReplay(index);
+    }
+    if (!any) return;
+    text = lines == 1 ? "1: watch a round" : "1-" + std::to_string(lines) + ": watch a round";
+    colour = kCaptionColour;
+  }
+  const DWORD previousColour = font_->GetColor();
+  font_->SetScale(kCaptionScale);
+  font_->SetColor(colour);
+  font_->Render(std::floor(width * 0.5f), y, kAlignCentre, text.c_str());
+  font_->SetScale(1.0f);
+  font_->SetColor(previousColour);
+}
+
+// Whether the entry has a replay, asked of the folder once per entry: the
+// page is drawn every frame.
+bool GameMenu::HasReplay(std::size_t index) {
+  const std::vector<ScoreEntry>& entries = game_->scores.Entries();
+  if (index >= entries.size()) return false;
+  const ScoreEntry& entry = entries[index];
+  for (const KnownReplay& known : knownReplays_) {
+    if (known.time == entry.time && known.score == entry.score) return known.found;
+  }
+  if (knownReplays_.size() >= kKnownReplaysKept) knownReplays_.clear();
+  knownReplays_.push_back({entry.time, entry.score, !game_->ReplayOfEntry(index).empty()});
+  return knownReplays_.back().found;
 }
 
 }  // namespace vtr

@@ -8,7 +8,10 @@
 // back to the main page always focuses "New Game" again.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 class hgeFont;
 class hgeGUI;
@@ -49,6 +52,19 @@ class GameMenu {
  private:
   // Moves "Back" below the score lines drawn for the current table.
   void PlaceBack();
+  // The keys that watch a line's round.
+  void WatchKeys();
+  // The line under "Back": which keys watch, or why a round could not.
+  void DrawWatchCaption();
+  bool HasReplay(std::size_t index);
+
+  // Entries whose replay the folder was asked about, and the answer.
+  struct KnownReplay {
+    std::int64_t time;
+    std::uint32_t score;
+    bool found;
+  };
+  std::vector<KnownReplay> knownReplays_;
 
   Game* game_;  // back reference, for "New Game" and the scores
   // The font outlives the pages, whose items draw with it.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <istream>
+#include <iterator>
 #include <locale>
 #include <map>
 #include <utility>
@@ -134,6 +135,15 @@ void ScoreTable::Enter(std::int32_t score, std::int64_t now) {
   entries_.push_back(entry);
   unsaved_.push_back(entry);
   SortScores(entries_);
+}
+
+bool ScoreTable::Remove(std::uint32_t score, std::int64_t time) {
+  // Of equal entries the one that arrived last stands lowest.
+  const auto found = std::find_if(entries_.rbegin(), entries_.rend(),
+                                  [&](const ScoreEntry& e) { return e.score == score && e.time == time; });
+  if (found == entries_.rend()) return false;
+  entries_.erase(std::next(found).base());
+  return true;
 }
 
 std::vector<ScoreEntry> ScoreTable::Merge(const std::string& fileName, ScoreLoad found,

@@ -64,6 +64,11 @@ class ScoreTable {
   // at now and marked new, and sorts the table.
   void Enter(std::int32_t score, std::int64_t now);
 
+  // Takes out the entry of that score and time that arrived last (a watched
+  // round is shown with the table as it was before its own entry); false
+  // when there is none.
+  bool Remove(std::uint32_t score, std::int64_t time);
+
   // Merges this run's entries into the file and writes it (see the top of
   // this file); the table becomes the merged one. False on failure, with one
   // log line naming the file and the reason (LastError()); the table is then

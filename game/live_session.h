@@ -1,0 +1,47 @@
+// What watching a replay sets aside from the live session, to give it back
+// unchanged afterwards. The replayed round runs on the same Game object, so
+// everything it can touch is either kept here or put back by the replay
+// driver (the settings, both random generators and the spawner's clocks).
+// The menu and the round's recorder are moved out whole: the replayed round
+// drives a menu of its own, and records nothing into the live round's
+// recording.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "actors/actor_list.h"
+#include "menu/game_menu.h"
+#include "replay/round_recorder.h"
+#include "scores/score_table.h"
+
+namespace vtr {
+
+struct LiveSession {
+  // The round and its flags.
+  bool warningPlayed = false;
+  std::int32_t score = 0;
+  std::uint32_t chain = 0;
+  std::uint32_t highestCombo = 0;
+  float multiplier = 1.0f;
+  bool menuShown = true;
+  bool roundRunning = false;
+  bool roundOver = false;
+  float timeLeft = 0.0f;
+  float musicVolume = 0.0f;
+  bool escapeWasDown = false;
+  bool scoreEntered = false;
+  // The HUD's readouts.
+  std::uint32_t hudHighestCombo = 0;
+  std::uint32_t hudScore = 0;
+  std::uint32_t hudActiveRockets = 0;
+  std::uint32_t hudMultiplier = 0;
+  float hudTime = 0.0f;
+
+  ScoreTable scores;
+  std::unique_ptr<GameMenu> menu;
+  std::unique_ptr<RoundRecorder> recorder;
+  ActorList::Contents actors;
+};
+
+}  // namespace vtr

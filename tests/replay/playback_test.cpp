@@ -1,0 +1,408 @@
+// Watching recorded rounds in the running game: rounds played headless
+// through the menu with pushed input are recorded, then watched from the
+// high-score page with its keys. A watched round must draw what the live one
+// drew, obey the watcher's keys, and leave the live session exactly as it was.
+#include "replay/playback.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "actors/actor_list.h"
+#include "actors/rocket.h"
+#include "app/app.h"
+#include "config/settings.h"
+#include "game/game.h"
+#include "menu/game_menu.h"
+#include "platform/hge_headless.h"
+#include "replay/replay_driver.h"
+#include "replay/replay_folder.h"
+#include "tests/support/headless_game.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr float kDt = 1.0f / 60.0f;
+
+std::string FileBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+std::vector<std::string> FolderListing(const fs::path& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    names.push_back(it->path().filename().string() + " " + FileBytes(it->path()));
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// FNV-1a over the quads of one frame, byte by byte. A texture counts by its
+// size, not its handle: the watched round's menu loads its font afresh.
+std::uint64_t HashQuads(HGE* hge, const std::vector<hgeQuad>& quads, std::size_t count) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (std::size_t i = 0; i < count; ++i) {
+    hgeQuad quad = quads[i];
+    quad.tex = static_cast<HTEXTURE>(hge->Texture_GetWidth(quad.tex) << 16 | hge->Texture_GetHeight(quad.tex));
+    unsigned char bytes[sizeof(hgeQuad)];
+    std::memcpy(bytes, &quad, sizeof bytes);
+    for (unsigned char b : bytes) hash = (hash ^ b) * 1099511628211ull;
+  }
+  return hash;
+}
+
+bool SameEntries(const std::vector<vtr::ScoreEntry>& a, const std::vector<vtr::ScoreEntry>& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i].score != b[i].score || a[i].time != b[i].time || a[i].isNew != b[i].isNew) return false;
+  }
+  return true;
+}
+
+class PlaybackTest : public ::testing::Test {
+ protected:
+  PlaybackTest() {
+    vtr::Settings::Instance().StartingTime = 3.0f;
+    session = std::make_unique<testing_support::HeadlessGame>();
+    game = session->game;
+    hge = session->hge;
+    headless::SetFixedFrameTime(hge, kDt);
+    headless::SetRenderEnabled(hge, false);
+  }
+  ~PlaybackTest() override { headless::SetQuadTap(hge, {}); }
+
+  void Tap(int key) {
+    headless::PushKey(key, true);
+    headless::PushKey(key, false);
+  }
+  // One frame of the loop: input, Game::Frame, drawing when it is on.
+  void Frame() { headless::RunFrame(hge); }
+  void Frames(int n) {
+    for (int i = 0; i < n; ++i) Frame();
+  }
+
+  // "New Game" from the menu's first page.
+  void NewGame() {
+    if (game->menu->highScoresShown) {
+      Tap(HGEK_ENTER);  // "Back" of the results page
+      Frame();
+    }
+    Tap(HGEK_ENTER);
+    Frame();
+    ASSERT_TRUE(game->roundRunning);
+  }
+
+  // Aims at a rising rocket every half second for up to frames frames, or
+  // until the score is entered.
+  void Play(int frames) {
+    for (int i = 0; i < frames && !game->ScoreEntered(); ++i) {
+      if (i % 30 == 29) {
+        for (const auto& actor : vtr::ActorList::Instance()) {
+          if (actor->kind == vtr::kRocket && actor->collidable && !actor->dying && actor->y < 700.0f) {
+            const float x = actor->x + actor->vx;
+            const float y = actor->y + actor->vy;
+            headless::PushMouseMove(x, y);
+            headless::PushMouseButton(HGEK_LBUTTON, true, x, y);
+            headless::PushMouseButton(HGEK_LBUTTON, false, x, y);
+            break;
+          }
+        }
+      }
+      Frame();
+    }
+  }
+
+  void PlayARound() {
+    NewGame();
+    Play(60 * 30);
+    ASSERT_TRUE(game->ScoreEntered());
+    ASSERT_TRUE(game->menu->highScoresShown);
+  }
+
+  // The high-score line (1-based) of the latest round.
+  int NewLine() const {
+    const auto& entries = game->scores.Entries();
+    for (std::size_t i = 0; i < entries.size() && i < 5; ++i) {
+      if (entries[i].isNew) return static_cast<int>(i) + 1;
+    }
+    return 6;
+  }
+
+  std::unique_ptr<testing_support::HeadlessGame> session;
+  vtr::Game* game = nullptr;
+  HGE* hge = nullptr;
+};
+
+TEST_F(PlaybackTest, AWatchedRoundDrawsEveryFrameAsPlayedAndLeavesTheSessionAsItWas) {
+  // The live round: the quads of every twelfth frame after "New Game" and of
+  // the last one (drawing them all headless would take minutes).
+  std::vector<hgeQuad> quads;
+  headless::SetQuadTap(hge, [&quads](const hgeQuad& q) { quads.push_back(q); });
+  auto drawn = [&](std::size_t less) {
+    quads.clear();
+    game->Render();
+    return HashQuads(hge, quads, quads.size() - less);
+  };
+  NewGame();
+  std::vector<std::uint64_t> live;
+  std::size_t frames = 0;
+  for (int i = 0; i < 60 * 30 && !game->ScoreEntered(); ++i) {
+    Play(1);
+    ++frames;
+    if (frames % 12 == 0 || game->ScoreEntered()) live.push_back(drawn(0));
+  }
+  ASSERT_TRUE(game->ScoreEntered());
+  const std::int32_t liveScore = game->score;
+
+  const vtr::Settings& settings = vtr::Settings::Instance();
+  const std::vector<vtr::ScoreEntry> table = game->scores.Entries();
+  const std::string scoreFile = FileBytes(settings.ScoreFile);
+  const std::vector<std::string> replays = FolderListing(vtr::ReplayFolderFor(settings.ScoreFile));
+  const std::vector<vtr::SettingValue> values = vtr::CaptureSettings();
+  ASSERT_EQ(replays.size(), 1u);
+
+  // Watched: the same frames, with the player's cursor drawn on top.
+  Tap('0' + NewLine());
+  std::vector<std::uint64_t> watched;
+  do {
+    Frame();
+    ASSERT_TRUE(game->Watching());
+    const std::uint32_t played = game->CurrentPlayback()->FramesPlayed();
+    if (played % 12 == 0 || played == frames) watched.push_back(drawn(2));  // less the cursor
+  } while (game->CurrentPlayback()->FramesPlayed() < frames);
+  ASSERT_EQ(game->CurrentPlayback()->FramesRecorded(), frames);
+  ASSERT_EQ(watched.size(), live.size());
+  for (std::size_t i = 0; i < live.size(); ++i) EXPECT_EQ(watched[i], live[i]) << "sample " << i;
+  EXPECT_EQ(game->score, liveScore);
+  headless::SetQuadTap(hge, {});
+
+  // The end stays on screen for a moment, then the page is back.
+  Frames(static_cast<int>(std::lround(vtr::Playback::kEndHold / kDt)) - 2);
+  EXPECT_TRUE(game->Watching());
+  Frames(3);
+  ASSERT_FALSE(game->Watching());
+  EXPECT_TRUE(game->LastWatchFaithful());
+  EXPECT_EQ(game->LastWatchOutcome(), "recorded " + std::to_string(liveScore) + ", played " +
+                                          std::to_string(liveScore) + ": ok");
+  EXPECT_TRUE(game->WatchMessage().empty());
+
+  // Nothing entered, saved, written or changed.
+  EXPECT_TRUE(SameEntries(game->scores.Entries(), table));
+  EXPECT_EQ(FileBytes(settings.ScoreFile), scoreFile);
+  EXPECT_EQ(FolderListing(vtr::ReplayFolderFor(settings.ScoreFile)), replays);
+  EXPECT_EQ(vtr::CaptureSettings(), values);
+  EXPECT_EQ(game->score, liveScore);
+  EXPECT_TRUE(game->menuShown);
+  EXPECT_TRUE(game->menu->highScoresShown);
+  EXPECT_TRUE(game->roundOver);
+  EXPECT_TRUE(vtr::ActorList::Instance().empty());
+
+  // And the session plays on: "Back" still works from the keyboard.
+  Tap(HGEK_ENTER);
+  Frame();
+  EXPECT_FALSE(game->menu->highScoresShown);
+}
+
+TEST_F(PlaybackTest, TheWatchersKeysPauseStepSpeedUpAndLeave) {
+  PlayARound();
+  const std::vector<vtr::ScoreEntry> table = game->scores.Entries();
+
+  // The starting entry of 100 has no replay: its key does nothing.
+  const int line = NewLine();
+  const int other = line == 1 ? 2 : 1;
+  Tap('0' + other);
+  Frame();
+  EXPECT_FALSE(game->Watching());
+
+  // The numeric pad's digits watch too.
+  Tap(96 + line);
+  Frame();
+  ASSERT_TRUE(game->Watching());
+  const vtr::Playback& playback = *game->CurrentPlayback();
+  EXPECT_EQ(playback.FramesPlayed(), 1u);
+  Frames(9);
+  EXPECT_EQ(playback.FramesPlayed(), 10u);  // real speed: one recorded frame per frame
+
+  Tap(HGEK_SPACE);
+  Frames(10);
+  EXPECT_TRUE(playback.Paused());
+  EXPECT_EQ(playback.FramesPlayed(), 10u);
+  Tap(HGEK_RIGHT);  // while paused: one frame
+  Frame();
+  EXPECT_EQ(playback.FramesPlayed(), 11u);
+  Frames(5);
+  EXPECT_EQ(playback.FramesPlayed(), 11u);
+
+  Tap(HGEK_SPACE);
+  Frame();
+  EXPECT_FALSE(playback.Paused());
+  EXPECT_EQ(playback.FramesPlayed(), 12u);
+  headless::PushKey(HGEK_RIGHT, true);  // held: four times as fast
+  Frames(10);
+  EXPECT_TRUE(playback.Fast());
+  EXPECT_EQ(playback.FramesPlayed(), 52u);
+  headless::PushKey(HGEK_RIGHT, false);
+  Frames(2);
+  EXPECT_EQ(playback.FramesPlayed(), 54u);
+
+  // Escape leaves at once; the page comes back once the key is up.
+  headless::PushKey(HGEK_ESCAPE, true);
+  Frame();
+  EXPECT_FALSE(game->Watching());
+  EXPECT_TRUE(game->LastWatchLeftEarly());
+  EXPECT_FALSE(game->LastWatchFaithful());
+  EXPECT_TRUE(game->WatchMessage().empty());  // leaving is no failure
+  Frames(3);
+  headless::PushKey(HGEK_ESCAPE, false);
+  Frames(2);
+  EXPECT_TRUE(game->menuShown);
+  EXPECT_TRUE(game->menu->highScoresShown);
+  EXPECT_TRUE(SameEntries(game->scores.Entries(), table));
+}
+
+TEST_F(PlaybackTest, WatchingFromAPausedRoundGivesTheRoundBackAndItsRecordingStillVerifies) {
+  PlayARound();
+  const int line = NewLine();
+  NewGame();
+  Play(90);
+  ASSERT_FALSE(game->ScoreEntered());
+
+  // Paused, then the high-score page from the pause menu.
+  Tap(HGEK_ESCAPE);
+  Frame();
+  ASSERT_TRUE(game->menuShown);
+  Tap(HGEK_DOWN);
+  Frame();
+  Tap(HGEK_ENTER);
+  Frame();
+  ASSERT_TRUE(game->menu->highScoresShown);
+
+  std::vector<vtr::Actor*> actors;
+  for (const auto& actor : vtr::ActorList::Instance()) actors.push_back(actor.get());
+  ASSERT_FALSE(actors.empty());
+  const std::int32_t score = game->score;
+  const float multiplier = game->multiplier;
+  const float timeLeft = game->timeLeft;
+  const std::uint32_t combo = game->highestCombo;
+  const std::uint32_t hudScore = game->hud.score;
+  const vtr::GameMenu* menu = game->menu.get();
+
+  Tap('0' + line);
+  Frames(40);
+  ASSERT_TRUE(game->Watching());
+  EXPECT_NE(game->menu.get(), menu);  // the replayed round has a menu of its own
+  Tap(HGEK_ESCAPE);
+  Frames(3);
+  ASSERT_FALSE(game->Watching());
+
+  std::vector<vtr::Actor*> after;
+  for (const auto& actor : vtr::ActorList::Instance()) after.push_back(actor.get());
+  EXPECT_EQ(after, actors);
+  EXPECT_EQ(game->score, score);
+  EXPECT_EQ(game->multiplier, multiplier);
+  EXPECT_EQ(game->timeLeft, timeLeft);
+  EXPECT_EQ(game->highestCombo, combo);
+  EXPECT_EQ(game->hud.score, hudScore);
+  EXPECT_EQ(game->menu.get(), menu);
+  // Still paused on the high-score page: the Escape that left the playback
+  // did not resume the round.
+  EXPECT_TRUE(game->roundRunning);
+  EXPECT_TRUE(game->menuShown);
+  EXPECT_TRUE(game->menu->highScoresShown);
+
+  // "Back", resume, and play the round out: it is recorded whole, and its
+  // replay comes to the same score.
+  Tap(HGEK_ENTER);
+  Frame();
+  Tap(HGEK_ESCAPE);
+  Frame();
+  ASSERT_FALSE(game->menuShown);
+  Play(60 * 30);
+  ASSERT_TRUE(game->ScoreEntered());
+  vtr::ScoreEntry entry;
+  for (const vtr::ScoreEntry& e : game->scores.Entries()) {
+    if (e.isNew) entry = e;
+  }
+  const std::string path = vtr::FindReplay(vtr::Settings::Instance().ScoreFile, entry);
+  ASSERT_FALSE(path.empty());
+  vtr::Replay replay;
+  std::string error;
+  ASSERT_EQ(vtr::ReadReplayFile(path, &replay, &error), vtr::ReplayError::None) << error;
+  const vtr::Verdict verdict = vtr::VerifyReplay(game, replay);
+  EXPECT_TRUE(verdict.ok()) << vtr::VerdictLine(replay, verdict);
+}
+
+TEST_F(PlaybackTest, ABrokenReplayShowsAMessageAndPlaysNothing) {
+  PlayARound();
+  const std::vector<vtr::ScoreEntry> table = game->scores.Entries();
+  const std::string path = game->ReplayOfEntry(static_cast<std::size_t>(NewLine() - 1));
+  ASSERT_FALSE(path.empty());
+  const std::string bytes = FileBytes(path);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes.substr(0, bytes.size() / 2);
+
+  Tap('0' + NewLine());
+  Frame();
+  EXPECT_FALSE(game->Watching());
+  EXPECT_EQ(game->WatchMessage().rfind("This round cannot be played back: ", 0), 0u) << game->WatchMessage();
+  EXPECT_TRUE(game->menu->highScoresShown);
+  EXPECT_TRUE(SameEntries(game->scores.Entries(), table));
+  // The message goes after a while.
+  Frames(60 * 7);
+  EXPECT_TRUE(game->WatchMessage().empty());
+}
+
+TEST(PlaybackCommand, PlaysAFileToItsEndAndQuitsOrRefusesABrokenOne) {
+  testing_support::TempDir outside{true};  // with Content
+  fs::path file;
+  fs::path folder;
+  {
+    vtr::Settings::Instance().StartingTime = 2.0f;
+    testing_support::HeadlessGame session;
+    headless::SetFixedFrameTime(session.hge, kDt);
+    headless::SetRenderEnabled(session.hge, false);
+    headless::PushKey(HGEK_ENTER, true);
+    headless::PushKey(HGEK_ENTER, false);
+    for (int i = 0; i < 60 * 20 && !session.game->ScoreEntered(); ++i) headless::RunFrame(session.hge);
+    ASSERT_TRUE(session.game->ScoreEntered());
+    const auto stored = vtr::ListReplays(vtr::ReplayFolderFor(vtr::Settings::Instance().ScoreFile));
+    ASSERT_EQ(stored.size(), 1u);
+    file = outside.path() / "shared.vtreplay";
+    fs::copy_file(stored[0].path, file);
+    folder = session.dir.path();
+  }
+
+  vtr::StartOptions options;
+  options.folder = outside.path().string();
+  options.loadSettings = false;
+  options.audio = false;
+  options.render = false;
+  options.fixedFrameTime = kDt;
+  options.replayFile = file.string();
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(vtr::RunGame(options), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout().rfind("recorded ", 0), 0u);
+  EXPECT_FALSE(fs::exists(outside.path() / "Scores.vtr"));  // a watched round saves nothing
+
+  const std::string bytes = FileBytes(file);
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes.substr(0, 20);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(vtr::RunGame(options), 2);
+  const std::string error = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
+  EXPECT_NE(error.find(file.string()), std::string::npos) << error;
+}
+
+}  // namespace
