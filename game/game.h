@@ -179,6 +179,7 @@ class Game {
   void StartRound();
   void StartRequestedWatch();
   void StopWatching();
+  void ExchangeRound(LiveSession& live);
   void SetWatchMessage(std::string message);
   void StoreRoundReplay(std::int64_t entryTime);
   void KeepRoundScore();

@@ -76,23 +76,8 @@ void Game::Watch(Replay replay, bool quitAtEnd) {
 
   live_ = std::make_unique<LiveSession>();
   LiveSession& live = *live_;
-  live.warningPlayed = warningPlayed;
-  live.score = score;
-  live.chain = chain;
-  live.highestCombo = highestCombo;
-  live.multiplier = multiplier;
-  live.menuShown = menuShown;
-  live.roundRunning = roundRunning;
-  live.roundOver = roundOver;
-  live.timeLeft = timeLeft;
-  live.musicVolume = musicVolume;
-  live.escapeWasDown = escapeWasDown_;
-  live.scoreEntered = scoreEntered_;
-  live.hudHighestCombo = hud.highestCombo;
-  live.hudScore = hud.score;
-  live.hudActiveRockets = hud.activeRockets;
-  live.hudMultiplier = hud.multiplier;
-  live.hudTime = hud.time;
+  ExchangeRound(live);
+  musicVolume = live.musicVolume;  // the round plays at the player's volume
   live.scores = scores;
   // The round enters its own score again at its end, into the table as it
   // was before, so its results page looks as it did.
@@ -121,28 +106,34 @@ void Game::StopWatching() {
   playback_.reset();
 
   LiveSession& live = *live_;
-  warningPlayed = live.warningPlayed;
-  score = live.score;
-  chain = live.chain;
-  highestCombo = live.highestCombo;
-  multiplier = live.multiplier;
-  menuShown = live.menuShown;
-  roundRunning = live.roundRunning;
-  roundOver = live.roundOver;
-  timeLeft = live.timeLeft;
-  musicVolume = live.musicVolume;
-  escapeWasDown_ = live.escapeWasDown;
-  scoreEntered_ = live.scoreEntered;
-  hud.highestCombo = live.hudHighestCombo;
-  hud.score = live.hudScore;
-  hud.activeRockets = live.hudActiveRockets;
-  hud.multiplier = live.hudMultiplier;
-  hud.time = live.hudTime;
+  ExchangeRound(live);
   scores = std::move(live.scores);
   ActorList::Instance().Restore(std::move(live.actors));
   menu = std::move(live.menu);
   recorder_ = std::move(live.recorder);
   live_.reset();
+}
+
+// Swaps the round's values with those kept in live: setting aside at the
+// start of a watch (the replayed round sets its own), giving back at its end.
+void Game::ExchangeRound(LiveSession& live) {
+  std::swap(warningPlayed, live.warningPlayed);
+  std::swap(score, live.score);
+  std::swap(chain, live.chain);
+  std::swap(highestCombo, live.highestCombo);
+  std::swap(multiplier, live.multiplier);
+  std::swap(menuShown, live.menuShown);
+  std::swap(roundRunning, live.roundRunning);
+  std::swap(roundOver, live.roundOver);
+  std::swap(timeLeft, live.timeLeft);
+  std::swap(musicVolume, live.musicVolume);
+  std::swap(escapeWasDown_, live.escapeWasDown);
+  std::swap(scoreEntered_, live.scoreEntered);
+  std::swap(hud.highestCombo, live.hudHighestCombo);
+  std::swap(hud.score, live.hudScore);
+  std::swap(hud.activeRockets, live.hudActiveRockets);
+  std::swap(hud.multiplier, live.hudMultiplier);
+  std::swap(hud.time, live.hudTime);
 }
 
 void Game::SetWatchMessage(std::string message) {
