@@ -73,7 +73,8 @@ class Game {
   // nothing, and its score is entered at the recorded time.
   // Starts the recorded round: its settings, generators and spawner clocks.
   void BeginReplayedRound(const Replay& replay);
-  // Leaves replay mode (the next "New Game" plays and records again).
+  // Leaves replay mode (the next "New Game" plays and records again); the
+  // replayed round is closed with it, nothing of it left to finish.
   void EndReplay();
   bool Replaying() const { return replaying_; }
   // Whether this round's score is in the table.

@@ -72,7 +72,16 @@ void Game::BeginReplayedRound(const Replay& replay) {
   escapeWasDown_ = start.escapeHeld;
 }
 
-void Game::EndReplay() { replaying_ = false; }
+// The replayed round ends with the replay: a round cut short in its last
+// bursts must not be finished later as if it were the player's own (the
+// game's end keeps a finished round's score, and would save this one, and
+// store and prune replays by it).
+void Game::EndReplay() {
+  replaying_ = false;
+  roundRunning = false;
+  roundOver = false;
+  menuShown = true;
+}
 
 // The resets every round begins with, recorded or replayed.
 void Game::StartRound() {

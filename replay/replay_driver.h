@@ -47,8 +47,9 @@ class ReplayDriver {
   float FrameTime() const { return dt_; }
 
   // Ends the replay: the devices' input again, the settings, generators and
-  // spawner as they were before Start, an empty sky, replay mode off. The
-  // game's flags (menu, round) are left for the caller to set.
+  // spawner as they were before Start, an empty sky, replay mode off, and
+  // the replayed round closed (no round running or over, the menu shown);
+  // a watcher puts its own session's flags back after this.
   void Stop();
 
   // A running hash of the game's state after every played frame: score,
@@ -91,6 +92,7 @@ struct Verdict {
 };
 
 // Plays the whole replay headless on the game and returns what it came to.
+// The game's score table is left as it was.
 Verdict VerifyReplay(Game* game, const Replay& replay);
 
 // One line: "recorded 1200, re-simulated 1200: ok" (or MISMATCH).

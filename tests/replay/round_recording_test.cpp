@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "actors/actor_list.h"
@@ -18,6 +22,13 @@
 #include "tests/support/headless_game.h"
 
 namespace {
+
+// A table's rows as comparable values: score, time, new mark.
+std::vector<std::tuple<std::uint32_t, std::int64_t, bool>> EntriesOf(const vtr::ScoreTable& table) {
+  std::vector<std::tuple<std::uint32_t, std::int64_t, bool>> rows;
+  for (const vtr::ScoreEntry& e : table.Entries()) rows.emplace_back(e.score, e.time, e.isNew);
+  return rows;
+}
 
 class RoundRecording : public ::testing::Test {
  protected:
@@ -111,16 +122,19 @@ TEST_F(RoundRecording, APlayedRoundPlaysBackToItsScoreAndState) {
   EXPECT_EQ(replay.frameCount, frames);
 
   // Played back on a game still showing its splash, as --verify starts one.
+  const vtr::ScoreTable tableBefore = game->scores;
   game->splashShowing = true;
   const vtr::Verdict verdict = vtr::VerifyReplay(game, replay);
   EXPECT_TRUE(verdict.ok()) << vtr::VerdictLine(replay, verdict);
   EXPECT_EQ(verdict.stateHash, hash);
   EXPECT_EQ(vtr::VerdictLine(replay, verdict),
             "recorded " + std::to_string(score) + ", re-simulated " + std::to_string(score) + ": ok");
-  // The replay wrote nothing: the table on disk still holds the one round.
+  // The replay wrote nothing, and left the table in memory as it was: one
+  // replay checked after another finds its entry where the table holds it.
   vtr::ScoreTable onDisk;
   onDisk.Load(vtr::Settings::Instance().ScoreFile, 0);
-  EXPECT_EQ(onDisk.Entries().size(), game->scores.Entries().size() - 1);
+  EXPECT_EQ(onDisk.Entries().size(), game->scores.Entries().size());
+  EXPECT_EQ(EntriesOf(game->scores), EntriesOf(tableBefore));
 
   // A score claimed higher than played is caught.
   vtr::Replay claimed = replay;
@@ -135,6 +149,42 @@ TEST_F(RoundRecording, APlayedRoundPlaysBackToItsScoreAndState) {
   const vtr::Replay second = StoredReplayOfTheNewEntry();
   EXPECT_EQ(second.frameCount, frames);
   EXPECT_TRUE(vtr::VerifyReplay(game, second).ok());
+}
+
+// A replay that stops during the last bursts, its round over but its score
+// not yet in, is a mismatch; and nothing of that round reaches the score file
+// or the Replays folder, not even when the game ends right after, as it does
+// after --verify.
+TEST_F(RoundRecording, AReplayCutShortLeavesTheScoreFileAndTheReplaysAlone) {
+  NewGame();
+  PlayToTheEnd();
+  const vtr::Replay replay = StoredReplayOfTheNewEntry();
+  vtr::Replay cut = replay;
+  vtr::FrameDecoder decoder(replay.frames);
+  vtr::FrameEncoder encoder;
+  float dt = 0.0f;
+  hge_record::InputFrame input;
+  for (std::uint32_t i = 0; i + 5 < replay.frameCount && decoder.Next(&dt, &input, nullptr); ++i) {
+    encoder.Add(dt, input);
+  }
+  encoder.Flush();
+  cut.frames = encoder.Stream();
+  cut.frameCount = encoder.Count();
+
+  const std::string scoreFile = vtr::Settings::Instance().ScoreFile;
+  const auto read = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  const std::string scoresBefore = read(scoreFile);
+  const std::size_t replaysBefore = vtr::ListReplays(vtr::ReplayFolderFor(scoreFile)).size();
+
+  const vtr::Verdict verdict = vtr::VerifyReplay(game, cut);
+  EXPECT_FALSE(verdict.ok());
+  EXPECT_NE(vtr::VerdictLine(cut, verdict).find("did not end where it was recorded"), std::string::npos);
+  session->app.Shutdown();  // the game ends, its folder still there
+  EXPECT_EQ(read(scoreFile), scoresBefore);
+  EXPECT_EQ(vtr::ListReplays(vtr::ReplayFolderFor(scoreFile)).size(), replaysBefore);
 }
 
 TEST_F(RoundRecording, AnAbandonedRoundLeavesNoReplay) {
