@@ -64,11 +64,12 @@ class Game {
   void NewRound();
   // The time has run out: every rocket in the sky bursts.
   void EndRound();
-  // The finished round's score joins the table, marked new.
-  void EnterScore();
+  // The finished round's score joins the table, marked new; returns the
+  // entry's time.
+  std::int64_t EnterScore();
 
   // Replays. Every round from "New Game" is recorded, and stored beside the
-  // score file when its score is entered. A replayed round starts from its
+  // score file once its score is saved there. A replayed round starts from its
   // recorded state instead of the settings file; it records nothing, saves
   // nothing, and its score is entered at the recorded time.
   // Starts the recorded round: its settings, generators and spawner clocks.

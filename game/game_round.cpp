@@ -128,18 +128,29 @@ void Game::BurstLateRockets() {
   }
 }
 
-// Enters and saves the round's score once, whatever closes the round.
+// Enters and saves the round's score once, whatever closes the round. Its
+// replay follows the score: it is stored beside the file only once the score
+// has reached it, and after the save, whose table holds the entries of
+// another copy of the game sharing the file, so the replays of that copy's
+// rounds on the page are kept. A score file that was refused or cannot be
+// reached gets no Replays folder beside it.
 void Game::KeepRoundScore() {
   if (scoreEntered_) return;
-  EnterScore();
+  const std::int64_t entryTime = EnterScore();
   scoreSaveFailed = !SaveScores();
+  if (replaying_) return;
+  if (scoreSaveFailed) {
+    recorder_->Abandon();
+  } else {
+    StoreRoundReplay(entryTime);
+  }
 }
 
-void Game::EnterScore() {
+std::int64_t Game::EnterScore() {
   const std::int64_t now = replaying_ ? replayEntryTime_ : static_cast<std::int64_t>(std::time(nullptr));
   scores.Enter(score, now);
   scoreEntered_ = true;
-  if (!replaying_) StoreRoundReplay(now);
+  return now;
 }
 
 void Game::StoreRoundReplay(std::int64_t entryTime) {

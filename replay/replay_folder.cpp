@@ -63,7 +63,9 @@ std::string FindReplay(const std::string& scoreFile, const ScoreEntry& entry) {
 bool StoreReplay(const std::string& scoreFile, const Replay& replay, const std::vector<ScoreEntry>& table) {
   const std::string folder = ReplayFolderFor(scoreFile);
   std::error_code error;
-  fs::create_directories(folder, error);
+  // Only the Replays folder itself: a score file named in a folder that is
+  // not there makes no folders on the way to it.
+  fs::create_directory(folder, error);
   const auto score = static_cast<std::uint32_t>(replay.score);
   const std::string name = ReplayFileName(replay.entryTime, score);
   if (!WriteReplayFile((fs::path(folder) / name).string(), replay)) return false;

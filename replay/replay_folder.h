@@ -38,9 +38,10 @@ std::vector<StoredReplay> ListReplays(const std::string& folder);
 // The path of the entry's replay beside scoreFile; "" when there is none.
 std::string FindReplay(const std::string& scoreFile, const ScoreEntry& entry);
 
-// Writes the replay into the folder beside scoreFile (making the folder) and
-// removes the replays of entries that fell out of the table's top. False,
-// with one line in the engine log, when it could not be written.
+// Writes the replay into the folder beside scoreFile (making the Replays
+// folder, but not the folder of scoreFile when that is missing) and removes
+// the replays of entries that fell out of the table's top. False, with one
+// line in the engine log, when it could not be written.
 bool StoreReplay(const std::string& scoreFile, const Replay& replay, const std::vector<ScoreEntry>& table);
 
 }  // namespace vtr

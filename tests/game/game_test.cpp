@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -23,6 +24,7 @@
 #include "app/app.h"
 #include "config/settings.h"
 #include "menu/game_menu.h"
+#include "replay/replay_folder.h"
 #include "audio/sound_manager.h"
 #include "platform/hge_headless.h"
 #include "tests/support/settings_text.h"
@@ -579,6 +581,24 @@ TEST_F(GameTest, FailedSaveIsLoggedAndToldUnderTheTable) {
   game->scoreSaveFailed = true;
   game->NewRound();
   EXPECT_FALSE(game->scoreSaveFailed);
+  // A round whose score was not kept keeps no replay either.
+  EXPECT_FALSE(std::filesystem::exists(dir_->path() / "Replays"));
+}
+
+// Score files the save refuses or cannot reach: nothing is made beside them
+// or on the way to them, and the round keeps no replay there.
+TEST_F(GameTest, ARefusedOrUnreachableScoreFileGetsNoReplaysFolder) {
+  for (const std::string scoreFile : {"box/inner", "missing/Scores.vtr"}) {
+    SCOPED_TRACE(scoreFile);
+    Start("StartingTime 0.5 ScoreFile " + scoreFile);
+    std::filesystem::create_directories(dir_->path() / "box" / "inner");  // a folder, not a file
+    StartRound();
+    while (!game->menuShown) Frame();
+    EXPECT_TRUE(game->scoreSaveFailed);
+    EXPECT_FALSE(std::filesystem::exists(dir_->path() / "box" / "Replays"));
+    EXPECT_FALSE(std::filesystem::exists(dir_->path() / "missing"));
+    app_.reset();
+  }
 }
 
 // Two copies of the game in one folder, each in a process of its own, taking
@@ -641,6 +661,12 @@ TEST(TwoCopies, RoundsTakingTurnsInTwoProcessesAllReachTheScoreFile) {
   std::vector<std::uint32_t> scores;
   for (const ScoreEntry& entry : table.Entries()) scores.push_back(entry.score);
   EXPECT_EQ(scores, (std::vector<std::uint32_t>{3333, 2222, 1111, 100}));
+  // Each copy's rounds keep their replays: neither copy takes the other's
+  // rounds for entries that left the page.
+  for (const ScoreEntry& entry : table.Entries()) {
+    if (entry.score == 100) continue;  // the starting entry, from before any round
+    EXPECT_NE(FindReplay("Scores.vtr", entry), "") << entry.score;
+  }
 }
 
 }  // namespace

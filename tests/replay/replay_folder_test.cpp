@@ -36,6 +36,7 @@ std::set<Key> Stored(const std::string& folder) {
 
 TEST(ReplayFolder, ThirtyRoundsLeaveOnlyTheTopEntriesAndTheLatestRound) {
   testing_support::TempDir dir;
+  std::filesystem::create_directories("data");
   const std::string scoreFile = "data/Scores.vtr";
   const std::string folder = vtr::ReplayFolderFor(scoreFile);
   EXPECT_EQ(std::filesystem::path(folder), std::filesystem::path("data/Replays"));
@@ -83,4 +84,14 @@ TEST(ReplayFolder, OnlyFilesNamedLikeReplaysAreTouched) {
     EXPECT_TRUE(std::filesystem::exists(std::string("Replays/") + name)) << name;
   }
   EXPECT_EQ(vtr::ListReplays("Replays").size(), 2u);
+}
+
+// The Replays folder is made beside the score file, never the folders above
+// it: a score file named in a folder that is not there makes no folder.
+TEST(ReplayFolder, AScoreFileInAMissingFolderMakesNoFolder) {
+  testing_support::TempDir dir;
+  vtr::ScoreTable table;
+  table.Enter(10, 50);
+  EXPECT_FALSE(vtr::StoreReplay("missing/deeper/Scores.vtr", SmallReplay(10, 50), table.Entries()));
+  EXPECT_FALSE(std::filesystem::exists("missing"));
 }
