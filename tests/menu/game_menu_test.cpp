@@ -29,12 +29,7 @@ constexpr DWORD kShadow = 0xFF191919;
 
 // One run of letters drawn with the same top and colour. In the coded font
 // "New Game" is 80 wide, "Quit" 40.
-struct Caption {
-  float x, y;
-  DWORD colour;
-  std::string text;
-  float Centre() const { return x + 5.0f * static_cast<float>(text.size()); }
-};
+using Caption = testing_support::DrawnLine;
 
 // The real engine on the dummy drivers, a real Game reached the way the entry
 // point reaches it, and the menu built on them. Input is pushed as SDL events,
@@ -84,21 +79,7 @@ class GameMenuTest : public ::testing::Test {
 
   // Draws the menu and reads its captions back from the quads.
   std::vector<Caption> Draw() {
-    std::vector<hgeQuad> quads;
-    headless::SetQuadTap(hge, [&quads](const hgeQuad& q) { quads.push_back(q); });
-    hge->Gfx_BeginScene();
-    menu->Render();
-    hge->Gfx_EndScene();
-    headless::SetQuadTap(hge, {});
-    std::vector<Caption> captions;
-    for (const hgeQuad& q : quads) {
-      const hgeVertex& v = q.v[0];
-      if (captions.empty() || captions.back().y != v.y || captions.back().colour != v.col) {
-        captions.push_back({v.x, v.y, v.col, ""});
-      }
-      captions.back().text += static_cast<char>(v.tx);
-    }
-    return captions;
+    return testing_support::ReadDrawnLines(hge, [this] { menu->Render(); });
   }
   // The colour each caption (not its shadow) is drawn in, in drawing order.
   std::vector<DWORD> CaptionColours() {

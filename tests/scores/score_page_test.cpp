@@ -19,12 +19,8 @@ using testing_support::CodedFont;
 
 using testing_support::TempDir;
 
-
-struct Line {
-  float x, y;
-  DWORD colour;
-  std::string text;
-};
+// Letters drawn with the same top and colour, one after another.
+using Line = testing_support::DrawnLine;
 
 class ScorePageTest : public ::testing::Test {
  protected:
@@ -34,22 +30,7 @@ class ScorePageTest : public ::testing::Test {
   // Draws the lines of a table and reads them back from the quads: letters
   // with the same top and colour, one after another, make one line.
   std::vector<Line> Draw(hgeFont& font, const std::vector<vtr::ScoreEntry>& entries) {
-    std::vector<hgeQuad> quads;
-    headless::SetQuadTap(hge, [&quads](const hgeQuad& q) { quads.push_back(q); });
-    hge->Gfx_BeginScene();
-    vtr::DrawScoreLines(&font, entries);
-    hge->Gfx_EndScene();
-    headless::SetQuadTap(hge, {});
-
-    std::vector<Line> lines;
-    for (const hgeQuad& q : quads) {
-      const hgeVertex& v = q.v[0];
-      if (lines.empty() || lines.back().y != v.y || lines.back().colour != v.col) {
-        lines.push_back({v.x, v.y, v.col, ""});
-      }
-      lines.back().text += static_cast<char>(v.tx);
-    }
-    return lines;
+    return testing_support::ReadDrawnLines(hge, [&] { vtr::DrawScoreLines(&font, entries); });
   }
 
   static std::vector<vtr::ScoreEntry> Scores(std::vector<std::uint32_t> scores, int newAt = -1) {
