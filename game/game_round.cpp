@@ -124,7 +124,7 @@ void Game::BurstLateRockets() {
     if (actor->kind != kRocket || actor->dying || !actor->alive) continue;
     actor->OnDeath();
     actor->alive = false;
-    SpawnExplosion(this, 0, 100.0f, actor->x, actor->y);
+    SpawnExplosion(this, 0, kExplosionRadius, actor->x, actor->y);
   }
 }
 
