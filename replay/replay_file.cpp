@@ -103,8 +103,12 @@ class Reader {
   Reader(const std::uint8_t* data, std::size_t size, std::size_t base = 0)
       : data_(data), size_(size), base_(base) {}
 
-  bool Fail(const char* field, const std::string& problem) {
-    if (error_.empty()) error_ = std::string(field) + " at offset " + std::to_string(base_ + at_) + ": " + problem;
+  bool Fail(const char* field, const std::string& problem) { return FailAt(field, at_, problem); }
+  // A value that was read but cannot be taken: named at the offset where it
+  // begins, not where the reading stopped.
+  bool Reject(const char* field, const std::string& problem) { return FailAt(field, last_, problem); }
+  bool FailAt(const char* field, std::size_t at, const std::string& problem) {
+    if (error_.empty()) error_ = std::string(field) + " at offset " + std::to_string(base_ + at) + ": " + problem;
     return false;
   }
   bool Need(const char* field, std::size_t bytes) {
@@ -113,12 +117,14 @@ class Reader {
   }
   bool U8(const char* field, std::uint8_t* v) {
     if (!Need(field, 1)) return false;
+    last_ = at_;
     *v = data_[at_++];
     return true;
   }
   template <typename T>
   bool LE(const char* field, T* v) {
     if (!Need(field, sizeof(T))) return false;
+    last_ = at_;
     std::make_unsigned_t<T> bits = 0;
     for (std::size_t i = 0; i < sizeof(T); ++i) {
       bits = static_cast<decltype(bits)>(bits | static_cast<decltype(bits)>(data_[at_ + i]) << (8 * i));
@@ -141,18 +147,20 @@ class Reader {
     return true;
   }
   bool Varint(const char* field, std::uint32_t* v) {
+    const std::size_t start = at_;
     std::uint32_t value = 0;
     for (int shift = 0; shift < 35; shift += 7) {
       std::uint8_t byte = 0;
       if (!U8(field, &byte)) return false;
-      if (shift == 28 && byte > 0x0F) return Fail(field, "number too large");
+      if (shift == 28 && byte > 0x0F) return FailAt(field, start, "number too large");
       value |= static_cast<std::uint32_t>(byte & 0x7Fu) << shift;
       if ((byte & 0x80u) == 0) {
+        last_ = start;
         *v = value;
         return true;
       }
     }
-    return Fail(field, "number too large");
+    return FailAt(field, start, "number too large");
   }
   bool Signed(const char* field, std::int32_t* v) {
     std::uint32_t u = 0;
@@ -164,7 +172,7 @@ class Reader {
   bool Text(const char* field, std::string* text, bool allowBlanks) {
     std::uint8_t length = 0;
     if (!U8(field, &length)) return false;
-    if (length == 0) return Fail(field, "empty text");
+    if (length == 0) return Reject(field, "empty text");
     if (!Need(field, length)) return false;
     for (std::size_t i = 0; i < length; ++i) {
       const std::uint8_t c = data_[at_ + i];
@@ -189,19 +197,20 @@ class Reader {
   std::size_t size_;
   std::size_t base_;  // offset of data_ within the file, for messages
   std::size_t at_ = 0;
+  std::size_t last_ = 0;  // where the value read last begins
   std::string error_;
 };
 
 // One frame record after the run test; frame holds the frame before.
 bool ReadRecord(Reader& in, std::uint8_t tag, float* dt, InputFrame* frame) {
   if ((tag & 0x40u) != 0 || ((tag & kMouseStep) && (tag & kMouseRaw)) || ((tag & kTime) && (tag & kMicros))) {
-    return in.Fail("frame tag", "unknown flags");
+    return in.Reject("frame tag", "unknown flags");
   }
   if (tag & kMicros) {
     std::int32_t change = 0;
     if (!in.Signed("frame time", &change)) return false;
     const std::int64_t micros = Micros(*dt) + change;
-    if (micros < 0 || micros > kMaxMicros) return in.Fail("frame time", "value out of range");
+    if (micros < 0 || micros > kMaxMicros) return in.Reject("frame time", "value out of range");
     *dt = FromMicros(micros);
   }
   if (tag & kTime) {
@@ -210,20 +219,24 @@ bool ReadRecord(Reader& in, std::uint8_t tag, float* dt, InputFrame* frame) {
     const std::uint32_t bits = std::bit_cast<std::uint32_t>(*dt) + static_cast<std::uint32_t>(change);
     const float value = std::bit_cast<float>(bits);
     if (!std::isfinite(value) || value < 0.0f || value > kReplayMaxFrameTime) {
-      return in.Fail("frame time", "value out of range");
+      return in.Reject("frame time", "value out of range");
     }
     *dt = value;
   }
   if (tag & kMouseStep) {
     std::int32_t step[2] = {};
-    if (!in.Signed("cursor", &step[0]) || !in.Signed("cursor", &step[1])) return false;
+    std::size_t at[2] = {};
+    for (int i = 0; i < 2; ++i) {
+      at[i] = in.At();
+      if (!in.Signed("cursor", &step[i])) return false;
+    }
     float* axes[2] = {&frame->mouseX, &frame->mouseY};
     for (int i = 0; i < 2; ++i) {
       if (!WholePixel(*axes[i]) || std::abs(static_cast<std::int64_t>(step[i])) > 2 * 1000000) {
-        return in.Fail("cursor", "step out of range");
+        return in.FailAt("cursor", at[i], "step out of range");
       }
       const float value = *axes[i] + static_cast<float>(step[i]);
-      if (std::fabs(value) > kReplayMaxCoordinate) return in.Fail("cursor", "value out of range");
+      if (std::fabs(value) > kReplayMaxCoordinate) return in.FailAt("cursor", at[i], "value out of range");
       *axes[i] = value;
     }
   }
@@ -242,22 +255,22 @@ bool ReadRecord(Reader& in, std::uint8_t tag, float* dt, InputFrame* frame) {
       std::uint8_t code = 0;
       std::uint8_t state = 0;
       if (!in.U8("key code", &code)) return false;
-      if (code <= last) return in.Fail("key code", "codes out of order");
+      if (code <= last) return in.Reject("key code", "codes out of order");
       if (!in.U8("key state", &state)) return false;
-      if ((state & ~kStateBits) != 0) return in.Fail("key state", "unknown bits");
+      if ((state & ~kStateBits) != 0) return in.Reject("key state", "unknown bits");
       frame->keys[code] = state;
       last = code;
     }
   }
   frame->key = frame->chr = frame->wheel = 0;
   if (tag & kKeyChar) {
-    if (!in.Signed("key", &frame->key) || !in.Signed("character", &frame->chr) ||
-        !in.Signed("wheel", &frame->wheel)) {
-      return false;
-    }
-    if (frame->key < 0 || frame->key >= kKeyCount) return in.Fail("key", "value out of range");
-    if (frame->chr < 0 || frame->chr > kMaxChar) return in.Fail("character", "value out of range");
-    if (frame->wheel < -kMaxWheel || frame->wheel > kMaxWheel) return in.Fail("wheel", "value out of range");
+    const std::size_t keyAt = in.At();
+    if (!in.Signed("key", &frame->key)) return false;
+    if (frame->key < 0 || frame->key >= kKeyCount) return in.FailAt("key", keyAt, "value out of range");
+    if (!in.Signed("character", &frame->chr)) return false;
+    if (frame->chr < 0 || frame->chr > kMaxChar) return in.Reject("character", "value out of range");
+    if (!in.Signed("wheel", &frame->wheel)) return false;
+    if (frame->wheel < -kMaxWheel || frame->wheel > kMaxWheel) return in.Reject("wheel", "value out of range");
   }
   return true;
 }
@@ -491,7 +504,7 @@ ReplayError ParseReplay(const std::uint8_t* data, std::size_t size, Replay* out,
       replay.settings.emplace_back(std::move(text));
     } else if constexpr (std::is_same_v<T, bool>) {
       std::uint8_t v = 0;
-      ok = in.U8(key, &v) && (v <= 1 || in.Fail(key, "not 0 or 1"));
+      ok = in.U8(key, &v) && (v <= 1 || in.Reject(key, "not 0 or 1"));
       replay.settings.emplace_back(v == 1);
     } else if constexpr (std::is_same_v<T, float>) {
       // Any finite value: the settings file can hold any the stream reads.
@@ -517,7 +530,7 @@ ReplayError ParseReplay(const std::uint8_t* data, std::size_t size, Replay* out,
   std::uint8_t flags = 0;
   if (!in.U8("flags", &flags)) return malformed();
   if (flags > 1) {
-    in.Fail("flags", "unknown bits");
+    in.Reject("flags", "unknown bits");
     return malformed();
   }
   s.escapeHeld = flags == 1;
@@ -527,13 +540,13 @@ ReplayError ParseReplay(const std::uint8_t* data, std::size_t size, Replay* out,
     return malformed();
   }
   if (replay.frameCount == 0 || replay.frameCount > kReplayMaxFrames) {
-    in.Fail("frame count", "not 1 to " + std::to_string(kReplayMaxFrames));
+    in.Reject("frame count", "not 1 to " + std::to_string(kReplayMaxFrames));
     return malformed();
   }
   std::uint32_t length = 0;
   if (!in.LE("frame stream length", &length)) return malformed();
   if (length != in.Left()) {
-    in.Fail("frame stream length", std::to_string(length) + " bytes, but " + std::to_string(in.Left()) + " follow");
+    in.Reject("frame stream length", std::to_string(length) + " bytes, but " + std::to_string(in.Left()) + " follow");
     return malformed();
   }
   const std::size_t streamStart = in.At();

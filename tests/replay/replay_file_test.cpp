@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <filesystem>
@@ -240,6 +241,52 @@ TEST(ReplayFile, EveryHeaderFieldOutOfRangeIsRefusedByName) {
     } else {
       EXPECT_NE(error.find("version"), std::string::npos) << error;
     }
+  }
+}
+
+// A refusal names the offset where the bad value begins, so that it can be
+// found in the file: the byte itself, or the first byte of a number.
+TEST(ReplayFile, ARefusalNamesTheOffsetWhereTheValueBegins) {
+  const vtr::Replay good = ReplayOf(RandomFrames(7, 40));
+  const std::vector<std::uint8_t> bytes = vtr::SerializeReplay(good);
+  const std::size_t stream = bytes.size() - good.frames.size();
+  const std::size_t flags = stream - 8 - 16 - 2;
+  struct Case {
+    const char* field;
+    std::size_t at;  // in the file; for a stream of its own, in the stream
+    std::function<void(std::vector<std::uint8_t>&)> raw = nullptr;
+    std::vector<std::uint8_t> frames = {};  // one frame after a quiet one
+  };
+  const std::vector<Case> cases = {
+      {"flags", flags, [&](auto& b) { b[flags] = 2; }},
+      {"ShowSplash", flags - 49, [&](auto& b) { b[flags - 49] = 7; }},
+      {"frame count", stream - 8, [&](auto& b) { std::fill_n(b.begin() + stream - 8, 4, 0); }},
+      {"frame stream length", stream - 4, [](auto& b) { b.push_back(0x80); }},
+      {"frame tag", stream, [&](auto& b) { b[stream] = 0x40; }},
+      {"frame time", 2, nullptr, {0x20, 0xFF, 0xFF, 0xFF, 0xFF, 0x0F}},
+      {"key code", 5, nullptr, {0x08, 0x01, 0x20, 0x01, 0x20, 0x01}},  // the same key twice
+      {"key state", 4, nullptr, {0x08, 0x00, 0x20, 0x09}},
+      {"cursor", 3, nullptr, {0x02, 0x00, 0x80, 0x9B, 0xEE, 0x02}},  // y: 3,000,000 pixels down
+      {"character", 3, nullptr, {0x10, 0x00, 0x80, 0x80, 0x88, 0x01, 0x00}},  // 0x110000
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.field);
+    std::vector<std::uint8_t> damaged = bytes;
+    std::size_t at = c.at;
+    if (c.raw) {
+      c.raw(damaged);
+    } else {
+      vtr::Replay replay = good;
+      replay.frames = {0x80};
+      replay.frames.insert(replay.frames.end(), c.frames.begin(), c.frames.end());
+      replay.frameCount = 2;
+      damaged = vtr::SerializeReplay(replay);
+      at += damaged.size() - replay.frames.size();
+    }
+    std::string error;
+    EXPECT_EQ(Parse(damaged, &error), vtr::ReplayError::Malformed) << error;
+    EXPECT_EQ(error.rfind(c.field, 0), 0u) << error;
+    EXPECT_EQ(OffsetIn(error), at) << error;
   }
 }
 
