@@ -25,6 +25,21 @@ constexpr DWORD kCaptionColour = 0xFFB0B0D0;
 constexpr DWORD kMessageColour = 0xFFFF3333;  // the new-entry red
 constexpr std::size_t kKnownReplaysKept = 32;
 
+// The watching keys as the caption names them: runs of lines as "1-3",
+// lines on their own as "5", so "1-3, 5".
+std::string KeyList(const std::vector<int>& lines) {
+  std::string text;
+  for (std::size_t i = 0; i < lines.size();) {
+    std::size_t end = i;
+    while (end + 1 < lines.size() && lines[end + 1] == lines[end] + 1) ++end;
+    if (!text.empty()) text += ", ";
+    text += std::to_string(lines[i]);
+    if (end > i) text += "-" + std::to_string(lines[end]);
+    i = end + 1;
+  }
+  return text;
+}
+
 }  // namespace
 
 GameMenu::GameMenu(Game* game) : game_(game) {
@@ -114,7 +129,7 @@ void GameMenu::WatchKeys() {
 }
 
 // A message when a round could not be played back; otherwise, when any line
-// has a replay, which keys watch them.
+// has a replay, the keys of the lines that do.
 void GameMenu::DrawWatchCaption() {
   const float width = static_cast<float>(Settings::Instance().SystemScreenWidth);
   const float y = highScorePage_->GetControl(kBack)->rect.y2 + 40.0f;
@@ -122,14 +137,14 @@ void GameMenu::DrawWatchCaption() {
   DWORD colour = kMessageColour;
   if (text.empty()) {
     const int lines = ScoreLineCount(game_->scores.Entries());
-    bool any = false;
-    for (int line = 1; line <= lines && !any; ++line) {
+    std::vector<int> watchable;
+    for (int line = 1; line <= lines; ++line) {
       const std::size_t index = line <= kScoreLinesShown ? static_cast<std::size_t>(line - 1)
                                                           : NewEntryBelowTopLines(game_->scores.Entries());
-      any = HasReplay(index);
+      if (HasReplay(index)) watchable.push_back(line);
     }
-    if (!any) return;
-    text = lines == 1 ? "1: watch a round" : "1-" + std::to_string(lines) + ": watch a round";
+    if (watchable.empty()) return;
+    text = KeyList(watchable) + ": watch a round";
     colour = kCaptionColour;
   }
   const DWORD previousColour = font_->GetColor();

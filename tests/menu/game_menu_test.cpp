@@ -291,6 +291,33 @@ TEST_F(GameMenuTest, ASixthLineForARoundBelowTheFiveMovesBackDownALine) {
   EXPECT_EQ(drawn[6].y, 500.0f);
 }
 
+// The caption under "Back" names the keys of the lines that have a replay to
+// watch, and only those: a line without one does nothing when pressed.
+TEST_F(GameMenuTest, TheWatchCaptionNamesOnlyTheLinesWithAReplay) {
+  game->scores.Load("Scores.vtr", 1000);  // the starting entry of 100, never played
+  game->scores.Enter(300, 3000);
+  game->scores.Enter(250, 2000);
+  game->scores.Enter(200, 4000);  // lines: 300, 250, 200, 100
+  std::filesystem::create_directory(dir.path() / "Replays");
+  const auto caption = [this]() {
+    Build();  // a fresh page looks the replays up again
+    menu->highScoresShown = true;
+    for (const Caption& c : Draw()) {
+      if (c.text.find("watch") != std::string::npos) return c.text;
+    }
+    return std::string("(none)");
+  };
+  EXPECT_EQ(caption(), "(none)");
+  dir.Write("Replays/3000-300.vtreplay", "");
+  EXPECT_EQ(caption(), "1: watch a round");
+  dir.Write("Replays/2000-250.vtreplay", "");
+  EXPECT_EQ(caption(), "1-2: watch a round");
+  dir.Write("Replays/1000-100.vtreplay", "");
+  EXPECT_EQ(caption(), "1-2, 4: watch a round");
+  dir.Write("Replays/4000-200.vtreplay", "");
+  EXPECT_EQ(caption(), "1-4: watch a round");
+}
+
 TEST_F(GameMenuTest, CaptionsCentreOnHalfTheScreenWidth) {
   vtr::Settings::Instance().SystemScreenWidth = 800;
   Build();
