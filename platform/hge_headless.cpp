@@ -40,6 +40,7 @@ int LastSceneDrawCalls(HGE* hge) { return EngineOf(hge).LastSceneDrawCalls(); }
 int LastSceneQuads(HGE* hge) { return EngineOf(hge).LastSceneQuads(); }
 
 bool LastScenePresented(HGE* hge) { return EngineOf(hge).LastScenePresented(); }
+int PresentCount(HGE* hge) { return EngineOf(hge).PresentCount(); }
 
 void SetQuadTap(HGE* hge, QuadTap tap) { EngineOf(hge).SetQuadTap(std::move(tap)); }
 

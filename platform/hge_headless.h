@@ -67,6 +67,10 @@ int LastSceneQuads(HGE* hge);
 // False when the last scene repeated the one before exactly and was neither
 // drawn nor presented.
 bool LastScenePresented(HGE* hge);
+// Number of times the canvas has been shown in the window: every scene
+// presented, and the picture shown again to a window that needed it while
+// the loop stood still.
+int PresentCount(HGE* hge);
 
 // Called with every quad given to Gfx_RenderQuad, before batching; an empty
 // function removes the tap.

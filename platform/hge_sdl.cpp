@@ -358,11 +358,19 @@ void Engine::HandleEvent(const SDL_Event& event) {
 }
 
 // Sleeps in SDL_WaitEvent until the window is back (or the game must end);
-// the time asleep does not count in the next frame's delta.
+// the time asleep does not count in the next frame's delta. A window
+// uncovered or resized meanwhile is shown the picture the game stopped on:
+// no frame is drawn, but without a compositor the window system keeps no
+// copy of what was under another window.
 void Engine::WaitWhileSuspended() {
   SDL_Event event;
   while (Suspended() && !quitRequested_ && !g_stopSignal) {
-    if (SDL_WaitEventTimeout(&event, 100)) HandleEvent(event);
+    if (SDL_WaitEventTimeout(&event, 100)) {
+      HandleEvent(event);
+      const bool lostPicture = event.type == SDL_WINDOWEVENT && (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                                                                 event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED);
+      if (lostPicture && !minimized_ && SyncViewport()) ShowCanvas();
+    }
     if (platform::X11WindowLost()) quitRequested_ = true;
   }
   lastTick_ = SDL_GetPerformanceCounter();

@@ -133,6 +133,7 @@ class Engine final : public HGE {
   int LastSceneDrawCalls() const { return lastSceneDrawCalls_; }
   int LastSceneQuads() const { return lastSceneQuads_; }
   bool LastScenePresented() const { return lastScenePresented_; }
+  int PresentCount() const { return presents_; }
   void SetQuadTap(headless::QuadTap tap) { quadTap_ = std::move(tap); }
   std::string VideoDriverName() const;
   std::string RendererName() const;
@@ -175,6 +176,7 @@ class Engine final : public HGE {
   void FlushBatch();
   void ClearCanvas(DWORD color);
   void DrawQuad(const hgeQuad& quad);
+  void ShowCanvas();
   void PresentCanvas();
   bool DrawBatch(SDL_Texture* texture, SDL_BlendMode blend, const SDL_Vertex* vertices, int vertexCount,
                  const int* indices);
@@ -229,6 +231,7 @@ class Engine final : public HGE {
   std::vector<SceneClear> frameClears_;
   std::vector<SceneClear> previousClears_;
   bool lastScenePresented_ = false;
+  int presents_ = 0;  // times the canvas was shown in the window
 
   // The batch of quads waiting to reach the renderer.
   std::vector<SDL_Vertex> batchVertices_;

@@ -211,7 +211,7 @@ bool Engine::ResizeCanvas() {
 
 // Copies the canvas into its place in the window, between black bars, and
 // presents it; drawing goes on into the canvas afterwards.
-void Engine::PresentCanvas() {
+void Engine::ShowCanvas() {
   SDL_SetRenderTarget(renderer_, nullptr);
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
@@ -219,6 +219,12 @@ void Engine::PresentCanvas() {
   SDL_RenderCopy(renderer_, canvas_, nullptr, &place);
   SDL_RenderPresent(renderer_);
   SDL_SetRenderTarget(renderer_, canvas_);
+  ++presents_;
+}
+
+// A drawn scene shown: one frame fewer that must be drawn whatever it holds.
+void Engine::PresentCanvas() {
+  ShowCanvas();
   if (redrawFrames_ > 0) --redrawFrames_;
 }
 

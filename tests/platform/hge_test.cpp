@@ -281,6 +281,42 @@ TEST_F(EngineTest, LostFocusSuspendsOnlyAWindowThatHadIt) {
   EXPECT_EQ(seen, (std::vector<int>{0, 0, 0, 1, 2}));
 }
 
+// While the loop stands still no frame is drawn, but a window uncovered in
+// the meantime (another window closed over it) gets the picture it showed
+// again: without a compositor the window system kept no copy of it. A
+// minimised window is shown nothing.
+TEST_F(EngineTest, WindowUncoveredWhileSuspendedIsShownItsPictureAgain) {
+  Initiate();
+  headless::SetRenderEnabled(hge, false);  // only the engine itself presents
+  headless::SetFrameLimit(hge, 3);
+  std::thread windowSystem;
+  std::vector<int> presents;
+  g_frame = [&] {
+    presents.push_back(headless::PresentCount(hge));
+    if (presents.size() == 1) {
+      PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+      PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);  // the loop stands still after the next frame
+    } else if (presents.size() == 2) {
+      windowSystem = std::thread([] {
+        const auto pause = std::chrono::milliseconds(100);
+        std::this_thread::sleep_for(pause);
+        PushWindowEvent(SDL_WINDOWEVENT_EXPOSED);
+        PushWindowEvent(SDL_WINDOWEVENT_MINIMIZED);
+        PushWindowEvent(SDL_WINDOWEVENT_EXPOSED);
+        std::this_thread::sleep_for(pause);
+        PushWindowEvent(SDL_WINDOWEVENT_RESTORED);
+        PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+      });
+    }
+    return false;
+  };
+  hge->System_Start();
+  windowSystem.join();
+  ASSERT_EQ(presents.size(), 3u);
+  EXPECT_EQ(presents[1], presents[0]);  // nothing drawn, nothing presented
+  EXPECT_EQ(presents[2] - presents[1], 1);
+}
+
 // ---------------------------------------------------------------- input
 
 TEST_F(EngineTest, KeyEdgesLastOneFrame) {
