@@ -22,11 +22,11 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <type_traits>
 #include <utility>
 
 #include "config/settings.h"
+#include "platform/checked_file.h"
 
 namespace vtr {
 namespace {
@@ -577,28 +577,27 @@ ReplayError ParseReplay(const std::uint8_t* data, std::size_t size, Replay* out,
 }
 
 ReplayError ReadReplayFile(const std::string& path, Replay* out, std::string* error) {
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file.is_open()) {
-    if (error) *error = "cannot open " + path;
+  // Only a regular file is read: a FIFO would wait for ever for a writer, and
+  // a device could feed bytes without end.
+  platform::CheckedFile file = platform::CheckedFile::OpenForReading(path, false);
+  if (!file.IsOpen()) {
+    if (error) {
+      *error = file.Status() == platform::OpenStatus::NotRegular ? path + " is not a regular file"
+                                                                 : "cannot open " + path;
+    }
     return ReplayError::Unreadable;
   }
-  const std::streamoff size = file.tellg();
-  if (size < 0) {
+  std::string bytes;
+  bool larger = file.Size() > kReplayMaxFileBytes;  // refused unread; or grown while read
+  if (!larger && !file.ReadUpTo(kReplayMaxFileBytes, &bytes, &larger)) {
     if (error) *error = "cannot read " + path;
     return ReplayError::Unreadable;
   }
-  if (static_cast<std::uint64_t>(size) > kReplayMaxFileBytes) {
+  if (larger) {
     if (error) *error = "file at offset 0: larger than " + std::to_string(kReplayMaxFileBytes) + " bytes";
     return ReplayError::Malformed;
   }
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  file.seekg(0);
-  file.read(reinterpret_cast<char*>(bytes.data()), size);
-  if (file.gcount() != size) {
-    if (error) *error = "cannot read " + path;
-    return ReplayError::Unreadable;
-  }
-  return ParseReplay(bytes.data(), bytes.size(), out, error);
+  return ParseReplay(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), out, error);
 }
 
 bool WriteReplayFile(const std::string& path, const Replay& replay) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -320,6 +322,21 @@ TEST(ReplayFile, AFileBeyondTheBoundIsRefusedWithoutReadingIt) {
   EXPECT_EQ(vtr::ReadReplayFile("huge.vtreplay", &read, &error), vtr::ReplayError::Malformed);
   EXPECT_EQ(error.rfind("file at offset 0", 0), 0u) << error;
   EXPECT_EQ(vtr::ReadReplayFile("missing.vtreplay", &read, &error), vtr::ReplayError::Unreadable);
+}
+
+// What is not a regular file is refused at once: a FIFO without a writer
+// must not hold the game waiting, a folder is no replay of any size.
+TEST(ReplayFile, AFolderOrAFifoIsRefusedAtOnce) {
+  testing_support::TempDir dir;
+  std::filesystem::create_directory("folder.vtreplay");
+  ASSERT_EQ(::mkfifo("fifo.vtreplay", 0600), 0);
+  for (const char* name : {"folder.vtreplay", "fifo.vtreplay"}) {
+    SCOPED_TRACE(name);
+    vtr::Replay read;
+    std::string error;
+    EXPECT_EQ(vtr::ReadReplayFile(name, &read, &error), vtr::ReplayError::Unreadable);
+    EXPECT_EQ(error, std::string(name) + " is not a regular file");
+  }
 }
 
 TEST(ReplayFile, TheFuzzersSeedCorpusIsReadOrRefusedCleanly) {
