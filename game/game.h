@@ -29,6 +29,7 @@ class hgeFont;
 
 namespace vtr {
 
+class Actor;
 class RocketSpawner;
 class GameMenu;
 class RoundRecorder;
@@ -186,6 +187,7 @@ class Game {
   void StoreRoundReplay(std::int64_t entryTime);
   void KeepRoundScore();
   void BurstLateRockets();
+  void BurstRocket(Actor& rocket);
   void RefreshHud();
   void RenderSplash(float width, float height);
 

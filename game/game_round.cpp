@@ -107,10 +107,7 @@ void Game::EndRound() {
   roundOver = true;
   roundRunning = false;
   for (const std::shared_ptr<Actor>& actor : ActorList::Instance().Actors()) {
-    if (actor->kind != kRocket) continue;
-    if (!actor->dying) actor->OnDeath();
-    actor->alive = false;
-    SpawnExplosion(this, 0, kExplosionRadius, actor->x, actor->y);
+    if (actor->kind == kRocket) BurstRocket(*actor);
   }
 }
 
@@ -121,11 +118,16 @@ void Game::EndRound() {
 // the results page can open.
 void Game::BurstLateRockets() {
   for (const std::shared_ptr<Actor>& actor : ActorList::Instance().Actors()) {
-    if (actor->kind != kRocket || actor->dying || !actor->alive) continue;
-    actor->OnDeath();
-    actor->alive = false;
-    SpawnExplosion(this, 0, kExplosionRadius, actor->x, actor->y);
+    if (actor->kind == kRocket && !actor->dying && actor->alive) BurstRocket(*actor);
   }
+}
+
+// A rocket's end at the close of a round: it dies where it is (a fading one
+// has already had its death) and leaves an explosion that catches nothing.
+void Game::BurstRocket(Actor& rocket) {
+  if (!rocket.dying) rocket.OnDeath();
+  rocket.alive = false;
+  SpawnExplosion(this, 0, kExplosionRadius, rocket.x, rocket.y);
 }
 
 // Enters and saves the round's score once, whatever closes the round. Its
