@@ -2,8 +2,9 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
+
+#include "platform/checked_file.h"
 
 namespace vtr {
 namespace {
@@ -25,12 +26,10 @@ bool ReadWhole(const std::string& text, long low, long high, long* value) {
 
 WindowModeFile LoadWindowMode(const std::string& path) {
   WindowModeFile result;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return result;
-  std::string text(kMaxFileBytes + 1, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<std::size_t>(in.gcount()));
-  if (text.size() > kMaxFileBytes) return result;
+  platform::CheckedFile file = platform::CheckedFile::OpenForReading(path);
+  std::string text;
+  bool larger = false;
+  if (!file.IsOpen() || !file.ReadUpTo(kMaxFileBytes, &text, &larger) || larger) return result;
 
   long fullscreen = -1, width = -1, height = -1, muted = -1;
   bool clean = true;
@@ -70,13 +69,13 @@ WindowModeFile LoadWindowMode(const std::string& path) {
 }
 
 bool SaveWindowMode(const std::string& path, const WindowMode& mode) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << "Fullscreen " << (mode.fullscreen ? 1 : 0) << "\n"
-      << "WindowWidth " << mode.width << "\n"
-      << "WindowHeight " << mode.height << "\n"
-      << "Muted " << (mode.muted ? 1 : 0) << "\n";
-  out.flush();
-  return static_cast<bool>(out);
+  std::ostringstream text;
+  text << "Fullscreen " << (mode.fullscreen ? 1 : 0) << "\n"
+       << "WindowWidth " << mode.width << "\n"
+       << "WindowHeight " << mode.height << "\n"
+       << "Muted " << (mode.muted ? 1 : 0) << "\n";
+  platform::CheckedFile file = platform::CheckedFile::OpenForWriting(path);
+  return file.IsOpen() && file.ReplaceContents(text.str(), false);
 }
 
 }  // namespace vtr
