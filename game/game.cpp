@@ -10,7 +10,7 @@
 #include "helpers/sprite.h"
 #include "menu/game_menu.h"
 #include "game/live_session.h"
-#include "replay/playback.h"
+#include "game/playback.h"
 #include "replay/round_recorder.h"
 
 namespace vtr {

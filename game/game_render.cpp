@@ -6,7 +6,7 @@
 #include "game/game.h"
 #include "helpers/sprite.h"
 #include "menu/game_menu.h"
-#include "replay/playback.h"
+#include "game/playback.h"
 
 namespace vtr {
 

@@ -6,7 +6,7 @@
 #include "config/settings.h"
 #include "game/game.h"
 #include "game/live_session.h"
-#include "replay/playback.h"
+#include "game/playback.h"
 #include "replay/replay_file.h"
 #include "replay/replay_folder.h"
 

@@ -17,7 +17,7 @@
 #include "menu/game_menu.h"
 #include "helpers/gui.h"
 #include "platform/hge_headless.h"
-#include "replay/replay_driver.h"
+#include "game/replay_driver.h"
 #include "replay/replay_folder.h"
 #include "tests/support/headless_game.h"
 

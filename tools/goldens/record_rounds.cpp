@@ -31,7 +31,7 @@
 #include "game/rocket_spawner.h"
 #include "platform/hge_headless.h"
 #include "platform/hge_record.h"
-#include "replay/replay_driver.h"
+#include "game/replay_driver.h"
 #include "replay/replay_folder.h"
 
 namespace fs = std::filesystem;

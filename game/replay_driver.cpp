@@ -1,4 +1,4 @@
-#include "replay/replay_driver.h"
+#include "game/replay_driver.h"
 
 #include <bit>
 #include <cstring>

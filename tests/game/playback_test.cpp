@@ -2,7 +2,7 @@
 // through the menu with pushed input are recorded, then watched from the
 // high-score page with its keys. A watched round must draw what the live one
 // drew, obey the watcher's keys, and leave the live session exactly as it was.
-#include "replay/playback.h"
+#include "game/playback.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@
 #include "game/game.h"
 #include "menu/game_menu.h"
 #include "platform/hge_headless.h"
-#include "replay/replay_driver.h"
+#include "game/replay_driver.h"
 #include "replay/replay_folder.h"
 #include "tests/support/headless_game.h"
 

@@ -1,10 +1,10 @@
-#include "replay/playback.h"
+#include "game/playback.h"
 
 #include <algorithm>
 #include <utility>
 
 #include "game/game.h"
-#include "replay/replay_driver.h"
+#include "game/replay_driver.h"
 
 namespace vtr {
 
