@@ -107,7 +107,7 @@ void Game::Init() {
   LoadTextures();
   LoadSounds();
   LoadScores();
-  menu = std::make_unique<GameMenu>(this);
+  menu = MakeMenu();
 
   Settings& settings = Settings::Instance();
   spawner = std::make_unique<RocketSpawner>(this, settings.RocketSpawnDelay, settings.BonusRocketSpawnDelay,

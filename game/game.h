@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "actors/stage.h"
 #include "game/hud.h"
 #include "game/notice.h"
 #include "graphics/texture_registry.h"
@@ -32,6 +33,7 @@ namespace vtr {
 class Actor;
 class RocketSpawner;
 class GameMenu;
+struct MenuChoice;
 class RoundRecorder;
 class Playback;
 struct LiveSession;
@@ -39,7 +41,7 @@ struct Replay;
 struct RoundStart;
 struct SoundEntry;
 
-class Game {
+class Game final : public Stage {
  public:
   // Copies the process-wide engine reference; the Hud loads its font.
   Game();
@@ -127,7 +129,8 @@ class Game {
   void ChargeShot(float dt);
 
   void PlayLaunchSound();
-  void PlayExplosionSound();
+  void PlayExplosionSound() override;
+  HTEXTURE ParticleTexture() const override { return FindTexture("particles"); }
 
   HTEXTURE& TextureFor(const std::string& name) { return textures.TextureFor(name); }
   HTEXTURE FindTexture(const std::string& name) const { return textures.FindTexture(name); }
@@ -176,6 +179,9 @@ class Game {
   ScoreTable scores;
 
  private:
+  // Acts on the menu's choice of this frame; true for "Quit".
+  bool Choose(const MenuChoice& choice);
+  std::unique_ptr<GameMenu> MakeMenu();
   void Fire(float dt);
   void UpdateSplash(float dt);
   void FinishRound();

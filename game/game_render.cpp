@@ -27,7 +27,7 @@ bool Game::Render() {
     leftPanel->Render(0.0f, 0.0f);
     rightPanel->Render(screenWidth - rightPanel->GetWidth(), 0.0f);
     if (menuShown) {
-      menu->Render();
+      menu->Render(scoreSaveFailed, watchMessage_);
       logo->Render(width * 0.5f, 100.0f);
     } else {
       hud.Draw();

@@ -70,7 +70,7 @@ bool Game::Update(float dt) {
   }
   escapeWasDown_ = escapeDown;
 
-  if (menuShown) return menu->Update(dt);
+  if (menuShown) return Choose(menu->Update(dt));
 
   if (roundOver) {
     BurstLateRockets();
@@ -122,6 +122,22 @@ void Game::Fire(float dt) {
 
   ChargeShot(dt);
   PlayLaunchSound();
+}
+
+bool Game::Choose(const MenuChoice& choice) {
+  switch (choice.kind) {
+    case MenuChoice::Kind::NewGame:
+      NewRound();  // also hides the menu
+      return false;
+    case MenuChoice::Kind::Quit:
+      return true;
+    case MenuChoice::Kind::Watch:
+      RequestWatch(choice.entry);
+      return false;
+    case MenuChoice::Kind::None:
+      break;
+  }
+  return false;
 }
 
 // The last burst has faded: the results page opens and the score is kept.

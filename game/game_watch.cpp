@@ -7,6 +7,7 @@
 #include "game/game.h"
 #include "game/live_session.h"
 #include "game/playback.h"
+#include "menu/game_menu.h"
 #include "replay/replay_file.h"
 #include "replay/replay_folder.h"
 
@@ -50,6 +51,11 @@ void Game::RequestWatch(std::size_t index) {
   watchRequest_ = index;
 }
 
+std::unique_ptr<GameMenu> Game::MakeMenu() {
+  return std::make_unique<GameMenu>(engine, &scores,
+                                    [this](std::size_t index) { return !ReplayOfEntry(index).empty(); });
+}
+
 std::string Game::ReplayOfEntry(std::size_t index) const {
   const std::vector<ScoreEntry>& entries = scores.Entries();
   if (index >= entries.size()) return {};
@@ -84,7 +90,7 @@ void Game::Watch(Replay replay, bool quitAtEnd) {
   scores.Remove(static_cast<std::uint32_t>(replay.score), replay.entryTime);
   live.actors = ActorList::Instance().TakeAll();
   live.menu = std::move(menu);
-  menu = std::make_unique<GameMenu>(this);
+  menu = MakeMenu();
   live.recorder = std::move(recorder_);
   recorder_ = std::make_unique<RoundRecorder>();
 

@@ -20,10 +20,10 @@ std::int32_t LaunchColumn(std::uint32_t draw) {
 }
 
 template <class RocketClass>
-void LaunchOne(Game* game, float speed, std::int32_t scoreValue, const hgeEmitterInfo& trail) {
+void LaunchOne(Stage* stage, float speed, std::int32_t scoreValue, const hgeEmitterInfo& trail) {
   const Launch launch = RandomLaunch();
   ActorList::Instance().Add(
-      std::make_shared<RocketClass>(game, launch.start, launch.direction * speed, scoreValue, trail));
+      std::make_shared<RocketClass>(stage, launch.start, launch.direction * speed, scoreValue, trail));
 }
 
 }  // namespace
@@ -49,8 +49,8 @@ Launch RandomLaunch() {
   return launch;
 }
 
-RocketSpawner::RocketSpawner(Game* game, float ordinaryDelay, float bonusDelay, float dualDelay)
-    : game(game), ordinaryDelay(ordinaryDelay), bonusDelay(bonusDelay), dualDelay(dualDelay) {}
+RocketSpawner::RocketSpawner(Stage* stage, float ordinaryDelay, float bonusDelay, float dualDelay)
+    : stage(stage), ordinaryDelay(ordinaryDelay), bonusDelay(bonusDelay), dualDelay(dualDelay) {}
 
 void RocketSpawner::Update(float dt) {
   ordinaryTimer += dt;
@@ -60,15 +60,15 @@ void RocketSpawner::Update(float dt) {
   // A clock restarts from 0 rather than keeping its overshoot.
   if (ordinaryTimer > ordinaryDelay) {
     ordinaryTimer = 0.0f;
-    LaunchOne<Rocket>(game, s.RocketVelocity, s.RocketScore, s.RocketParticles);
+    LaunchOne<Rocket>(stage, s.RocketVelocity, s.RocketScore, s.RocketParticles);
   }
   if (bonusTimer > bonusDelay) {
     bonusTimer = 0.0f;
-    LaunchOne<Rocket>(game, s.BonusRocketVelocity, s.BonusRocketScore, s.BonusRocketParticles);
+    LaunchOne<Rocket>(stage, s.BonusRocketVelocity, s.BonusRocketScore, s.BonusRocketParticles);
   }
   if (dualTimer > dualDelay) {
     dualTimer = 0.0f;
-    LaunchOne<SpecialRocket>(game, s.DualRocketVelocity, s.DualRocketScore, s.DualRocketParticles);
+    LaunchOne<SpecialRocket>(stage, s.DualRocketVelocity, s.DualRocketScore, s.DualRocketParticles);
   }
 }
 

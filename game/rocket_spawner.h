@@ -17,7 +17,7 @@
 
 namespace vtr {
 
-class Game;
+class Stage;
 
 // Sets the launch generator's state (the game seeds it with the clock).
 void SeedLaunchGenerator(std::uint32_t state);
@@ -38,12 +38,12 @@ Launch RandomLaunch();
 class RocketSpawner {
  public:
   // Timers start at 0; the delays are kept for the whole run.
-  RocketSpawner(Game* game, float ordinaryDelay, float bonusDelay, float dualDelay);
+  RocketSpawner(Stage* stage, float ordinaryDelay, float bonusDelay, float dualDelay);
 
   // Advances the three clocks by dt and launches whatever is due.
   void Update(float dt);
 
-  Game* game;  // back reference, handed to every rocket
+  Stage* stage;  // back reference, handed to every rocket
   float ordinaryTimer = 0.0f;
   float ordinaryDelay;
   float bonusTimer = 0.0f;

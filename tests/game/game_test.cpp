@@ -566,19 +566,17 @@ TEST_F(GameTest, FailedSaveIsLoggedAndToldUnderTheTable) {
             std::string::npos);
 
   // The message: letters drawn under the table, only for that round.
-  auto quadsOfResults = [this] {
+  auto quadsOfResults = [this](bool saveFailed) {
     int quads = 0;
     headless::SetQuadTap(app_->engine(), [&quads](const hgeQuad&) { ++quads; });
     app_->engine()->Gfx_BeginScene(0);
-    game->menu->Render();
+    game->menu->Render(saveFailed, "");
     app_->engine()->Gfx_EndScene();
     headless::SetQuadTap(app_->engine(), {});
     return quads;
   };
-  const int withMessage = quadsOfResults();
-  game->scoreSaveFailed = false;
-  EXPECT_GE(withMessage - quadsOfResults(), 20);  // "Score could not be saved"
-  game->scoreSaveFailed = true;
+  const int withMessage = quadsOfResults(game->scoreSaveFailed);
+  EXPECT_GE(withMessage - quadsOfResults(false), 20);  // "Score could not be saved"
   game->NewRound();
   EXPECT_FALSE(game->scoreSaveFailed);
   // A round whose score was not kept keeps no replay either.
