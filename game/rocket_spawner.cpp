@@ -50,24 +50,29 @@ Launch RandomLaunch() {
 }
 
 RocketSpawner::RocketSpawner(Stage* stage, float ordinaryDelay, float bonusDelay, float dualDelay)
-    : stage(stage), ordinaryDelay(ordinaryDelay), bonusDelay(bonusDelay), dualDelay(dualDelay) {}
+    : stage(stage) {
+  clocks_.ordinaryDelay = ordinaryDelay;
+  clocks_.bonusDelay = bonusDelay;
+  clocks_.dualDelay = dualDelay;
+}
 
 void RocketSpawner::Update(float dt) {
-  ordinaryTimer += dt;
-  bonusTimer += dt;
-  dualTimer += dt;
+  SpawnerClocks& c = clocks_;
+  c.ordinaryTimer += dt;
+  c.bonusTimer += dt;
+  c.dualTimer += dt;
   const Settings& s = Settings::Instance();
   // A clock restarts from 0 rather than keeping its overshoot.
-  if (ordinaryTimer > ordinaryDelay) {
-    ordinaryTimer = 0.0f;
+  if (c.ordinaryTimer > c.ordinaryDelay) {
+    c.ordinaryTimer = 0.0f;
     LaunchOne<Rocket>(stage, s.RocketVelocity, s.RocketScore, s.RocketParticles);
   }
-  if (bonusTimer > bonusDelay) {
-    bonusTimer = 0.0f;
+  if (c.bonusTimer > c.bonusDelay) {
+    c.bonusTimer = 0.0f;
     LaunchOne<Rocket>(stage, s.BonusRocketVelocity, s.BonusRocketScore, s.BonusRocketParticles);
   }
-  if (dualTimer > dualDelay) {
-    dualTimer = 0.0f;
+  if (c.dualTimer > c.dualDelay) {
+    c.dualTimer = 0.0f;
     LaunchOne<SpecialRocket>(stage, s.DualRocketVelocity, s.DualRocketScore, s.DualRocketParticles);
   }
 }

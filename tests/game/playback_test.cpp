@@ -102,7 +102,7 @@ class PlaybackTest : public ::testing::Test {
     }
     Tap(HGEK_ENTER);
     Frame();
-    ASSERT_TRUE(game->roundRunning);
+    ASSERT_TRUE(game->CurrentRound().roundRunning);
   }
 
   // Aims at a rising rocket every half second for up to frames frames, or
@@ -165,7 +165,7 @@ TEST_F(PlaybackTest, AWatchedRoundDrawsEveryFrameAsPlayedAndLeavesTheSessionAsIt
     if (frames % 12 == 0 || game->ScoreEntered()) live.push_back(drawn(0));
   }
   ASSERT_TRUE(game->ScoreEntered());
-  const std::int32_t liveScore = game->score;
+  const std::int32_t liveScore = game->CurrentRound().score;
 
   const vtr::Settings& settings = vtr::Settings::Instance();
   const std::vector<vtr::ScoreEntry> table = game->scores.Entries();
@@ -186,7 +186,7 @@ TEST_F(PlaybackTest, AWatchedRoundDrawsEveryFrameAsPlayedAndLeavesTheSessionAsIt
   ASSERT_EQ(game->CurrentPlayback()->FramesRecorded(), frames);
   ASSERT_EQ(watched.size(), live.size());
   for (std::size_t i = 0; i < live.size(); ++i) EXPECT_EQ(watched[i], live[i]) << "sample " << i;
-  EXPECT_EQ(game->score, liveScore);
+  EXPECT_EQ(game->CurrentRound().score, liveScore);
   headless::SetQuadTap(hge, {});
 
   // The end stays on screen for a moment, then the page is back.
@@ -204,10 +204,10 @@ TEST_F(PlaybackTest, AWatchedRoundDrawsEveryFrameAsPlayedAndLeavesTheSessionAsIt
   EXPECT_EQ(FileBytes(settings.ScoreFile), scoreFile);
   EXPECT_EQ(FolderListing(vtr::ReplayFolderFor(settings.ScoreFile)), replays);
   EXPECT_EQ(vtr::CaptureSettings(), values);
-  EXPECT_EQ(game->score, liveScore);
-  EXPECT_TRUE(game->menuShown);
+  EXPECT_EQ(game->CurrentRound().score, liveScore);
+  EXPECT_TRUE(game->CurrentRound().menuShown);
   EXPECT_TRUE(game->menu->highScoresShown);
-  EXPECT_TRUE(game->roundOver);
+  EXPECT_TRUE(game->CurrentRound().roundOver);
   EXPECT_TRUE(vtr::ActorList::Instance().empty());
 
   // And the session plays on: "Back" still works from the keyboard.
@@ -268,7 +268,7 @@ TEST_F(PlaybackTest, TheWatchersKeysPauseStepSpeedUpAndLeave) {
   Frames(3);
   headless::PushKey(HGEK_ESCAPE, false);
   Frames(2);
-  EXPECT_TRUE(game->menuShown);
+  EXPECT_TRUE(game->CurrentRound().menuShown);
   EXPECT_TRUE(game->menu->highScoresShown);
   EXPECT_TRUE(SameEntries(game->scores.Entries(), table));
 }
@@ -283,7 +283,7 @@ TEST_F(PlaybackTest, WatchingFromAPausedRoundGivesTheRoundBackAndItsRecordingSti
   // Paused, then the high-score page from the pause menu.
   Tap(HGEK_ESCAPE);
   Frame();
-  ASSERT_TRUE(game->menuShown);
+  ASSERT_TRUE(game->CurrentRound().menuShown);
   Tap(HGEK_DOWN);
   Frame();
   Tap(HGEK_ENTER);
@@ -293,10 +293,10 @@ TEST_F(PlaybackTest, WatchingFromAPausedRoundGivesTheRoundBackAndItsRecordingSti
   std::vector<vtr::Actor*> actors;
   for (const auto& actor : vtr::ActorList::Instance()) actors.push_back(actor.get());
   ASSERT_FALSE(actors.empty());
-  const std::int32_t score = game->score;
-  const float multiplier = game->multiplier;
-  const float timeLeft = game->timeLeft;
-  const std::uint32_t combo = game->highestCombo;
+  const std::int32_t score = game->CurrentRound().score;
+  const float multiplier = game->CurrentRound().multiplier;
+  const float timeLeft = game->CurrentRound().timeLeft;
+  const std::uint32_t combo = game->CurrentRound().highestCombo;
   const std::uint32_t hudScore = game->hud.score;
   const vtr::GameMenu* menu = game->menu.get();
 
@@ -311,16 +311,16 @@ TEST_F(PlaybackTest, WatchingFromAPausedRoundGivesTheRoundBackAndItsRecordingSti
   std::vector<vtr::Actor*> after;
   for (const auto& actor : vtr::ActorList::Instance()) after.push_back(actor.get());
   EXPECT_EQ(after, actors);
-  EXPECT_EQ(game->score, score);
-  EXPECT_EQ(game->multiplier, multiplier);
-  EXPECT_EQ(game->timeLeft, timeLeft);
-  EXPECT_EQ(game->highestCombo, combo);
+  EXPECT_EQ(game->CurrentRound().score, score);
+  EXPECT_EQ(game->CurrentRound().multiplier, multiplier);
+  EXPECT_EQ(game->CurrentRound().timeLeft, timeLeft);
+  EXPECT_EQ(game->CurrentRound().highestCombo, combo);
   EXPECT_EQ(game->hud.score, hudScore);
   EXPECT_EQ(game->menu.get(), menu);
   // Still paused on the high-score page: the Escape that left the playback
   // did not resume the round.
-  EXPECT_TRUE(game->roundRunning);
-  EXPECT_TRUE(game->menuShown);
+  EXPECT_TRUE(game->CurrentRound().roundRunning);
+  EXPECT_TRUE(game->CurrentRound().menuShown);
   EXPECT_TRUE(game->menu->highScoresShown);
 
   // "Back", resume, and play the round out: it is recorded whole, and its
@@ -329,7 +329,7 @@ TEST_F(PlaybackTest, WatchingFromAPausedRoundGivesTheRoundBackAndItsRecordingSti
   Frame();
   Tap(HGEK_ESCAPE);
   Frame();
-  ASSERT_FALSE(game->menuShown);
+  ASSERT_FALSE(game->CurrentRound().menuShown);
   Play(60 * 30);
   ASSERT_TRUE(game->ScoreEntered());
   vtr::ScoreEntry entry;
