@@ -273,6 +273,48 @@ TEST_F(PlaybackTest, TheWatchersKeysPauseStepSpeedUpAndLeave) {
   EXPECT_TRUE(SameEntries(game->scores.Entries(), table));
 }
 
+// Real speed after a slow frame: the playback catches up with as many
+// recorded frames as the time covers, up to kMaxStepsPerFrame in one frame.
+// Time beyond that is dropped but for the half frame the pacing rounds with,
+// so the frames after it play at real speed again (one of them plays one
+// extra frame) instead of racing to make the lost time up.
+TEST_F(PlaybackTest, ASlowFrameIsCaughtUpToTheBoundAndTheRestDropped) {
+  PlayARound();
+  const int line = NewLine();
+  constexpr int kBound = vtr::Playback::kMaxStepsPerFrame;
+  constexpr int kAfter = 20;  // real-speed frames after the slow one
+  const struct {
+    int slowFrame;  // the slow frame's length, in recorded frames
+    int inIt;       // recorded frames played in it
+    int after;      // and in the kAfter frames that follow
+  } cases[] = {{2, 2, kAfter},
+               {kBound - 1, kBound - 1, kAfter},
+               {kBound, kBound, kAfter},
+               {kBound + 1, kBound, kAfter + 1},
+               {kBound + 6, kBound, kAfter + 1},
+               {150, kBound, kAfter + 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.slowFrame);
+    Tap('0' + line);
+    Frame();
+    ASSERT_TRUE(game->Watching());
+    const vtr::Playback& playback = *game->CurrentPlayback();
+    Frames(4);
+    const std::uint32_t before = playback.FramesPlayed();
+    headless::SetFixedFrameTime(hge, kDt * static_cast<float>(c.slowFrame));
+    Frame();
+    headless::SetFixedFrameTime(hge, kDt);
+    EXPECT_EQ(playback.FramesPlayed() - before, static_cast<std::uint32_t>(c.inIt));
+    Frames(kAfter);
+    EXPECT_EQ(playback.FramesPlayed() - before, static_cast<std::uint32_t>(c.inIt + c.after));
+    headless::PushKey(HGEK_ESCAPE, true);
+    Frame();
+    ASSERT_FALSE(game->Watching());
+    headless::PushKey(HGEK_ESCAPE, false);
+    Frames(2);
+  }
+}
+
 TEST_F(PlaybackTest, WatchingFromAPausedRoundGivesTheRoundBackAndItsRecordingStillVerifies) {
   PlayARound();
   const int line = NewLine();
