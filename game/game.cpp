@@ -5,12 +5,12 @@
 
 #include "audio/sound_manager.h"
 #include "config/settings.h"
+#include "game/live_session.h"
+#include "game/playback.h"
 #include "game/rocket_spawner.h"
 #include "helpers/font.h"
 #include "helpers/sprite.h"
 #include "menu/game_menu.h"
-#include "game/live_session.h"
-#include "game/playback.h"
 #include "replay/round_recorder.h"
 
 namespace vtr {

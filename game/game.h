@@ -142,6 +142,8 @@ class Game final : public Stage {
   bool SplashShowing() const { return splashShowing_; }
   float SplashAlpha() const { return splashAlpha_; }
 
+  // The session's parts, used directly by its drawing, the replay driver and
+  // the start-up.
   HGE* engine = nullptr;  // not owned
   TextureRegistry textures;
   Hud hud;

@@ -2,11 +2,11 @@
 // live actors, side panels) under the menu and logo or the HUD.
 #include "actors/actor_list.h"
 #include "config/settings.h"
-#include "helpers/color.h"
 #include "game/game.h"
+#include "game/playback.h"
+#include "helpers/color.h"
 #include "helpers/sprite.h"
 #include "menu/game_menu.h"
-#include "game/playback.h"
 
 namespace vtr {
 

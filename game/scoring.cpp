@@ -1,8 +1,8 @@
 #include "game/scoring.h"
 
 #include "config/settings.h"
-#include "game/round.h"
 #include "game/numeric.h"
+#include "game/round.h"
 
 namespace vtr {
 

@@ -22,11 +22,11 @@
 #include "actors/rocket.h"
 #include "actors/text.h"
 #include "app/app.h"
+#include "audio/sound_manager.h"
 #include "config/settings.h"
 #include "menu/game_menu.h"
-#include "replay/replay_folder.h"
-#include "audio/sound_manager.h"
 #include "platform/hge_headless.h"
+#include "replay/replay_folder.h"
 #include "tests/support/settings_text.h"
 #include "tests/support/temp_dir.h"
 

@@ -21,9 +21,9 @@
 #include "app/app.h"
 #include "config/settings.h"
 #include "game/game.h"
+#include "game/replay_driver.h"
 #include "menu/game_menu.h"
 #include "platform/hge_headless.h"
-#include "game/replay_driver.h"
 #include "replay/replay_folder.h"
 #include "tests/support/headless_game.h"
 

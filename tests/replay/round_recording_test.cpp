@@ -14,10 +14,10 @@
 #include "actors/rocket.h"
 #include "config/settings.h"
 #include "game/game.h"
-#include "menu/game_menu.h"
-#include "helpers/gui.h"
-#include "platform/hge_headless.h"
 #include "game/replay_driver.h"
+#include "helpers/gui.h"
+#include "menu/game_menu.h"
+#include "platform/hge_headless.h"
 #include "replay/replay_folder.h"
 #include "tests/support/headless_game.h"
 

@@ -12,8 +12,8 @@
 #include "actors/explosion.h"
 #include "actors/rocket.h"
 #include "config/settings.h"
-#include "game/round.h"
 #include "game/hit_pass.h"
+#include "game/round.h"
 
 namespace testing_support {
 

@@ -28,10 +28,10 @@
 #include "app/app.h"
 #include "config/settings.h"
 #include "game/game.h"
+#include "game/replay_driver.h"
 #include "game/rocket_spawner.h"
 #include "platform/hge_headless.h"
 #include "platform/hge_record.h"
-#include "game/replay_driver.h"
 #include "replay/replay_folder.h"
 
 namespace fs = std::filesystem;
