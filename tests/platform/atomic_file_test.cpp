@@ -213,3 +213,29 @@ TEST(AtomicFile, ALinkAtTheFileIsFollowedAndAFifoThereRefused) {
   }));
   EXPECT_TRUE(fs::is_fifo("Window.vtr"));
 }
+
+// A folder that takes no new file: the write fails and says so, or, where
+// the caller allows it, rewrites the writable file in place. Root passes
+// every permission check, so a root run writes as "nobody".
+TEST(AtomicFile, AClosedFolderFailsOrRewritesInPlaceWhenAllowed) {
+  TempDir dir;
+  dir.Write("Window.vtr", "old\n");
+  ::chmod("Window.vtr", 0666);
+  const bool root = ::geteuid() == 0;
+  ::chmod(dir.path().c_str(), root ? 0755 : 0555);
+  const pid_t writer = ::fork();
+  if (writer == 0) {
+    if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
+    const platform::AtomicWriteResult refused = platform::WriteFileAtomically("Window.vtr", "refused\n");
+    platform::AtomicWriteOptions options;
+    options.inPlaceWhenFolderClosed = true;
+    const platform::AtomicWriteResult inPlace = platform::WriteFileAtomically("Window.vtr", "new\n", options);
+    ::_exit(!refused.ok && refused.folderClosed && inPlace.ok ? 0 : 1);
+  }
+  int status = 0;
+  const bool finished = ::waitpid(writer, &status, 0) == writer;
+  ::chmod(dir.path().c_str(), 0755);
+  EXPECT_TRUE(finished && WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  EXPECT_EQ(dir.Read("Window.vtr"), "new\n");
+  EXPECT_EQ(Listing(), std::vector<std::string>{"Window.vtr"});
+}
