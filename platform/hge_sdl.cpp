@@ -282,7 +282,12 @@ void Engine::InstallSignalHandlers() {
   struct sigaction action{};
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
-  for (std::size_t i = 0; i < std::size(kStopSignals); ++i) sigaction(kStopSignals[i], &action, &g_oldActions[i]);
+  // A signal the game was started ignoring stays ignored: `nohup vantor`
+  // outlives its terminal.
+  for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+    sigaction(kStopSignals[i], nullptr, &g_oldActions[i]);
+    if (g_oldActions[i].sa_handler != SIG_IGN) sigaction(kStopSignals[i], &action, nullptr);
+  }
   signalsInstalled_ = true;
 }
 

@@ -63,7 +63,10 @@ bool ShowUntilClosedOrStopped(Uint32 flags, const char* caption, const char* tex
   sigemptyset(&during.sa_mask);
   for (int signal : kStopSignals) sigaddset(&during.sa_mask, signal);
   g_signalDuringBox = 0;
-  for (std::size_t i = 0; i < std::size(kStopSignals); ++i) sigaction(kStopSignals[i], &during, &previous[i]);
+  for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+    sigaction(kStopSignals[i], nullptr, &previous[i]);
+    if (previous[i].sa_handler != SIG_IGN) sigaction(kStopSignals[i], &during, nullptr);  // ignored stays ignored
+  }
   const bool shown = SDL_ShowSimpleMessageBox(flags, caption, text, nullptr) == 0 || g_signalDuringBox != 0;
   for (std::size_t i = 0; i < std::size(kStopSignals); ++i) sigaction(kStopSignals[i], &previous[i], nullptr);
   if (g_signalDuringBox != 0) std::raise(g_signalDuringBox);
