@@ -35,7 +35,7 @@ std::string KeyList(const std::vector<int>& lines) {
     while (end + 1 < lines.size() && lines[end + 1] == lines[end] + 1) ++end;
     if (!text.empty()) text += ", ";
     text += std::to_string(lines[i]);
-    if (end > i) text += "-" + std::to_string(lines[end]);
+    if (end > i) text.append("-").append(std::to_string(lines[end]));
     i = end + 1;
   }
   return text;

@@ -200,7 +200,7 @@ std::string SettingsText(const std::vector<std::pair<std::string, std::string>>&
   std::string text;
   for (const auto& [key, value] : defaults) {
     const auto found = overrides.find(key);
-    text += key + " " + (found != overrides.end() ? found->second : value) + "\n";
+    text.append(key).append(" ").append(found != overrides.end() ? found->second : value).append("\n");
   }
   return text;
 }
@@ -313,7 +313,7 @@ int main(int argc, char** argv) {
     defaults.emplace_back(key, value.str());
   });
   for (auto& [key, value] : defaults) {
-    if (key == "ShowSplash") value = "0";
+    if (key == "ShowSplash") value = '0';
   }
 
   const fs::path work = fs::temp_directory_path() / ("vantor-rounds-" + std::to_string(::getpid()));
