@@ -114,8 +114,11 @@ AtomicWriteResult WriteFileAtomically(const std::string& path, std::string_view 
   }
   const std::string temporary = target + ".tmp";
   // A damaged file may be damaged in its permissions too: with its backup
-  // kept, the new file gets the usual ones.
-  const bool keepMode = exists && options.keepMode && !options.keepBackup;
+  // kept, the new file is at least the owner's to read and write, but never
+  // opened to others the old one was closed to (a private file through a
+  // link stays private).
+  const bool keepMode = exists && options.keepMode;
+  if (keepMode && options.keepBackup) old.st_mode |= S_IRUSR | S_IWUSR;
   if (!WriteTemporary(sys, temporary, bytes, keepMode ? &old : nullptr, &result)) {
     if (result.folderClosed && exists && options.inPlaceWhenFolderClosed) {
       CheckedFile file = CheckedFile::OpenForWriting(target);

@@ -27,7 +27,8 @@ struct AtomicWriteOptions {
   // The old file is first renamed to "<file>.bak" (a damaged file is kept
   // for the player to rescue); put back when the rename of the new one fails.
   bool keepBackup = false;
-  // The new file takes the old one's permissions (otherwise 0666 less umask).
+  // The new file takes the old one's permissions (otherwise 0666 less umask);
+  // with keepBackup, the owner's read and write added.
   bool keepMode = true;
   // In a folder that takes no new file, an existing regular file is
   // rewritten in place instead (synced, but no longer all or nothing).

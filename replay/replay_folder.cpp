@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <filesystem>
 #include <system_error>
 
@@ -12,6 +13,10 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr char kExtension[] = ".vtreplay";
+constexpr char kTemporary[] = ".tmp";
+// A temporary this old is no save in progress but one cut short by a kill or
+// a power cut; a younger one may be another copy's write under way.
+constexpr auto kStaleTemporary = std::chrono::minutes(1);
 
 // "<time>-<score>.vtreplay" with plain decimal numbers; false otherwise.
 bool ParseName(const std::string& name, std::int64_t* time, std::uint32_t* score) {
@@ -26,6 +31,33 @@ bool ParseName(const std::string& name, std::int64_t* time, std::uint32_t* score
   if (t.ec != std::errc() || t.ptr != dash) return false;
   const auto s = std::from_chars(dash + 1, last, *score);
   return s.ec == std::errc() && s.ptr == last && dash + 1 != last && dash[1] != '-';
+}
+
+// Removes the temporaries of replay writes that never finished
+// ("<time>-<score>.vtreplay.tmp"); nothing else.
+void RemoveStaleTemporaries(const std::string& folder) {
+  std::error_code error;
+  const auto now = fs::file_time_type::clock::now();
+  std::vector<fs::path> stale;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    std::string name = it->path().filename().string();
+    const std::size_t suffix = sizeof kTemporary - 1;
+    if (name.size() <= suffix || name.compare(name.size() - suffix, suffix, kTemporary) != 0) continue;
+    name.resize(name.size() - suffix);
+    std::int64_t time = 0;
+    std::uint32_t score = 0;
+    if (!ParseName(name, &time, &score)) continue;
+    std::error_code statError;
+    // Its own time, not a link's target's: a link is never followed here.
+    const fs::file_status status = it->symlink_status(statError);
+    if (statError) continue;
+    if (fs::is_regular_file(status)) {
+      const auto written = fs::last_write_time(it->path(), statError);
+      if (statError || now - written < kStaleTemporary) continue;
+    }
+    stale.push_back(it->path());
+  }
+  for (const fs::path& path : stale) fs::remove(path, error);
 }
 
 }  // namespace
@@ -78,6 +110,7 @@ bool StoreReplay(const std::string& scoreFile, const Replay& replay, const std::
                                    [&](const ScoreEntry& e) { return e.time == stored.time && e.score == stored.score; });
     if (!shown) fs::remove(stored.path, error);
   }
+  RemoveStaleTemporaries(folder);
   return true;
 }
 

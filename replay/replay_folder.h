@@ -5,7 +5,10 @@
 // The folder stays bounded: after a replay is stored, the replays of entries
 // that are no longer among the table's first kKeptReplays are removed, except
 // the one just stored, so the latest round is always there to watch. Only
-// files named like replays are ever removed.
+// files named like replays are ever removed, and the temporaries of replay
+// writes cut short by a kill ("<time>-<score>.vtreplay.tmp", once a minute
+// old, so another copy's write under way is left alone; at once when not a
+// regular file). The listing never counts a temporary.
 #pragma once
 
 #include <cstddef>

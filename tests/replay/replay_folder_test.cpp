@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -129,4 +130,39 @@ TEST(ReplayFolder, AFifoOrALinkAtTheTemporaryNameNeitherStallsNorRedirectsTheSav
     EXPECT_EQ(vtr::ReadReplayFile(name, &read, &error), vtr::ReplayError::None) << name << ": " << error;
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(std::string(name) + ".tmp"))) << name;
   }
+}
+
+// Temporaries left by a replay write that a kill cut short are never counted
+// as replays, and the next store removes them once they are a minute old (a
+// younger one may be another copy's write under way); one that is not a
+// regular file goes at once. Nothing else of a like name is touched.
+TEST(ReplayFolder, TemporariesLeftByAKillAreIgnoredAndRemovedOnceStale) {
+  namespace fs = std::filesystem;
+  testing_support::TempDir dir;
+  fs::create_directory("Replays");
+  const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(2);
+  struct Left {
+    const char* name;
+    bool stale;
+    bool removed;
+  };
+  const Left left[] = {
+      {"100-7.vtreplay.tmp", true, true},    // a kill's leftover
+      {"101-7.vtreplay.tmp", false, false},  // a write under way
+      {"102-7.vtreplay.tmp.x", true, false}, // not a temporary of ours
+      {"notes.tmp", true, false},
+  };
+  for (const Left& l : left) {
+    dir.Write(std::string("Replays/") + l.name, "half a replay");
+    if (l.stale) fs::last_write_time(std::string("Replays/") + l.name, old);
+  }
+  fs::create_symlink(dir.path() / "victim", "Replays/103-7.vtreplay.tmp");
+  EXPECT_TRUE(vtr::ListReplays("Replays").empty());
+
+  vtr::ScoreTable table;
+  table.Enter(10, 50);
+  ASSERT_TRUE(vtr::StoreReplay("Scores.vtr", SmallReplay(10, 50), table.Entries()));
+  for (const Left& l : left) EXPECT_EQ(fs::exists(std::string("Replays/") + l.name), !l.removed) << l.name;
+  EXPECT_FALSE(fs::is_symlink(fs::symlink_status("Replays/103-7.vtreplay.tmp")));
+  EXPECT_EQ(Stored("Replays"), (std::set<Key>{{50, 10}}));
 }

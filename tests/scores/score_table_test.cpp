@@ -279,6 +279,23 @@ TEST(ScoreTable, SaveKeepsTheFilesLinkAndPermissions) {
   EXPECT_EQ(dir.Read("real/Scores.vtr"), "2\n900 6\n300 5\n");
   EXPECT_EQ(fs::status("real/Scores.vtr").permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write);
+
+  // A damaged file kept as its backup: the new one stays private too, and
+  // the owner's to read and write even when the old one was not.
+  for (const mode_t mode : {0600, 0200}) {
+    dir.Write("real/Damaged.vtr", "x");
+    ::chmod("real/Damaged.vtr", mode);
+    fs::create_symlink("real/Damaged.vtr", "Damaged.vtr");
+    ScoreTable damaged;
+    damaged.Load("Damaged.vtr", kNow);
+    damaged.Enter(900, 6);
+    ASSERT_TRUE(damaged.Save("Damaged.vtr"));
+    EXPECT_TRUE(fs::is_symlink("Damaged.vtr"));
+    EXPECT_EQ(fs::status("real/Damaged.vtr").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    fs::remove("Damaged.vtr");
+    fs::remove("real/Damaged.vtr.bak");
+  }
 }
 
 TEST(ScoreTable, TwoCopiesSavingOneFileKeepEachOthersEntries) {
