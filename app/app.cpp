@@ -137,6 +137,9 @@ void App::RememberWindowMode() {
 }
 
 void App::Shutdown() {
+  // A round being watched gives the player's own session back first: the
+  // mute remembered is the player's, never the watched round's.
+  if (game_ != nullptr) game_->StopWatching();
   RememberWindowMode();
   delete game_;
   game_ = nullptr;

@@ -101,6 +101,9 @@ class Game final : public Stage {
   // true once it is over (the run that only plays one file).
   void Watch(Replay replay, bool quitAtEnd);
   bool Watching() const { return playback_ != nullptr; }
+  // Ends a playback now and gives the live session back (the game's
+  // teardown does it first, so the player's mute is what is remembered).
+  void StopWatching();
   const Playback* CurrentPlayback() const { return playback_.get(); }
   // Path of the replay of the table's entry at index; "" when it has none.
   std::string ReplayOfEntry(std::size_t index) const;
@@ -160,7 +163,6 @@ class Game final : public Stage {
   void FinishRound();
   void StartRound();
   void StartRequestedWatch();
-  void StopWatching();
   void ExchangeRound(LiveSession& live);
   void SetWatchMessage(std::string message);
   void StoreRoundReplay(std::int64_t entryTime);

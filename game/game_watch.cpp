@@ -3,6 +3,7 @@
 // giving the live session back.
 #include <utility>
 
+#include "audio/sound_manager.h"
 #include "config/settings.h"
 #include "game/game.h"
 #include "game/live_session.h"
@@ -84,6 +85,7 @@ void Game::Watch(Replay replay, bool quitAtEnd) {
   LiveSession& live = *live_;
   ExchangeRound(live);
   musicVolume_ = live.musicVolume;  // the round plays at the player's volume
+  live.muted = SoundManager::Instance().Muted();
   live.scores = scores;
   // The round enters its own score again at its end, into the table as it
   // was before, so its results page looks as it did.
@@ -113,6 +115,9 @@ void Game::StopWatching() {
 
   LiveSession& live = *live_;
   ExchangeRound(live);
+  // The player's mute and volume, whatever the round's keys did to them.
+  SoundManager::Instance().SetMuted(live.muted);
+  if (music_ != nullptr) music_->SetVolume(musicVolume_);
   scores = std::move(live.scores);
   ActorList::Instance().Restore(std::move(live.actors));
   menu = std::move(live.menu);

@@ -22,6 +22,7 @@ namespace vtr {
 struct LiveSession {
   Round round;
   float musicVolume = 0.0f;
+  bool muted = false;  // the player's mute; the watched round's M presses sound in it
   bool escapeWasDown = false;
   HudReadouts hud;
 

@@ -19,6 +19,7 @@
 #include "actors/actor_list.h"
 #include "actors/rocket.h"
 #include "app/app.h"
+#include "audio/sound_manager.h"
 #include "config/settings.h"
 #include "game/game.h"
 #include "game/replay_driver.h"
@@ -445,6 +446,66 @@ TEST(PlaybackCommand, PlaysAFileToItsEndAndQuitsOrRefusesABrokenOne) {
   const std::string error = testing::internal::GetCapturedStderr();
   EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
   EXPECT_NE(error.find(file.string()), std::string::npos) << error;
+}
+
+// A watched round in which the player pressed M and turned the music up
+// sounds as it did, and gives the player's own mute and volume back, in the
+// game and in Window.vtr, also when `vantor --replay` plays it.
+TEST(PlaybackCommand, TheWatchedRoundsMuteAndVolumeKeysAreGivenBack) {
+  testing_support::TempDir outside{true};
+  fs::path file;
+  {
+    vtr::Settings::Instance().StartingTime = 1.0f;
+    testing_support::HeadlessGame session;
+    vtr::Game* game = session.game;
+    headless::SetFixedFrameTime(session.hge, kDt);
+    headless::SetRenderEnabled(session.hge, false);
+    auto tap = [&](int key) {
+      headless::PushKey(key, true);
+      headless::PushKey(key, false);
+      headless::RunFrame(session.hge);
+    };
+    tap(HGEK_ENTER);  // "New Game"
+    tap('M');
+    tap(HGEK_ADD);
+    for (int i = 0; i < 60 * 20 && !game->ScoreEntered(); ++i) headless::RunFrame(session.hge);
+    ASSERT_TRUE(game->ScoreEntered());
+    tap('M');  // the player's own: sound back on, the music down again
+    tap(HGEK_SUBTRACT);
+    const float volume = game->MusicVolume();
+    ASSERT_FALSE(vtr::SoundManager::Instance().Muted());
+
+    const auto& entries = game->scores.Entries();
+    const auto line = std::find_if(entries.begin(), entries.end(), [](const vtr::ScoreEntry& e) { return e.isNew; });
+    tap('1' + static_cast<int>(line - entries.begin()));
+    ASSERT_TRUE(game->Watching());
+    bool mutedWhileWatching = false;
+    for (int i = 0; i < 60 * 20 && game->Watching(); ++i) {
+      headless::RunFrame(session.hge);
+      mutedWhileWatching = mutedWhileWatching || vtr::SoundManager::Instance().Muted();
+    }
+    ASSERT_FALSE(game->Watching());
+    EXPECT_TRUE(game->LastWatchFaithful());
+    EXPECT_TRUE(mutedWhileWatching);
+    EXPECT_FALSE(vtr::SoundManager::Instance().Muted());
+    EXPECT_EQ(game->MusicVolume(), volume);
+    const auto stored = vtr::ListReplays(vtr::ReplayFolderFor(vtr::Settings::Instance().ScoreFile));
+    ASSERT_EQ(stored.size(), 1u);
+    file = outside.path() / "muted.vtreplay";
+    fs::copy_file(stored[0].path, file);
+  }
+
+  vtr::StartOptions options;
+  options.folder = outside.path().string();
+  options.loadSettings = false;
+  options.audio = false;
+  options.render = false;
+  options.fixedFrameTime = kDt;
+  options.replayFile = file.string();
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(vtr::RunGame(options), 0);
+  EXPECT_NE(testing::internal::GetCapturedStdout().find(": ok"), std::string::npos);
+  EXPECT_NE(FileBytes(outside.path() / "Window.vtr").find("Muted 0"), std::string::npos);
 }
 
 }  // namespace
