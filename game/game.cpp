@@ -11,6 +11,7 @@
 #include "helpers/font.h"
 #include "helpers/sprite.h"
 #include "menu/game_menu.h"
+#include "replay/replay_file.h"
 #include "replay/round_recorder.h"
 
 namespace vtr {
@@ -21,6 +22,9 @@ Game::~Game() {
   StopWatching();  // the live session comes back before anything is freed
   // A finished round is final: its score is kept however the game ends.
   if (round_.roundOver) KeepRoundScore();
+  // A last, short try for scores that wait for the lock; when it is still
+  // taken they stay in the pending file for the next start.
+  if (scoresWaiting_ && !replaying_) scores.Save(Settings::Instance().ScoreFile, kSaveLockWait);
   spawner_.reset();
   menu.reset();
   textures.FreeAll(engine);

@@ -118,9 +118,18 @@ class Game final : public Stage {
   bool LastWatchLeftEarly() const { return lastWatchLeft_; }
 
   void LoadScores();
-  // Merges the table into the score file; false (logged, and shown on the
-  // results page) when it could not.
-  bool SaveScores();
+  // Merges the table into the score file, waiting for its lock only a
+  // moment (kSaveLockWait); Busy leaves the entries waiting in the pending
+  // file, saved by a later frame as soon as the lock is free.
+  SaveOutcome SaveScores();
+  // A score file lock held by another process is waited for this long in a
+  // frame that ends a round or the game; later frames only try it.
+  static constexpr double kSaveLockWait = 0.2;
+  // How often a frame tries again to save entries that wait for the lock.
+  static constexpr float kSaveRetrySeconds = 0.25f;
+  // Entries wait for the score file's lock (this run's, or left by a run
+  // that ended before it could save them).
+  bool ScoresWaiting() const { return scoresWaiting_; }
   std::vector<ScoreEntry> GetScores() const { return scores.Entries(); }
 
   // The round's scoring (Round's operations, on the current round).
@@ -139,6 +148,9 @@ class Game final : public Stage {
   const Round& CurrentRound() const { return round_; }
   // This round's score could not be saved (shown on the results page).
   bool ScoreSaveFailed() const { return scoreSaveFailed_; }
+  // This round's score waits for another process to free the score file's
+  // lock (the results page says it could not be saved yet).
+  bool ScoreSaveWaiting() const { return scoreSaveWaiting_; }
   float MusicVolume() const { return musicVolume_; }
   // Shows the splash from its start, as a game that starts with it does.
   void ShowSplash();
@@ -167,6 +179,7 @@ class Game final : public Stage {
   void SetWatchMessage(std::string message);
   void StoreRoundReplay(std::int64_t entryTime);
   void KeepRoundScore();
+  void SaveWaitingScores(float dt);
   void BurstLateRockets();
   void BurstRocket(Actor& rocket);
   void RefreshHud();
@@ -192,6 +205,12 @@ class Game final : public Stage {
   std::unique_ptr<RocketSpawner> spawner_;
   Round round_;
   bool scoreSaveFailed_ = false;  // this round's score could not be saved
+  bool scoreSaveWaiting_ = false;  // this round's score waits for the lock
+  bool scoresWaiting_ = false;     // some entries wait for the lock
+  float saveRetryIn_ = 0.0f;
+  // The replays of rounds whose score waits for the lock: stored once it is
+  // saved (lost, unlike the score, when the game ends first).
+  std::vector<std::unique_ptr<Replay>> waitingReplays_;
   bool escapeWasDown_ = false;
 
   // The splash screen.

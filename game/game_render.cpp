@@ -27,7 +27,7 @@ bool Game::Render() {
     leftPanel_->Render(0.0f, 0.0f);
     rightPanel_->Render(screenWidth - rightPanel_->GetWidth(), 0.0f);
     if (round_.menuShown) {
-      menu->Render(scoreSaveFailed_, watchMessage_);
+      menu->Render(scoreSaveFailed_, watchMessage_, scoreSaveWaiting_);
       logo_->Render(width * 0.5f, 100.0f);
     } else {
       hud.Draw();

@@ -147,12 +147,45 @@ void Game::BurstRocket(Actor& rocket) {
 void Game::KeepRoundScore() {
   if (round_.scoreEntered) return;
   const std::int64_t entryTime = EnterScore();
-  scoreSaveFailed_ = !SaveScores();
   if (replaying_) return;
-  if (scoreSaveFailed_) {
+  const SaveOutcome outcome = SaveScores();
+  scoreSaveFailed_ = outcome == SaveOutcome::Failed;
+  scoreSaveWaiting_ = outcome == SaveOutcome::Busy;
+  if (outcome == SaveOutcome::Saved) {
+    StoreRoundReplay(entryTime);
+  } else if (outcome == SaveOutcome::Failed) {
     recorder_->Abandon();
   } else {
-    StoreRoundReplay(entryTime);
+    scoresWaiting_ = true;
+    saveRetryIn_ = kSaveRetrySeconds;
+    auto replay = std::make_unique<Replay>();
+    if (recorder_->Finish(round_.score, round_.highestCombo, entryTime, replay.get())) {
+      waitingReplays_.push_back(std::move(replay));
+    }
+  }
+}
+
+// Entries that found the score file locked are saved by the first frame
+// that finds it free; their replays follow them. A save that fails for
+// another reason is logged and left to the next round's save, as any.
+void Game::SaveWaitingScores(float dt) {
+  if (!scoresWaiting_ || replaying_) return;
+  saveRetryIn_ -= dt;
+  if (saveRetryIn_ > 0.0f) return;
+  saveRetryIn_ = kSaveRetrySeconds;
+  const SaveOutcome outcome = scores.Save(Settings::Instance().ScoreFile, 0.0);
+  if (outcome == SaveOutcome::Busy) return;
+  scoresWaiting_ = false;
+  if (scoreSaveWaiting_) scoreSaveFailed_ = outcome == SaveOutcome::Failed;
+  scoreSaveWaiting_ = false;
+  std::vector<std::unique_ptr<Replay>> replays = std::move(waitingReplays_);
+  waitingReplays_.clear();
+  if (outcome != SaveOutcome::Saved) return;
+  for (const std::unique_ptr<Replay>& replay : replays) {
+    if (!StoreReplay(Settings::Instance().ScoreFile, *replay, scores.Entries())) {
+      engine->System_Log("The round's replay could not be written to %s",
+                         ReplayFolderFor(Settings::Instance().ScoreFile).c_str());
+    }
   }
 }
 
@@ -174,9 +207,14 @@ void Game::StoreRoundReplay(std::int64_t entryTime) {
 
 void Game::LoadScores() {
   scores.Load(Settings::Instance().ScoreFile, static_cast<std::int64_t>(std::time(nullptr)));
+  // Rounds of a run that ended while the lock was taken: saved now.
+  scoresWaiting_ = scores.HasUnsaved();
+  saveRetryIn_ = 0.0f;
 }
 
 // A replayed round leaves the score file alone.
-bool Game::SaveScores() { return replaying_ || scores.Save(Settings::Instance().ScoreFile); }
+SaveOutcome Game::SaveScores() {
+  return replaying_ ? SaveOutcome::Saved : scores.Save(Settings::Instance().ScoreFile, kSaveLockWait);
+}
 
 }  // namespace vtr

@@ -40,6 +40,7 @@ bool Game::Frame(float dt) {
     watchMessageLeft_ -= dt;
     if (watchMessageLeft_ <= 0.0f) watchMessage_.clear();
   }
+  SaveWaitingScores(dt);
   const bool quit = Update(dt);
   if (!quit && watchRequest_ != kNoWatch) StartRequestedWatch();
   watchRequest_ = kNoWatch;

@@ -94,11 +94,13 @@ MenuChoice GameMenu::Update(float dt) {
   return {};
 }
 
-void GameMenu::Render(bool saveFailed, const std::string& message) {
+void GameMenu::Render(bool saveFailed, const std::string& message, bool saveWaiting) {
   if (highScoresShown) {
     DrawScoreLines(font_.get(), scores_->Entries());
     PlaceBack();
-    if (saveFailed) DrawSaveFailure(font_.get(), highScorePage_->GetControl(kBack)->rect.y2 + 10.0f);
+    if (saveFailed || saveWaiting) {
+      DrawSaveFailure(font_.get(), highScorePage_->GetControl(kBack)->rect.y2 + 10.0f, saveWaiting && !saveFailed);
+    }
     highScorePage_->Render();
     DrawWatchCaption(message);
   } else {

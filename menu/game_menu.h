@@ -59,9 +59,9 @@ class GameMenu {
   // One frame of the active page's input, and what the player chose in it.
   MenuChoice Update(float dt);
   // Draws the active page; the high-score page with the score lines, a line
-  // when the round's score could not be saved, and under "Back" the
-  // message (when there is one) or which keys watch a round.
-  void Render(bool saveFailed, const std::string& message);
+  // when the round's score could not be saved (or not yet: saveWaiting), and
+  // under "Back" the message (when there is one) or which keys watch a round.
+  void Render(bool saveFailed, const std::string& message, bool saveWaiting = false);
 
   hgeFont* Font() const { return font_.get(); }
   hgeGUI* MainPage() const { return mainPage_.get(); }

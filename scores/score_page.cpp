@@ -46,13 +46,14 @@ void DrawScoreLines(hgeFont* font, const std::vector<ScoreEntry>& entries) {
   font->SetColor(previous);
 }
 
-void DrawSaveFailure(hgeFont* font, float y) {
+void DrawSaveFailure(hgeFont* font, float y, bool notYet) {
   assert(font != nullptr && "the message needs the menu's font");
   const DWORD previousColor = font->GetColor();
   const float previousScale = font->GetScale();
   font->SetScale(0.5f);
   font->SetColor(PackColor(kNewScoreColor));
-  font->Render(512.0f, y, 2, "Score could not be saved");  // centred under "Back"
+  // Centred under "Back".
+  font->Render(512.0f, y, 2, notYet ? "Score could not be saved yet" : "Score could not be saved");
   font->SetScale(previousScale);
   font->SetColor(previousColor);
 }

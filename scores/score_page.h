@@ -35,7 +35,8 @@ void DrawScoreLines(hgeFont* font, const std::vector<ScoreEntry>& entries);
 
 // Draws "Score could not be saved" in small red letters from y down, under
 // the score lines, for a round whose save failed. The font is the same
-// afterwards.
-void DrawSaveFailure(hgeFont* font, float y);
+// afterwards. notYet: "Score could not be saved yet", for a score that waits
+// for the score file's lock.
+void DrawSaveFailure(hgeFont* font, float y, bool notYet = false);
 
 }  // namespace vtr

@@ -124,6 +124,12 @@ ScoreLoad ScoreTable::Load(const std::string& fileName, std::int64_t now) {
   // Not there, closed to us, or not a file at all: either way the player
   // starts with one score to beat.
   if (!opened) entries_.push_back({kStartingScore, now, false});
+  // Rounds whose save found the lock taken, perhaps in a run that ended
+  // before it could save them.
+  for (const ScoreEntry& entry : ReadPendingEntries(ResolvedPath(fileName))) {
+    entries_.push_back(entry);
+    parked_.push_back(entry);
+  }
   source_ = fileName;
   SortScores(entries_);
   return result;
@@ -147,12 +153,42 @@ bool ScoreTable::Remove(std::uint32_t score, std::int64_t time) {
 }
 
 std::vector<ScoreEntry> ScoreTable::Merge(const std::string& fileName, ScoreLoad found,
-                                          std::vector<ScoreEntry> onDisk) const {
+                                          std::vector<ScoreEntry> onDisk,
+                                          const std::vector<ScoreEntry>& pending) const {
+  using Key = std::pair<std::uint32_t, std::int64_t>;
+  // The pending file's entries: this run's parked ones still there, then
+  // those of other runs, which go in as they are.
+  std::map<Key, std::size_t> waiting;
+  for (const ScoreEntry& entry : pending) ++waiting[{entry.score, entry.time}];
+  std::vector<ScoreEntry> parkedThere, parkedTaken;
+  for (const ScoreEntry& entry : parked_) {
+    std::size_t& count = waiting[{entry.score, entry.time}];
+    if (count > 0) {
+      --count;
+      parkedThere.push_back(entry);
+    } else {
+      parkedTaken.push_back(entry);
+    }
+  }
+  std::vector<ScoreEntry> others;
+  for (const ScoreEntry& entry : pending) {
+    std::size_t& count = waiting[{entry.score, entry.time}];
+    if (count > 0) {
+      --count;
+      others.push_back({entry.score, entry.time, false});
+    }
+  }
+
   // No file yet, or one that could not be read (it goes to .bak): the table
   // in memory is the best there is.
-  if (found != ScoreLoad::Read) return entries_;
+  if (found != ScoreLoad::Read) {
+    std::vector<ScoreEntry> table = entries_;
+    table.insert(table.end(), others.begin(), others.end());
+    SortScores(table);
+    return table;
+  }
 
-  std::map<std::pair<std::uint32_t, std::int64_t>, std::size_t> held;
+  std::map<Key, std::size_t> held;
   for (const ScoreEntry& entry : onDisk) ++held[{entry.score, entry.time}];
   const auto keep = [&](ScoreEntry entry, bool unlessHeld) {
     if (unlessHeld) {
@@ -172,12 +208,18 @@ std::vector<ScoreEntry> ScoreTable::Merge(const std::string& fileName, ScoreLoad
     for (const ScoreEntry& entry : saved_) keep(entry, true);
   } else {
     std::vector<ScoreEntry> rest = entries_;
-    for (const ScoreEntry& entry : unsaved_) {
-      const auto same = std::find_if(rest.begin(), rest.end(), [&](const ScoreEntry& e) { return SameEntry(e, entry); });
-      if (same != rest.end()) rest.erase(same);
+    for (const std::vector<ScoreEntry>* mine : {&unsaved_, &parked_}) {
+      for (const ScoreEntry& entry : *mine) {
+        const auto same =
+            std::find_if(rest.begin(), rest.end(), [&](const ScoreEntry& e) { return SameEntry(e, entry); });
+        if (same != rest.end()) rest.erase(same);
+      }
     }
     for (const ScoreEntry& entry : rest) keep(entry, true);
   }
+  for (const ScoreEntry& entry : parkedTaken) keep(entry, true);
+  for (const ScoreEntry& entry : parkedThere) keep(entry, false);
+  for (const ScoreEntry& entry : others) keep(entry, false);
   for (const ScoreEntry& entry : unsaved_) keep(entry, false);
   SortScores(onDisk);
 
@@ -196,22 +238,49 @@ bool ScoreTable::Fail(const std::string& fileName, const std::string& why) {
   return false;
 }
 
-bool ScoreTable::Save(const std::string& fileName) {
-  if (fileName.empty()) return Fail(fileName, "no file name");
+SaveOutcome ScoreTable::Park(const std::string& target) {
+  lastError_ = "the score file is locked by another process";
+  if (unsaved_.empty()) return SaveOutcome::Busy;
+  std::string why;
+  if (AppendPending(target, unsaved_, &why)) {
+    platform::Log("%s.lock is held by another process: the new score waits in %s", target.c_str(),
+                  PendingFileName(target).c_str());
+    parked_.insert(parked_.end(), unsaved_.begin(), unsaved_.end());
+    unsaved_.clear();
+  } else {
+    platform::Log("%s.lock is held by another process, and %s cannot be written (%s): the new score waits in "
+                  "memory",
+                  target.c_str(), PendingFileName(target).c_str(), why.c_str());
+  }
+  return SaveOutcome::Busy;
+}
+
+SaveOutcome ScoreTable::Save(const std::string& fileName, double lockWaitSeconds) {
+  if (fileName.empty()) {
+    Fail(fileName, "no file name");
+    return SaveOutcome::Failed;
+  }
   const std::string target = ResolvedPath(fileName);
+  const auto failed = [&](const std::string& why) {
+    Fail(fileName, why);
+    return SaveOutcome::Failed;
+  };
 
   // A folder, FIFO or device of that name is refused before anything, the
   // lock file included, is made beside it.
   if (platform::CheckedFile::OpenForReading(target, false).Status() == platform::OpenStatus::NotRegular) {
-    return Fail(fileName, "not a regular file");
+    return failed("not a regular file");
   }
-  const ScoreFileLock lock(target);
+  const ScoreFileLock lock(target, lockWaitSeconds);
+  if (lock.Busy()) return Park(target);
+  PendingEntries pending(target);
+  if (pending.Busy()) return Park(target);
   std::vector<ScoreEntry> onDisk;
   bool opened = false;
   const ScoreLoad found = ReadFile(target, onDisk, &opened);
-  if (found == ScoreLoad::Refused) return Fail(fileName, "not a regular file");
+  if (found == ScoreLoad::Refused) return failed("not a regular file");
 
-  std::vector<ScoreEntry> merged = Merge(fileName, found, std::move(onDisk));
+  std::vector<ScoreEntry> merged = Merge(fileName, found, std::move(onDisk), pending.Entries());
   const std::string text = FormatScoreFile(merged);
   const bool damaged = found == ScoreLoad::Damaged;
   std::string why;
@@ -222,15 +291,24 @@ bool ScoreTable::Save(const std::string& fileName) {
     // damaged file is not written over without its copy.
     std::string inPlaceWhy;
     if (!folderClosed || found != ScoreLoad::Read || !RewriteFileInPlace(target, text, &inPlaceWhy)) {
-      return Fail(fileName, why);
+      return failed(why);
     }
   }
+  // Saved without the lock, which another copy sharing the file relies on
+  // (a failed save says enough in its own line).
+  if (!lock.Held()) {
+    platform::Log("Cannot open %s.lock for writing (%s): the scores were saved without the lock", target.c_str(),
+                  lock.Problem().c_str());
+  }
+  pending.Remove();
   entries_ = std::move(merged);
   saved_.insert(saved_.end(), unsaved_.begin(), unsaved_.end());
+  saved_.insert(saved_.end(), parked_.begin(), parked_.end());
   unsaved_.clear();
+  parked_.clear();
   source_ = fileName;
   lastError_.clear();
-  return true;
+  return SaveOutcome::Saved;
 }
 
 }  // namespace vtr

@@ -22,6 +22,11 @@
 // writable, the file is rewritten in place instead. A regular score file that
 // could not be read is kept as "<file>.bak" before it is saved over; anything
 // else of that name is never touched. A failed save is logged with its reason.
+//
+// The lock is waited for only a moment: while another process holds it, the
+// entries of this run wait in "<file>.pending" (scores/score_file.h), which
+// the next save that gets the lock merges into the file, whichever copy of
+// the game makes it, in this run or a later one.
 #pragma once
 
 #include <cstddef>
@@ -37,6 +42,14 @@ struct ScoreEntry {
   std::uint32_t score = 0;
   std::int64_t time = 0;
   bool isNew = false;
+};
+
+// What a save came to.
+enum class SaveOutcome {
+  Saved,
+  Busy,    // another process held the lock: this run's new entries wait in
+           // the pending file (or in memory, when that cannot be written)
+  Failed,  // logged, with LastError()
 };
 
 // What Load found.
@@ -57,7 +70,8 @@ class ScoreTable {
   static constexpr std::size_t kPadLimit = 100000;
 
   // Appends the entries of the file (or the starting entry, score 100 at now,
-  // when there is no file to read) and sorts the table.
+  // when there is no file to read) and those waiting in its pending file,
+  // which the next save stores, and sorts the table.
   ScoreLoad Load(const std::string& fileName, std::int64_t now);
 
   // Clears every isNew flag, adds score (its 32 bits taken as unsigned) made
@@ -73,7 +87,14 @@ class ScoreTable {
   // this file); the table becomes the merged one. False on failure, with one
   // log line naming the file and the reason (LastError()); the table is then
   // unchanged and the next save tries again.
-  bool Save(const std::string& fileName);
+  // Waits for the lock as long as it takes.
+  bool Save(const std::string& fileName) { return Save(fileName, -1.0) == SaveOutcome::Saved; }
+  // Waits for the lock at most lockWaitSeconds (0: one try); Busy when
+  // another process held it all that time.
+  SaveOutcome Save(const std::string& fileName, double lockWaitSeconds);
+  // Entries that are not in the score file yet (this run's, or found in the
+  // pending file by Load): a save is owed.
+  bool HasUnsaved() const { return !unsaved_.empty() || !parked_.empty(); }
 
   // Why the last save failed; empty after a successful one.
   const std::string& LastError() const { return lastError_; }
@@ -84,8 +105,11 @@ class ScoreTable {
  private:
   // The table to write for a file that now reads as `found` with entries
   // `onDisk`.
-  std::vector<ScoreEntry> Merge(const std::string& fileName, ScoreLoad found, std::vector<ScoreEntry> onDisk) const;
+  std::vector<ScoreEntry> Merge(const std::string& fileName, ScoreLoad found, std::vector<ScoreEntry> onDisk,
+                                const std::vector<ScoreEntry>& pending) const;
   bool Fail(const std::string& fileName, const std::string& why);
+  // The lock is taken: the new entries go to the pending file.
+  SaveOutcome Park(const std::string& target);
 
   std::vector<ScoreEntry> entries_;
   // Entries this run made (its rounds): the ones not yet saved go into the
@@ -93,6 +117,11 @@ class ScoreTable {
   // saved ones only when the file no longer holds them.
   std::vector<ScoreEntry> unsaved_;
   std::vector<ScoreEntry> saved_;
+  // Entries in the pending file, put there by this run or found there by
+  // Load: the file must hold them after the next save. One still in the
+  // pending file goes in whatever the file holds; one gone from it was
+  // merged by another copy, and goes in only when the file lacks it.
+  std::vector<ScoreEntry> parked_;
   // The file the table was loaded from or last saved to.
   std::string source_;
   std::string lastError_;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <filesystem>
@@ -27,6 +28,7 @@
 #include "menu/game_menu.h"
 #include "platform/hge_headless.h"
 #include "replay/replay_folder.h"
+#include "tests/support/lock_holder.h"
 #include "tests/support/settings_text.h"
 #include "tests/support/temp_dir.h"
 
@@ -585,6 +587,64 @@ TEST_F(GameTest, FailedSaveIsLoggedAndToldUnderTheTable) {
   EXPECT_FALSE(game->ScoreSaveFailed());
   // A round whose score was not kept keeps no replay either.
   EXPECT_FALSE(std::filesystem::exists(dir_->path() / "Replays"));
+}
+
+// A score file lock held by another process (running, or stopped with
+// SIGSTOP) never holds a frame: the results page says the score could not
+// be saved yet, and it is saved, with its replay, as soon as the lock is
+// free; a game that ends first leaves it for the next start.
+TEST_F(GameTest, ALockedScoreFileNeverHoldsAFrameAndTheScoreWaitsForIt) {
+  for (const bool stopped : {false, true}) {
+    SCOPED_TRACE(stopped ? "stopped holder" : "running holder");
+    Start("StartingTime 0.5");
+    auto holder = std::make_unique<testing_support::LockHolder>("Scores.vtr.lock", stopped);
+    StartRound();
+    game->ScoreCatch(1, 777);
+    double slowest = 0.0;
+    for (int frames = 0; !game->CurrentRound().menuShown && frames < 600; ++frames) {
+      const auto start = std::chrono::steady_clock::now();
+      Frame();
+      slowest = std::max(slowest, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    ASSERT_TRUE(game->menu->highScoresShown);
+    EXPECT_LT(slowest, 1.0);
+    EXPECT_TRUE(game->ScoreSaveWaiting());
+    EXPECT_FALSE(game->ScoreSaveFailed());
+    EXPECT_EQ(dir_->Read("Scores.vtr.pending").substr(0, 4), "777 ");
+    Frames(30);
+    EXPECT_TRUE(game->ScoreSaveWaiting());
+    EXPECT_FALSE(std::filesystem::exists("Replays"));
+
+    holder.reset();
+    Frames(30);
+    EXPECT_FALSE(game->ScoreSaveWaiting());
+    EXPECT_EQ(ScoreFile().substr(0, 6), "2\n777 ");
+    EXPECT_FALSE(std::filesystem::exists("Scores.vtr.pending"));
+    EXPECT_EQ(ListReplays(ReplayFolderFor("Scores.vtr")).size(), 1u);
+
+    // The game ends (a window close or a signal's teardown) while the lock
+    // is taken: within a moment, with the entry waiting for the next start.
+    holder = std::make_unique<testing_support::LockHolder>("Scores.vtr.lock", stopped);
+    game->NewRound();
+    game->ScoreCatch(1, 555);
+    for (int frames = 0; !game->CurrentRound().roundOver && frames < 600; ++frames) Frame();
+    const auto start = std::chrono::steady_clock::now();
+    app_.reset();
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 2.0);
+    EXPECT_EQ(dir_->Read("Scores.vtr.pending").substr(0, 4), "555 ");
+    holder.reset();
+    StartOptions options;
+    options.folder = dir_->path().string();
+    options.fixedFrameTime = kDt;
+    options.render = false;
+    app_ = std::make_unique<App>(options);
+    ASSERT_TRUE(app_->Start());
+    Frames(2);
+    EXPECT_EQ(ScoreFile().substr(0, 2), "3\n");
+    EXPECT_NE(ScoreFile().find("\n555 "), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists("Scores.vtr.pending"));
+    app_.reset();
+  }
 }
 
 // Score files the save refuses or cannot reach: nothing is made beside them

@@ -2,23 +2,28 @@
 // same moment, and a folder that takes no new file.
 #include "scores/score_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "scores/score_table.h"
+#include "tests/support/hostile_files.h"
+#include "tests/support/lock_holder.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 using testing_support::TempDir;
+using vtr::SaveOutcome;
 using vtr::ScoreLoad;
 using vtr::ScoreTable;
 
@@ -98,6 +103,87 @@ TEST(ScoreFile, ReadOnlyFolderFallsBackToRewritingTheFileInPlace) {
   EXPECT_EQ(dir.Read("Scores.vtr"), "2\n900 6\n300 5\n");
   EXPECT_EQ(dir.Read("Locked.vtr"), "1\n400 5\n");
   EXPECT_FALSE(std::filesystem::exists("Scores.vtr.tmp"));
+}
+
+double SecondsOf(const std::function<void()>& body) {
+  const auto start = std::chrono::steady_clock::now();
+  body();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A save that finds the lock taken returns within its bound, the entry
+// waits in the pending file (once, however often the save is tried), a run
+// starting meanwhile shows it, and the first save after the lock is free
+// puts it in the file, once, whichever run makes it.
+TEST(ScoreFile, ALockHeldElsewhereMakesTheEntryWaitNeverFreezeOrGetLost) {
+  struct Case {
+    const char* name;
+    bool stopped;     // the holder was stopped with SIGSTOP
+    bool nextStart;   // a later run saves it (this one ended first)
+  };
+  for (const Case& c : {Case{"running holder, saved by this run", false, false},
+                        Case{"stopped holder, saved by this run", true, false},
+                        Case{"running holder, saved by the next start", false, true},
+                        Case{"stopped holder, saved by the next start", true, true}}) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    dir.Write("Scores.vtr", "1\n300 5\n");
+    testing_support::LockHolder holder("Scores.vtr.lock", c.stopped);
+    ScoreTable table;
+    table.Load("Scores.vtr", 0);
+    table.Enter(900, 6);
+    SaveOutcome outcome = SaveOutcome::Saved;
+    EXPECT_LT(SecondsOf([&] { outcome = table.Save("Scores.vtr", 0.2); }), 1.0);
+    EXPECT_EQ(outcome, SaveOutcome::Busy);
+    EXPECT_EQ(table.Save("Scores.vtr", 0.0), SaveOutcome::Busy);
+    EXPECT_EQ(dir.Read("Scores.vtr"), "1\n300 5\n");
+    EXPECT_EQ(dir.Read("Scores.vtr.pending"), "900 6\n");
+    EXPECT_TRUE(table.HasUnsaved());
+
+    ScoreTable later;  // the next start
+    later.Load("Scores.vtr", 0);
+    ASSERT_EQ(later.Entries().size(), 2u);
+    EXPECT_EQ(later.Entries()[0].score, 900u);
+    EXPECT_TRUE(later.HasUnsaved());
+
+    holder.Release();
+    ScoreTable& saver = c.nextStart ? later : table;
+    ScoreTable& other = c.nextStart ? table : later;
+    EXPECT_EQ(saver.Save("Scores.vtr", 0.0), SaveOutcome::Saved);
+    EXPECT_EQ(dir.Read("Scores.vtr"), "2\n900 6\n300 5\n");
+    EXPECT_FALSE(std::filesystem::exists("Scores.vtr.pending"));
+    // The other run's save finds the entry in the file, not waiting, and
+    // adds it no second time.
+    EXPECT_EQ(other.Save("Scores.vtr", 0.0), SaveOutcome::Saved);
+    EXPECT_EQ(dir.Read("Scores.vtr"), "2\n900 6\n300 5\n");
+    EXPECT_FALSE(saver.HasUnsaved() || other.HasUnsaved());
+  }
+}
+
+// The lock file is never made through a link to a missing file (the save
+// goes on without the lock and says so); a link the player made to an
+// existing lock file is used.
+TEST(ScoreFile, TheLockFileIsNeverCreatedThroughADanglingLink) {
+  TempDir dir;
+  dir.Write("Scores.vtr", "1\n300 5\n");
+  std::filesystem::create_symlink(dir.path() / "victim", "Scores.vtr.lock");
+  const testing_support::LogCapture log;
+  ScoreTable table;
+  table.Load("Scores.vtr", 0);
+  table.Enter(900, 6);
+  EXPECT_EQ(table.Save("Scores.vtr", 0.2), SaveOutcome::Saved);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "victim"));
+  EXPECT_TRUE(std::filesystem::is_symlink("Scores.vtr.lock"));
+  EXPECT_EQ(log.Count("Scores.vtr.lock for writing (a link to a missing file stands at its name)"), 1);
+
+  dir.Write("kept.lock", "");
+  std::filesystem::remove("Scores.vtr.lock");
+  std::filesystem::create_symlink("kept.lock", "Scores.vtr.lock");
+  const vtr::ScoreFileLock lock("Scores.vtr", 0.0);
+  EXPECT_TRUE(lock.Held());
+  const int fd = ::open("kept.lock", O_RDONLY);
+  EXPECT_NE(::flock(fd, LOCK_EX | LOCK_NB), 0);  // the link's target is what is locked
+  ::close(fd);
 }
 
 }  // namespace
