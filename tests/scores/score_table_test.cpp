@@ -287,7 +287,7 @@ TEST(ScoreTable, SaveKeepsTheFilesLinkAndPermissions) {
     ::chmod("real/Damaged.vtr", mode);
     fs::create_symlink("real/Damaged.vtr", "Damaged.vtr");
     ScoreTable damaged;
-    damaged.Load("Damaged.vtr", kNow);
+    ASSERT_EQ(damaged.Load("Damaged.vtr", kNow), ScoreLoad::Damaged);
     damaged.Enter(900, 6);
     ASSERT_TRUE(damaged.Save("Damaged.vtr"));
     EXPECT_TRUE(fs::is_symlink("Damaged.vtr"));
