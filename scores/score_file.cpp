@@ -166,6 +166,9 @@ bool AppendPending(const std::string& scoreFile, const std::vector<ScoreEntry>& 
     *why = Reason(error);
     return false;
   }
+  // The entries are the score file's: as private as it is.
+  struct stat scores {};
+  if (::stat(scoreFile.c_str(), &scores) == 0) ::fchmod(fd, (scores.st_mode & 07777) | S_IRUSR | S_IWUSR);
   std::string text;
   for (const ScoreEntry& entry : entries) text += std::to_string(entry.score) + ' ' + std::to_string(entry.time) + '\n';
   std::string_view rest = text;

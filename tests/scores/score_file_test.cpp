@@ -128,6 +128,7 @@ TEST(ScoreFile, ALockHeldElsewhereMakesTheEntryWaitNeverFreezeOrGetLost) {
     SCOPED_TRACE(c.name);
     TempDir dir;
     dir.Write("Scores.vtr", "1\n300 5\n");
+    ::chmod("Scores.vtr", 0600);
     testing_support::LockHolder holder("Scores.vtr.lock", c.stopped);
     ScoreTable table;
     table.Load("Scores.vtr", 0);
@@ -138,6 +139,8 @@ TEST(ScoreFile, ALockHeldElsewhereMakesTheEntryWaitNeverFreezeOrGetLost) {
     EXPECT_EQ(table.Save("Scores.vtr", 0.0), SaveOutcome::Busy);
     EXPECT_EQ(dir.Read("Scores.vtr"), "1\n300 5\n");
     EXPECT_EQ(dir.Read("Scores.vtr.pending"), "900 6\n");
+    EXPECT_EQ(std::filesystem::status("Scores.vtr.pending").permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     EXPECT_TRUE(table.HasUnsaved());
 
     ScoreTable later;  // the next start
