@@ -66,6 +66,11 @@ const PlayableRange* PlayableRangeOf(const char* key) {
   return nullptr;
 }
 
+const Settings& Settings::Defaults() {
+  static const Settings* defaults = new Settings();
+  return *defaults;
+}
+
 void Settings::Load() { Read(true); }
 
 void Settings::LoadWithoutWriting() { Read(false); }

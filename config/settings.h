@@ -25,6 +25,8 @@ class Settings {
   // The one settings object, made with the defaults on first use and never
   // destroyed.
   static Settings& Instance();
+  // The values a settings object starts with, never changed.
+  static const Settings& Defaults();
 
   // Reads the 32 file members, by position, from the file named by
   // SettingsFile; writes that file with Save() when it cannot be opened.

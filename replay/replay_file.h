@@ -101,6 +101,10 @@ struct Replay {
 // reads or writes.
 std::vector<SettingValue> CaptureSettings();
 void ApplySettings(const std::vector<SettingValue>& values);
+// "Key value" of each recorded value that decides how a round plays and is
+// not the game's default (the file names, volumes, splash and the values the
+// game carries unused are left out); empty for a round at the defaults.
+std::vector<std::string> SettingsOtherThanDefaults(const std::vector<SettingValue>& values);
 
 // Why a file could not be taken.
 enum class ReplayError {
