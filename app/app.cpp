@@ -64,7 +64,13 @@ bool App::Start() {
   SetContentRoot(folders_.content);
 
   Settings& settings = Settings::Instance();
-  if (options_.loadSettings) settings.Load();
+  if (options_.loadSettings) {
+    if (options_.readOnly) {
+      settings.LoadWithoutWriting();
+    } else {
+      settings.Load();
+    }
+  }
 
   engine_ = hgeCreate(HGE_VERSION);
   g_engine = engine_;
@@ -78,7 +84,7 @@ bool App::Start() {
   engine_->System_SetState(HGE_WINDOWED, true);
   const WindowModeFile remembered = LoadWindowMode(kWindowModeFile);
   windowMode_ = remembered.mode;
-  if (!remembered.whole) {
+  if (!remembered.whole && !options_.readOnly) {
     engine_->System_Log("%s is missing or could not be read whole: the window mode takes its defaults where "
                         "needed, and the file is written again",
                         kWindowModeFile);
@@ -125,7 +131,7 @@ bool App::Frame() { return initiated_ ? headless::RunFrame(engine_) : true; }
 // The window mode as the player leaves it, for the next run; written only
 // when it changed, so a game folder nobody plays in is left alone.
 void App::RememberWindowMode() {
-  if (!initiated_) return;
+  if (!initiated_ || options_.readOnly) return;
   WindowMode mode;
   mode.fullscreen = !engine_->System_GetState(HGE_WINDOWED);
   mode.width = engine_->System_GetState(HGE_WINDOWWIDTH);

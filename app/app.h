@@ -41,6 +41,9 @@ struct StartOptions {
   // Read the settings file before the engine starts (off: the settings in
   // memory are used as they are).
   bool loadSettings = true;
+  // Write no file at all: a missing settings or window mode file is not
+  // made again (the checks of recorded rounds only read).
+  bool readOnly = false;
   // Start the audio system; off plays silently and shows no audio message.
   bool audio = true;
   // Above 0: every frame lasts exactly this long instead of the real time.

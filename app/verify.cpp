@@ -18,6 +18,7 @@ namespace {
 
 StartOptions VerifyOptions() {
   StartOptions options;
+  options.readOnly = true;
   options.headless = true;
   options.audio = false;
   options.render = false;
@@ -25,8 +26,20 @@ StartOptions VerifyOptions() {
   return options;
 }
 
-// One replay's check; the line goes to standard output.
-int CheckOne(Game* game, const std::string& path, const std::string& prefix, const ScoreTable* table) {
+// The settings a round was played with, when they are not the defaults: an
+// "ok" says the score is the round's, not that the round was a usual one.
+std::string SettingsNote(const Replay& replay) {
+  const std::vector<std::string> changed = SettingsOtherThanDefaults(replay.settings);
+  if (changed.empty()) return "";
+  std::string note = ", with settings other than the defaults (";
+  for (std::size_t i = 0; i < changed.size(); ++i) note += (i > 0 ? ", " : "") + changed[i];
+  return note + ")";
+}
+
+// One replay's check; the line goes to standard output. A stored replay
+// (named) must hold the round its file name says.
+int CheckOne(Game* game, const std::string& path, const std::string& prefix, const ScoreTable* table,
+             const StoredReplay* named = nullptr) {
   Replay replay;
   std::string error;
   if (ReadReplayFile(path, &replay, &error) != ReplayError::None) {
@@ -34,8 +47,14 @@ int CheckOne(Game* game, const std::string& path, const std::string& prefix, con
     return kVerifyUnreadable;
   }
   const Verdict verdict = VerifyReplay(game, replay);
-  std::string line = prefix + VerdictLine(replay, verdict);
+  std::string line = prefix + VerdictLine(replay, verdict) + SettingsNote(replay);
   int status = verdict.ok() ? kVerifyOk : kVerifyMismatch;
+  if (named != nullptr && (named->time != replay.entryTime || named->score != static_cast<std::uint32_t>(replay.score))) {
+    line += ", but the file is named for the entry of " + std::to_string(named->score) + " at " +
+            std::to_string(named->time) + " and holds the round of " +
+            std::to_string(static_cast<std::uint32_t>(replay.score)) + " at " + std::to_string(replay.entryTime);
+    status = std::max(status, kVerifyMismatch);
+  }
   if (table != nullptr) {
     const auto score = static_cast<std::uint32_t>(replay.score);
     const auto& entries = table->Entries();
@@ -74,12 +93,25 @@ int VerifyAllCommand() {
     return kVerifyUnreadable;
   }
   const std::string folder = ReplayFolderFor(Settings::Instance().ScoreFile);
+  // A score file with entries whose replays cannot be looked at is no
+  // success. (Without a score file the table holds only the score to beat,
+  // which no round made.)
+  std::error_code ignored;
+  const bool played = std::filesystem::is_regular_file(Settings::Instance().ScoreFile, ignored) &&
+                      !app.game()->scores.Entries().empty();
+  std::error_code error;
+  const std::filesystem::directory_iterator readable(folder, error);
+  if (played && error) {
+    std::printf("%s cannot be read as a folder (%s): the %zu entries of the table cannot be verified\n",
+                folder.c_str(), error.message().c_str(), app.game()->scores.Entries().size());
+    return kVerifyUnreadable;
+  }
   const std::vector<StoredReplay> stored = ListReplays(folder);
   int status = kVerifyOk;
   int ok = 0;
   for (const StoredReplay& replay : stored) {
     const int one = CheckOne(app.game(), replay.path, std::filesystem::path(replay.path).filename().string() + ": ",
-                             &app.game()->scores);
+                             &app.game()->scores, &replay);
     if (one == kVerifyOk) ++ok;
     status = std::max(status, one);
   }

@@ -10,8 +10,10 @@
 #include "config/settings.h"
 
 #include <cmath>
+#include <cstring>
 #include <istream>
 #include <sstream>
+#include <type_traits>
 
 #include "platform/atomic_file.h"
 #include "platform/checked_file.h"
@@ -57,12 +59,28 @@ Settings& Settings::Instance() {
   return *instance;
 }
 
-void Settings::Load() {
+const PlayableRange* PlayableRangeOf(const char* key) {
+  for (const PlayableRange& range : kPlayableRanges) {
+    if (std::strcmp(range.key, key) == 0) return &range;
+  }
+  return nullptr;
+}
+
+const Settings& Settings::Defaults() {
+  static const Settings* defaults = new Settings();
+  return *defaults;
+}
+
+void Settings::Load() { Read(true); }
+
+void Settings::LoadWithoutWriting() { Read(false); }
+
+void Settings::Read(bool recreateMissing) {
   platform::CheckedFile file = platform::CheckedFile::OpenForReading(SettingsFile);
   if (!file.IsOpen()) {
     // A folder, FIFO or device of that name was refused (and logged): it is
     // no settings file to re-create.
-    if (file.Status() != platform::OpenStatus::NotRegular) Save();
+    if (recreateMissing && file.Status() != platform::OpenStatus::NotRegular) Save();
     return;
   }
   platform::BoundedFileBuffer buffer(file, kMaxFileBytes);
@@ -82,12 +100,13 @@ void Settings::UseScreenSize(std::int32_t width, std::int32_t height) {
 // a day never ends: single-precision steps of a frame no longer move the
 // clock. Everything else a player may set stays as read.
 void Settings::HoldPlayableRanges() {
-  Hold("MultiplierAddition", MultiplierAddition, 0.0f, kMaxMultiplierStep);
-  Hold("MultiplierDecreasePerSecond", MultiplierDecreasePerSecond, 0.0f, kMaxMultiplierStep);
-  Hold("MultiplierRocketFirePenalty", MultiplierRocketFirePenalty, 0.0f, kMaxMultiplierStep);
-  Hold("MultiplierPenaltyMin", MultiplierPenaltyMin, 0.0f, kMaxMultiplierStep);
-  Hold("StartingTime", StartingTime, -HUGE_VALF, kMaxSeconds);
-  Hold("SplashTime", SplashTime, -HUGE_VALF, kMaxSeconds);
+  ForEachSettingsEntry(*this, [](const char* key, auto& member) {
+    if constexpr (std::is_same_v<std::decay_t<decltype(member)>, float>) {
+      if (const PlayableRange* range = PlayableRangeOf(key)) {
+        Hold(key, member, static_cast<float>(range->low), static_cast<float>(range->high));
+      }
+    }
+  });
   if (windowWidth_ > 0 && windowHeight_ > 0) {
     Hold("SystemScreenWidth", SystemScreenWidth, windowWidth_);
     Hold("SystemScreenHeight", SystemScreenHeight, windowHeight_);

@@ -10,6 +10,7 @@
 // alone, so they survive every reload.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -24,12 +25,17 @@ class Settings {
   // The one settings object, made with the defaults on first use and never
   // destroyed.
   static Settings& Instance();
+  // The values a settings object starts with, never changed.
+  static const Settings& Defaults();
 
   // Reads the 32 file members, by position, from the file named by
   // SettingsFile; writes that file with Save() when it cannot be opened.
   // A value that cannot be read stops the load there: it and every later
   // member keep the values they had. Silent.
   void Load();
+  // The same without ever writing: a missing file leaves the values as they
+  // are (the checks of recorded rounds write nothing).
+  void LoadWithoutWriting();
   // Writes the 32 file members to the file named by SettingsFile, one
   // "Key value" line each, replacing it whole through the durable write
   // (platform/atomic_file.h). Silent when the file cannot be written.
@@ -40,10 +46,12 @@ class Settings {
   // value that differs), so the game lays out for the window it has.
   void UseScreenSize(std::int32_t width, std::int32_t height);
 
-  // The values a round cannot be played with are held to these ranges after
-  // each load, with one log line per value changed; the file is not touched.
+  // The values a round cannot be played with are held to kPlayableRanges
+  // after each load, with one log line per value changed; the file is not
+  // touched.
   static constexpr float kMaxMultiplierStep = 100.0f;  // the four Multiplier* values, from 0
   static constexpr float kMaxSeconds = 86400.0f;       // StartingTime and SplashTime
+  static constexpr std::int32_t kMaxScreenSide = 16384;  // the largest window the engine opens
 
   std::int32_t SystemScreenWidth = 1024;
   std::int32_t SystemScreenHeight = 768;
@@ -103,11 +111,35 @@ class Settings {
 
  private:
   Settings() = default;
+  void Read(bool recreateMissing);
   void HoldPlayableRanges();
 
   std::int32_t windowWidth_ = 0;  // 0 until the engine has opened its window
   std::int32_t windowHeight_ = 0;
 };
+
+// The playable range of a settings value: the settings file is held to it
+// after each load, and a replay whose settings lie outside it is refused, since
+// no round of this game could have been played with them. Values not listed
+// are playable at any value of their type. The screen's sides are held to the
+// window the engine opened, which is never larger than kMaxScreenSide.
+struct PlayableRange {
+  const char* key;
+  double low;
+  double high;
+};
+inline constexpr PlayableRange kPlayableRanges[] = {
+    {"MultiplierAddition", 0.0, Settings::kMaxMultiplierStep},
+    {"MultiplierDecreasePerSecond", 0.0, Settings::kMaxMultiplierStep},
+    {"MultiplierRocketFirePenalty", 0.0, Settings::kMaxMultiplierStep},
+    {"MultiplierPenaltyMin", 0.0, Settings::kMaxMultiplierStep},
+    {"StartingTime", -HUGE_VAL, Settings::kMaxSeconds},
+    {"SplashTime", -HUGE_VAL, Settings::kMaxSeconds},
+    {"SystemScreenWidth", 1.0, Settings::kMaxScreenSide},
+    {"SystemScreenHeight", 1.0, Settings::kMaxScreenSide},
+};
+// The range of the value named key; nullptr when every value is playable.
+const PlayableRange* PlayableRangeOf(const char* key);
 
 // The 32 file lines in file order (which differs from the member order).
 // One list serves reading, writing and the replays' copy of the settings, so

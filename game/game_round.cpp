@@ -16,29 +16,6 @@
 
 namespace vtr {
 
-namespace {
-
-// A replay keeps the spawner's clocks among the numbers of the round's start.
-SpawnerClocks ClocksOf(const RoundStart& start) {
-  return {.ordinaryTimer = start.ordinaryTimer,
-          .ordinaryDelay = start.ordinaryDelay,
-          .bonusTimer = start.bonusTimer,
-          .bonusDelay = start.bonusDelay,
-          .dualTimer = start.dualTimer,
-          .dualDelay = start.dualDelay};
-}
-
-void PutClocks(const SpawnerClocks& clocks, RoundStart* start) {
-  start->ordinaryTimer = clocks.ordinaryTimer;
-  start->ordinaryDelay = clocks.ordinaryDelay;
-  start->bonusTimer = clocks.bonusTimer;
-  start->bonusDelay = clocks.bonusDelay;
-  start->dualTimer = clocks.dualTimer;
-  start->dualDelay = clocks.dualDelay;
-}
-
-}  // namespace
-
 void Game::NewRound() {
   Settings::Instance().Load();
   StartRound();
@@ -56,7 +33,7 @@ RoundStart Game::CaptureRoundStart() const {
   RoundStart start;
   start.launchState = LaunchGeneratorState();
   start.engineRandomState = hge_record::RandomState(engine);
-  if (spawner_) PutClocks(spawner_->Clocks(), &start);  // a game that was never loaded has none
+  if (spawner_) start.clocks = spawner_->Clocks();  // a game that was never loaded has none
   start.escapeHeld = escapeWasDown_;
   if (menu) start.menuHovered = static_cast<std::uint8_t>(menu->MainPage()->GetHovered());
   return start;
@@ -84,7 +61,7 @@ void Game::BeginReplayedRound(const Replay& replay) {
 void Game::ApplyRoundStart(const RoundStart& start) {
   SeedLaunchGenerator(start.launchState);
   hge_record::SetRandomState(engine, start.engineRandomState);
-  spawner_->SetClocks(ClocksOf(start));
+  spawner_->SetClocks(start.clocks);
 }
 
 // The replayed round ends with the replay: a round cut short in its last

@@ -109,6 +109,7 @@ void Game::UpdateSplash(float dt) {
 // A rocket from the bottom centre towards the cursor; the shot costs
 // multiplier (game/scoring.cpp).
 void Game::Fire(float dt) {
+  if (SkyIsFull()) return;
   const Settings& settings = Settings::Instance();
   float mx = 0.0f;
   float my = 0.0f;

@@ -5,6 +5,7 @@
 #include "actors/actor_list.h"
 #include "actors/rocket.h"
 #include "config/settings.h"
+#include "platform/log.h"
 
 namespace vtr {
 
@@ -19,14 +20,29 @@ std::int32_t LaunchColumn(std::uint32_t draw) {
   return static_cast<std::int32_t>(column);  // 1..1025: truncation is safe
 }
 
+bool g_skyWasFull = false;
+
 template <class RocketClass>
 void LaunchOne(Stage* stage, float speed, std::int32_t scoreValue, const hgeEmitterInfo& trail) {
+  if (SkyIsFull()) return;
   const Launch launch = RandomLaunch();
   ActorList::Instance().Add(
       std::make_shared<RocketClass>(stage, launch.start, launch.direction * speed, scoreValue, trail));
 }
 
 }  // namespace
+
+bool SkyIsFull() {
+  const ActorList& actors = ActorList::Instance();
+  const bool full = actors.size() + actors.PendingCount() >= kSkyCapacity;
+  if (full && !g_skyWasFull) {
+    platform::Log("The sky holds %zu actors: no rocket is launched until some are gone (check the spawn delays "
+                  "and rocket speeds in the settings file)",
+                  kSkyCapacity);
+  }
+  g_skyWasFull = full;
+  return full;
+}
 
 void SeedLaunchGenerator(std::uint32_t state) { g_launchState = state; }
 

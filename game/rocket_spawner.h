@@ -11,9 +11,11 @@
 // congruential generator that nothing else draws from.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "helpers/geometry.h"
+#include "replay/spawner_clocks.h"
 
 namespace vtr {
 
@@ -35,18 +37,16 @@ struct Launch {
 // the 1024 x 768 field and a direction towards a point of its top edge.
 Launch RandomLaunch();
 
-// The spawner's three clocks with their delays: all the state it has, copied
-// whole when a recorded round starts from where its clocks stood.
-struct SpawnerClocks {
-  float ordinaryTimer = 0.0f;
-  float ordinaryDelay = 0.0f;
-  float bonusTimer = 0.0f;
-  float bonusDelay = 0.0f;
-  float dualTimer = 0.0f;
-  float dualDelay = 0.0f;
+// No rocket, the spawner's or the player's, is launched while the sky holds
+// this many actors (rockets, bursts and texts together). Only settings no
+// player uses reach it (rockets that never leave the screen, launched every
+// frame): the busiest sky of the benchmarks' stress round (a rocket every
+// 0.05 s) holds about a sixth of it. It bounds the memory and the work of a
+// frame whatever the settings.
+inline constexpr std::size_t kSkyCapacity = 4096;
 
-  bool operator==(const SpawnerClocks&) const = default;
-};
+// True while the sky is at kSkyCapacity; logged once each time it fills.
+bool SkyIsFull();
 
 class RocketSpawner {
  public:

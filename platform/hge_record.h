@@ -18,6 +18,10 @@ namespace hge_record {
 
 // Keys and buttons by HGE code, as Input_KeyDown and friends take them.
 inline constexpr int kKeyCount = 256;
+// The longest frame the engine reports: a longer wait (a stall, a window
+// being dragged) counts as this much game time. Every recorded frame lasts
+// more than 0 and at most this.
+inline constexpr float kMaxFrameTime = 0.1f;
 // Bits of InputFrame::keys.
 inline constexpr std::uint8_t kHeld = 1;
 inline constexpr std::uint8_t kWentDown = 2;

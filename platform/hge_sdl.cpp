@@ -15,6 +15,7 @@
 #include <iterator>
 
 #include "platform/folders.h"
+#include "platform/hge_record.h"
 #include "platform/log.h"
 #include "platform/x11_window_guard.h"
 
@@ -41,7 +42,6 @@ void OnStopSignal(int signal) {
   g_stopSignal = 1;
 }
 
-constexpr float kMaxDelta = 0.1f;
 constexpr int kFallbackWidth = 1024;
 constexpr int kFallbackHeight = 768;
 constexpr int kFallbackBpp = 32;
@@ -406,7 +406,8 @@ void Engine::UpdateDelta() {
   lastTick_ = now;
   // Real time in whole microseconds: finer than anything a frame can show,
   // and a recorded round's frame times then code in a byte or two each.
-  const double micros = std::round(std::min(seconds, double{kMaxDelta}) * 1.0e6);
+  // At least one: no frame passes in no time.
+  const double micros = std::max(1.0, std::round(std::min(seconds, double{hge_record::kMaxFrameTime}) * 1.0e6));
   delta_ = fixedDelta_ > 0.0f ? fixedDelta_ : static_cast<float>(micros) / 1.0e6f;
 }
 

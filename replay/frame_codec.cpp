@@ -40,7 +40,8 @@ constexpr std::uint8_t kMouseRaw = 0x04;
 constexpr std::uint8_t kKeys = 0x08;
 constexpr std::uint8_t kKeyChar = 0x10;
 constexpr std::uint8_t kMicros = 0x20;
-constexpr std::int64_t kMaxMicros = 1000000;
+constexpr std::int64_t kMaxMicros = 100000;  // kReplayMaxFrameTime
+static_assert(static_cast<float>(kMaxMicros) / 1.0e6f == kReplayMaxFrameTime);
 constexpr std::uint8_t kStateBits = hge_record::kHeld | hge_record::kWentDown | hge_record::kWentUp;
 constexpr std::int32_t kMaxChar = 0x10FFFF;
 constexpr std::int32_t kMaxWheel = 1000000;
@@ -148,7 +149,7 @@ bool FrameEncoder::Add(float dt, const InputFrame& input) {
   if (count_ >= kReplayMaxFrames) return false;
   // Nothing the reader would refuse is ever written.
   const auto inside = [](float v, float limit) { return std::isfinite(v) && std::fabs(v) <= limit; };
-  if (!inside(dt, kReplayMaxFrameTime) || dt < 0.0f || !inside(input.mouseX, kReplayMaxCoordinate) ||
+  if (!inside(dt, kReplayMaxFrameTime) || !(dt > 0.0f) || !inside(input.mouseX, kReplayMaxCoordinate) ||
       !inside(input.mouseY, kReplayMaxCoordinate) || input.key < 0 || input.key >= kKeyCount || input.chr < 0 ||
       input.chr > kMaxChar || input.wheel < -kMaxWheel || input.wheel > kMaxWheel) {
     return false;
@@ -232,6 +233,13 @@ bool FrameDecoder::Next(float* dt, InputFrame* input, std::string* error) {
       at_ = stream_.size();
       return false;
     }
+  }
+  if (!(dt_ > 0.0f)) {
+    // A run or a record that keeps the time of no frame before.
+    if (error) *error = "frame time at offset " + std::to_string(base_ + at_) + ": 0, which no frame lasts";
+    at_ = stream_.size();
+    run_ = 0;
+    return false;
   }
   *dt = dt_;
   *input = frame_;

@@ -15,7 +15,7 @@ namespace vtr {
 // Bounds of the frames (the encoder never writes past them, the decoder
 // refuses what lies beyond).
 inline constexpr std::uint32_t kReplayMaxFrames = 1u << 20;  // 4.8 hours at 60 fps
-inline constexpr float kReplayMaxFrameTime = 1.0f;
+inline constexpr float kReplayMaxFrameTime = hge_record::kMaxFrameTime;  // and more than 0
 inline constexpr float kReplayMaxCoordinate = 1.0e6f;
 
 // Codes frames one after another into a stream, folding quiet frames into

@@ -2,7 +2,10 @@
 // replay_layout.cpp.
 #include "replay/replay_file.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <sstream>
 #include <type_traits>
 #include <utility>
 
@@ -30,6 +33,34 @@ void ApplySettings(const std::vector<SettingValue>& values) {
     if (std::strcmp(key, "ScoreFile") == 0 || std::strcmp(key, "SettingsFile") == 0) return;
     member = std::get<T>(values[index]);
   });
+}
+
+namespace {
+
+// Settings that do not decide how a recorded round plays.
+constexpr const char* kNotPlay[] = {"StartingNumberRockets", "ExplosionAlphaStart", "RocketsRemainingWarning1",
+                                    "RocketsRemainingWarning2", "ScoreFile", "SettingsFile", "ShowSplash",
+                                    "SplashTime", "VolumeMusic", "VolumeSound"};
+
+}  // namespace
+
+std::vector<std::string> SettingsOtherThanDefaults(const std::vector<SettingValue>& values) {
+  std::vector<std::string> changed;
+  std::size_t i = 0;
+  ForEachSettingsEntry(Settings::Defaults(), [&](const char* key, const auto& member) {
+    using T = std::decay_t<decltype(member)>;
+    const std::size_t index = i++;
+    if (index >= values.size() || !std::holds_alternative<T>(values[index])) return;
+    if (std::any_of(std::begin(kNotPlay), std::end(kNotPlay), [key](const char* k) { return std::strcmp(k, key) == 0; })) {
+      return;
+    }
+    const T& value = std::get<T>(values[index]);
+    if (value == member) return;
+    std::ostringstream text;
+    text << key << ' ' << value;
+    changed.push_back(text.str());
+  });
+  return changed;
 }
 
 ReplayError ReadReplayFile(const std::string& path, Replay* out, std::string* error) {

@@ -44,6 +44,7 @@
 #include <vector>
 
 #include "replay/frame_codec.h"
+#include "replay/spawner_clocks.h"
 
 namespace vtr {
 
@@ -70,12 +71,7 @@ using SettingValue = std::variant<std::int32_t, std::uint32_t, float, bool, std:
 struct RoundStart {
   std::uint32_t launchState = 0;
   std::uint64_t engineRandomState = 0;
-  float ordinaryTimer = 0.0f;
-  float ordinaryDelay = 0.0f;
-  float bonusTimer = 0.0f;
-  float bonusDelay = 0.0f;
-  float dualTimer = 0.0f;
-  float dualDelay = 0.0f;
+  SpawnerClocks clocks;
   bool escapeHeld = false;  // Escape was held in the frame that started the round
   // The menu item the cursor was over when "New Game" was chosen: the pause
   // menu takes the focus from the item the cursor moves onto, not the one it
@@ -105,6 +101,10 @@ struct Replay {
 // reads or writes.
 std::vector<SettingValue> CaptureSettings();
 void ApplySettings(const std::vector<SettingValue>& values);
+// "Key value" of each recorded value that decides how a round plays and is
+// not the game's default (the file names, volumes, splash and the values the
+// game carries unused are left out); empty for a round at the defaults.
+std::vector<std::string> SettingsOtherThanDefaults(const std::vector<SettingValue>& values);
 
 // Why a file could not be taken.
 enum class ReplayError {

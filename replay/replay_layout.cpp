@@ -3,6 +3,7 @@
 // what the game could not have written before the next one is looked at.
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
 #include <utility>
@@ -83,6 +84,13 @@ Verdict ReadVersions(Reader& in, Replay& replay, std::string* error) {
   return {};
 }
 
+// A settings value no round could have been played with is refused.
+bool Playable(Reader& in, const char* key, double value) {
+  const PlayableRange* range = PlayableRangeOf(key);
+  if (range == nullptr || (value >= range->low && value <= range->high)) return true;
+  return in.Reject(key, "outside the playable range");
+}
+
 // The 32 settings values, each in the type of its member.
 bool ReadSettings(Reader& in, Replay& replay) {
   bool ok = true;
@@ -98,13 +106,13 @@ bool ReadSettings(Reader& in, Replay& replay) {
       ok = in.U8(key, &v) && (v <= 1 || in.Reject(key, "not 0 or 1"));
       replay.settings.emplace_back(v == 1);
     } else if constexpr (std::is_same_v<T, float>) {
-      // Any finite value: the settings file can hold any the stream reads.
+      // Any finite value the settings file can be held to.
       float v = 0.0f;
-      ok = in.Float(key, &v, -kLargestFloat, kLargestFloat);
+      ok = in.Float(key, &v, -kLargestFloat, kLargestFloat) && Playable(in, key, v);
       replay.settings.emplace_back(v);
     } else {
       T v = 0;
-      ok = in.LE(key, &v);
+      ok = in.LE(key, &v) && Playable(in, key, static_cast<double>(v));
       replay.settings.emplace_back(v);
     }
   });
@@ -114,8 +122,16 @@ bool ReadSettings(Reader& in, Replay& replay) {
 // The generators, the spawner's clocks, the flags and the menu item.
 bool ReadRoundStart(Reader& in, RoundStart& s) {
   if (!in.LE("launch generator", &s.launchState) || !in.LE("engine generator", &s.engineRandomState)) return false;
-  for (float* clock : {&s.ordinaryTimer, &s.ordinaryDelay, &s.bonusTimer, &s.bonusDelay, &s.dualTimer, &s.dualDelay}) {
+  for (float* clock : {&s.clocks.ordinaryTimer, &s.clocks.ordinaryDelay, &s.clocks.bonusTimer, &s.clocks.bonusDelay,
+                       &s.clocks.dualTimer, &s.clocks.dualDelay}) {
     if (!in.Float("spawner clock", clock, -kLargestFloat, kLargestFloat)) return false;
+  }
+  // A clock starts at 0, runs forward and restarts at 0 once past its delay,
+  // so it stands between 0 and its delay (at 0 when the delay is negative).
+  const SpawnerClocks& c = s.clocks;
+  for (const auto& [timer, delay] : {std::pair{c.ordinaryTimer, c.ordinaryDelay}, std::pair{c.bonusTimer, c.bonusDelay},
+                                      std::pair{c.dualTimer, c.dualDelay}}) {
+    if (!(timer >= 0.0f && timer <= std::max(delay, 0.0f))) return in.Reject("spawner clock", "not between 0 and its delay");
   }
   std::uint8_t flags = 0;
   if (!in.U8("flags", &flags)) return false;
@@ -208,7 +224,8 @@ std::vector<std::uint8_t> SerializeReplay(const Replay& replay) {
   const RoundStart& s = replay.start;
   PutLE(out, s.launchState);
   PutLE(out, s.engineRandomState);
-  for (float v : {s.ordinaryTimer, s.ordinaryDelay, s.bonusTimer, s.bonusDelay, s.dualTimer, s.dualDelay}) {
+  const SpawnerClocks& c = s.clocks;
+  for (float v : {c.ordinaryTimer, c.ordinaryDelay, c.bonusTimer, c.bonusDelay, c.dualTimer, c.dualDelay}) {
     PutFloat(out, v);
   }
   PutU8(out, s.escapeHeld ? 1 : 0);

@@ -74,9 +74,9 @@ vtr::Replay ReplayOf(const std::vector<Frame>& frames) {
   replay.settings = vtr::CaptureSettings();
   replay.start.launchState = 0xDEADBEEF;
   replay.start.engineRandomState = 0x0123456789ABCDEFull;
-  replay.start.ordinaryTimer = 0.25f;
-  replay.start.ordinaryDelay = 1.0f;
-  replay.start.dualDelay = 9.0f;
+  replay.start.clocks.ordinaryTimer = 0.25f;
+  replay.start.clocks.ordinaryDelay = 1.0f;
+  replay.start.clocks.dualDelay = 9.0f;
   replay.start.escapeHeld = true;
   replay.score = -5;
   replay.highestCombo = 7;
@@ -190,7 +190,21 @@ TEST(ReplayFile, EveryHeaderFieldOutOfRangeIsRefusedByName) {
        [](vtr::Replay& r) { r.settings[15] = std::numeric_limits<float>::infinity(); }},
       {"ScoreFile", vtr::ReplayError::Malformed, [](vtr::Replay& r) { r.settings[26] = std::string("a b"); }},
       {"SettingsFile", vtr::ReplayError::Malformed, [](vtr::Replay& r) { r.settings[27] = std::string(); }},
-      {"spawner clock", vtr::ReplayError::Malformed, [nan](vtr::Replay& r) { r.start.bonusDelay = nan; }},
+      {"spawner clock", vtr::ReplayError::Malformed, [nan](vtr::Replay& r) { r.start.clocks.bonusDelay = nan; }},
+      // Settings no round could be played with, and clocks the spawner
+      // could not have stood at: a round past any cost bound.
+      {"StartingTime", vtr::ReplayError::Malformed, [](vtr::Replay& r) { r.settings[15] = 86400.5f; }},
+      {"MultiplierAddition", vtr::ReplayError::Malformed, [](vtr::Replay& r) { r.settings[22] = -0.1f; }},
+      {"MultiplierPenaltyMin", vtr::ReplayError::Malformed, [](vtr::Replay& r) { r.settings[25] = 100.5f; }},
+      {"SystemScreenWidth", vtr::ReplayError::Malformed, [](vtr::Replay& r) { r.settings[1] = std::int32_t{0}; }},
+      {"SystemScreenHeight", vtr::ReplayError::Malformed,
+       [](vtr::Replay& r) { r.settings[2] = std::int32_t{16385}; }},
+      {"spawner clock", vtr::ReplayError::Malformed, [](vtr::Replay& r) { r.start.clocks.ordinaryTimer = 1.5f; }},
+      {"spawner clock", vtr::ReplayError::Malformed, [](vtr::Replay& r) { r.start.clocks.bonusTimer = -0.01f; }},
+      {"spawner clock", vtr::ReplayError::Malformed, [](vtr::Replay& r) {
+         r.start.clocks.dualDelay = -1.0f;  // fires every frame, so it always stands at 0
+         r.start.clocks.dualTimer = 0.5f;
+       }},
       {"flags", vtr::ReplayError::Malformed, nullptr, [flags](auto& b) { b[flags] = 2; }},
       {"ShowSplash", vtr::ReplayError::Malformed, nullptr, [flags](auto& b) {
          // 49 bytes before the flags: three float settings after it, the
@@ -207,6 +221,18 @@ TEST(ReplayFile, EveryHeaderFieldOutOfRangeIsRefusedByName) {
       {"frame tag", vtr::ReplayError::Malformed, nullptr, [stream](auto& b) { b[stream] = 0x21; }},
       {"frame time", vtr::ReplayError::Malformed, [](vtr::Replay& r) {
          r.frames = {0x20, 0xFF, 0xFF, 0xFF, 0xFF, 0x0F};  // far below zero
+         r.frameCount = 1;
+       }},
+      {"frame time", vtr::ReplayError::Malformed, [](vtr::Replay& r) {
+         r.frames = {0x80, 0x80};  // quiet frames before any frame time
+         r.frameCount = 2;
+       }},
+      {"frame time", vtr::ReplayError::Malformed, [](vtr::Replay& r) {
+         r.frames = {0x20, 0xC2, 0x9A, 0x0C};  // 100,001 us: past the engine's longest frame
+         r.frameCount = 1;
+       }},
+      {"frame time", vtr::ReplayError::Malformed, [](vtr::Replay& r) {
+         r.frames = {0x01, 0x9C, 0xB3, 0xE6, 0xDC, 0x07};  // 0.1 + 1 ulp, as a raw float
          r.frameCount = 1;
        }},
       {"key code", vtr::ReplayError::Malformed, [](vtr::Replay& r) {
@@ -259,7 +285,7 @@ TEST(ReplayFile, ARefusalNamesTheOffsetWhereTheValueBegins) {
     const char* field;
     std::size_t at;  // in the file; for a stream of its own, in the stream
     std::function<void(std::vector<std::uint8_t>&)> raw = nullptr;
-    std::vector<std::uint8_t> frames = {};  // one frame after a quiet one
+    std::vector<std::uint8_t> frames = {};  // one frame after a frame of 1 us
   };
   const std::vector<Case> cases = {
       {"flags", flags, [&](auto& b) { b[flags] = 2; }},
@@ -282,11 +308,11 @@ TEST(ReplayFile, ARefusalNamesTheOffsetWhereTheValueBegins) {
       vtr::SealReplayBytes(damaged);
     } else {
       vtr::Replay replay = good;
-      replay.frames = {0x80};
+      replay.frames = {0x20, 0x02};
       replay.frames.insert(replay.frames.end(), c.frames.begin(), c.frames.end());
       replay.frameCount = 2;
       damaged = vtr::SerializeReplay(replay);
-      at += damaged.size() - replay.frames.size();
+      at += damaged.size() - replay.frames.size() + 1;  // the lead frame is two bytes
     }
     std::string error;
     EXPECT_EQ(Parse(damaged, &error), vtr::ReplayError::Malformed) << error;
@@ -335,7 +361,7 @@ TEST(ReplayFile, AFileOfTheOlderFormatIsRefusedByItsVersion) {
 TEST(ReplayFile, EveryBoundIsTakenAtItAndRefusedJustPastIt) {
   struct Case {
     const char* what;
-    std::vector<std::uint8_t> frame;  // after one quiet frame; empty: the stream below is all
+    std::vector<std::uint8_t> frame;  // after a frame of 1 us; empty: the stream below is all
     const char* refusal;              // the field refused; nullptr: accepted
     std::vector<std::uint8_t> stream = {};
     std::uint32_t count = 0;
@@ -362,16 +388,22 @@ TEST(ReplayFile, EveryBoundIsTakenAtItAndRefusedJustPastIt) {
   const float wide = vtr::kReplayMaxCoordinate;
   std::vector<std::uint8_t> allKeys = {0x08, 0xFF};
   for (int k = 0; k < 256; ++k) allKeys.insert(allKeys.end(), {static_cast<std::uint8_t>(k), hge_record::kHeld});
-  const std::vector<std::uint8_t> runs(vtr::kReplayMaxFrames / 128, 0xFF);
+  std::vector<std::uint8_t> runs(vtr::kReplayMaxFrames / 128, 0xFF);
+  runs.front() = 0x20;  // the first frame's time, then the rest of its run
+  runs.insert(runs.begin() + 1, {0x02, 0xFE});
   const std::vector<Case> cases = {
-      {"1 s in microseconds", rec(0x20, {1000000}), nullptr},
-      {"1 s and 1 us", rec(0x20, {1000001}), "frame time"},
-      {"0 us", rec(0x20, {0}), nullptr},
-      {"-1 us", rec(0x20, {-1}), "frame time"},
-      {"1 s as a float", rec(0x01, {0x3F800000}), nullptr},
-      {"the float below 1 s", rec(0x01, {0x3F7FFFFF}), nullptr},
-      {"the float above 1 s", rec(0x01, {0x3F800001}), "frame time"},
-      {"the widest varint", {0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0x0F}, nullptr},  // -2^31 on 0.0f: -0.0f
+      // After a frame of 1 us (float bits 0x358637BD), the engine's longest
+      // frame is taken and anything past it, or a frame of no time, refused.
+      {"100 ms in microseconds", rec(0x20, {99999}), nullptr},
+      {"100 ms and 1 us", rec(0x20, {100000}), "frame time"},
+      {"1 us again", rec(0x20, {0}), nullptr},
+      {"0 us", rec(0x20, {-1}), "frame time"},
+      {"-1 us", rec(0x20, {-2}), "frame time"},
+      {"100 ms as a float", rec(0x01, {0x3DCCCCCD - 0x358637BD}), nullptr},
+      {"the float below 100 ms", rec(0x01, {0x3DCCCCCC - 0x358637BD}), nullptr},
+      {"the float above 100 ms", rec(0x01, {0x3DCCCCCE - 0x358637BD}), "frame time"},
+      {"the float 0", rec(0x01, {-0x358637BD}), "frame time"},
+      {"the widest varint", {0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0x0F}, "frame time"},  // -2^31: the sign flips
       {"one bit wider", {0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0x1F}, "frame time"},
       {"a varint of six bytes", {0x01, 0x80, 0x80, 0x80, 0x80, 0x80, 0x00}, "frame time"},
       {"cursor at the bound", raw(wide, -wide), nullptr},
@@ -387,18 +419,19 @@ TEST(ReplayFile, EveryBoundIsTakenAtItAndRefusedJustPastIt) {
       {"wheel -1000001", rec(0x10, {0, 0, -1000001}), "wheel"},
       {"wheel 1000001", rec(0x10, {0, 0, 1000001}), "wheel"},
       {"all 256 keys", allKeys, nullptr},
-      {"a run of 128", {}, nullptr, {0xFF}, 128},
-      {"a run of 128 counted as 129", {}, "frame count", {0xFF}, 129},
+      {"a run of 128", {}, nullptr, {0x20, 0x02, 0xFF}, 129},
+      {"a run of 128 counted as 130", {}, "frame count", {0x20, 0x02, 0xFF}, 130},
       {"the most frames", {}, nullptr, runs, vtr::kReplayMaxFrames},
       {"one frame more", {}, "frame count", runs, vtr::kReplayMaxFrames + 1},
-      {"one frame", {}, nullptr, {0x80}, 1},
+      {"one frame", {}, nullptr, {0x20, 0x02}, 1},
+      {"one frame of no time", {}, "frame time", {0x80}, 1},
       {"no frame", {}, "frame count", {}, 0},
   };
   const vtr::Replay good = ReplayOf(RandomFrames(3, 1));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     vtr::Replay replay = good;
-    replay.frames = c.frame.empty() ? c.stream : std::vector<std::uint8_t>{0x80};
+    replay.frames = c.frame.empty() ? c.stream : std::vector<std::uint8_t>{0x20, 0x02};
     replay.frames.insert(replay.frames.end(), c.frame.begin(), c.frame.end());
     replay.frameCount = c.frame.empty() ? c.count : 2;
     std::string error;
@@ -421,13 +454,14 @@ TEST(ReplayFile, TheFileSizeBoundHoldsAtItsLastByte) {
   std::vector<std::uint8_t> keys = {0x08, 0xFF};  // every key changes: 514 bytes a frame
   for (int k = 0; k < 256; ++k) keys.insert(keys.end(), {static_cast<std::uint8_t>(k), 0});
   const std::size_t room = vtr::kReplayMaxFileBytes - header;
-  for (std::size_t i = 0; i < room / keys.size(); ++i) {
+  replay.frames = {0x20, 0x02};  // a first frame of 1 us
+  for (std::size_t i = 0; i < (room - 2) / keys.size(); ++i) {
     for (std::size_t k = 1; k < 256; k += 1) keys[2 + 2 * k + 1] = static_cast<std::uint8_t>(i % 2);
     keys[3] = static_cast<std::uint8_t>(i % 2);
     replay.frames.insert(replay.frames.end(), keys.begin(), keys.end());
   }
   replay.frames.resize(room, 0x00);  // one-byte records of a frame with nothing new
-  replay.frameCount = static_cast<std::uint32_t>(room / keys.size() + room % keys.size());
+  replay.frameCount = static_cast<std::uint32_t>(1 + (room - 2) / keys.size() + (room - 2) % keys.size());
   testing_support::TempDir dir;
   ASSERT_TRUE(vtr::WriteReplayFile("largest.vtreplay", replay));
   ASSERT_EQ(std::filesystem::file_size("largest.vtreplay"), vtr::kReplayMaxFileBytes);

@@ -26,7 +26,7 @@ vtr::Replay SmallReplay(std::int32_t score, std::int64_t time) {
   replay.score = score;
   replay.entryTime = time;
   replay.frameCount = 1;
-  replay.frames = {0x80};
+  replay.frames = {0x20, 0x02};  // one frame of 1 us
   return replay;
 }
 
