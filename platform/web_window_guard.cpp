@@ -1,0 +1,13 @@
+// The browser has no X server: the page owns the canvas, and nothing outside
+// can destroy it while the game runs. The guard's three calls do nothing.
+#include "platform/x11_window_guard.h"
+
+namespace platform {
+
+void InstallX11ErrorGuard() {}
+
+void GuardX11Window(SDL_Window*) {}
+
+bool X11WindowLost() { return false; }
+
+}  // namespace platform
