@@ -6,8 +6,8 @@
 
 namespace vtr {
 
-Actor::Actor(Game* game, std::int32_t kind)
-    : game(game), id(ActorList::Instance().TakeId()), kind(kind) {}
+Actor::Actor(Stage* stage, std::int32_t kind)
+    : stage(stage), id(ActorList::Instance().TakeId()), kind(kind) {}
 
 bool Actor::Collides(const Actor& other) const {
   if (other.id == id) return false;

@@ -12,7 +12,7 @@
 
 namespace vtr {
 
-class Game;
+class Stage;
 
 // Values of Actor::kind.
 inline constexpr std::int32_t kRocket = 1;     // every rocket, the player's included
@@ -22,7 +22,7 @@ inline constexpr std::int32_t kText = 3;
 class Actor {
  public:
   // Takes the next serial number of the run from the actor list.
-  Actor(Game* game, std::int32_t kind);
+  Actor(Stage* stage, std::int32_t kind);
   virtual ~Actor() = default;
   Actor(const Actor&) = delete;
   Actor& operator=(const Actor&) = delete;
@@ -42,7 +42,7 @@ class Actor {
   // Touching counts, and so does a not-a-number position or radius.
   bool Collides(float px, float py, float pr) const;
 
-  Game* game;  // back reference, not owned
+  Stage* stage;  // back reference, not owned: the session the actor plays in
   float x = 0.0f;
   float y = 0.0f;
   float vx = 0.0f;  // pixels per second

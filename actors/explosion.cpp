@@ -1,16 +1,16 @@
 #include "actors/explosion.h"
 
 #include "actors/actor_list.h"
+#include "actors/stage.h"
 #include "config/settings.h"
 #include "helpers/color.h"
-#include "game/game.h"
 #include "helpers/particle_system.h"
 #include "helpers/sprite.h"
 
 namespace vtr {
 
-Explosion::Explosion(Game* game, std::uint32_t chain, float maxRadius, float x, float y)
-    : Actor(game, kExplosion), maxRadius(maxRadius), chain(chain) {
+Explosion::Explosion(Stage* stage, std::uint32_t chain, float maxRadius, float x, float y)
+    : Actor(stage, kExplosion), maxRadius(maxRadius), chain(chain) {
   const hgeEmitterInfo copy = Settings::Instance().ExplosionParticles;
   burst = std::make_shared<hgeParticleSystem>(&copy);
   this->x = x;
@@ -19,7 +19,7 @@ Explosion::Explosion(Game* game, std::uint32_t chain, float maxRadius, float x, 
   burst->Fire();
 
   // The 32 x 32 ring picture at (96, 64) of the particle strip, drawn centred.
-  ring = std::make_shared<hgeSprite>(game->FindTexture("particles"), 0.0f, 0.0f, 1.0f, 1.0f);
+  ring = std::make_shared<hgeSprite>(stage->ParticleTexture(), 0.0f, 0.0f, 1.0f, 1.0f);
   ring->SetTextureRect(96.0f, 64.0f, 32.0f, 32.0f, true);
   ring->SetHotSpot(16.0f, 16.0f);
 }
@@ -55,9 +55,9 @@ void Explosion::Render() {
   ring->RenderTransformed(x, y, 0.0f, scale, scale);
 }
 
-void SpawnExplosion(Game* game, std::uint32_t chain, float maxRadius, float x, float y) {
-  ActorList::Instance().Add(std::make_shared<Explosion>(game, chain, maxRadius, x, y));
-  game->PlayExplosionSound();
+void SpawnExplosion(Stage* stage, std::uint32_t chain, float maxRadius, float x, float y) {
+  ActorList::Instance().Add(std::make_shared<Explosion>(stage, chain, maxRadius, x, y));
+  stage->PlayExplosionSound();
 }
 
 }  // namespace vtr

@@ -17,7 +17,7 @@ class hgeSprite;
 
 namespace vtr {
 
-class Game;
+class Stage;
 
 // The largest radius every explosion grows to: the player's, a caught
 // rocket's and the round end's.
@@ -27,7 +27,7 @@ class Explosion : public Actor {
  public:
   // Fires a burst from a copy of ExplosionParticles at (x, y) and builds the
   // ring from the 32 x 32 picture at (96, 64) of the "particles" texture.
-  Explosion(Game* game, std::uint32_t chain, float maxRadius, float x, float y);
+  Explosion(Stage* stage, std::uint32_t chain, float maxRadius, float x, float y);
   ~Explosion() override;
 
   // Ages, updates the burst, grows the radius, fades the ring, and ends the
@@ -47,6 +47,6 @@ class Explosion : public Actor {
 
 // The one way to make an explosion: queues it on the actor list (it joins at
 // the next list update) and plays one explosion sound.
-void SpawnExplosion(Game* game, std::uint32_t chain, float maxRadius, float x, float y);
+void SpawnExplosion(Stage* stage, std::uint32_t chain, float maxRadius, float x, float y);
 
 }  // namespace vtr

@@ -19,9 +19,9 @@ float Bound(std::int32_t edge, std::int32_t margin) {
 
 }  // namespace
 
-Rocket::Rocket(Game* game, hgeVector2 position, hgeVector2 velocity, std::int32_t scoreValue,
+Rocket::Rocket(Stage* stage, hgeVector2 position, hgeVector2 velocity, std::int32_t scoreValue,
                const hgeEmitterInfo& info)
-    : Actor(game, kRocket) {
+    : Actor(stage, kRocket) {
   const hgeEmitterInfo copy = info;
   trail = std::make_shared<hgeParticleSystem>(&copy);
   x = position.x;
@@ -75,12 +75,12 @@ void SpecialRocket::OnDeath() {
   direction.Normalize();  // the zero vector stays zero
   const hgeVector2 velocity = direction * settings.DualRocketVelocity;
   ActorList::Instance().Add(std::make_shared<TargetRocket>(
-      game, position, velocity, settings.DualRocketScore, settings.DualRocketParticles, target));
+      stage, position, velocity, settings.DualRocketScore, settings.DualRocketParticles, target));
 }
 
-TargetRocket::TargetRocket(Game* game, hgeVector2 position, hgeVector2 velocity,
+TargetRocket::TargetRocket(Stage* stage, hgeVector2 position, hgeVector2 velocity,
                            std::int32_t scoreValue, const hgeEmitterInfo& info, hgeVector2 target)
-    : Rocket(game, position, velocity, scoreValue, info), targetX(target.x), targetY(target.y) {
+    : Rocket(stage, position, velocity, scoreValue, info), targetX(target.x), targetY(target.y) {
   collidable = false;
 }
 
@@ -96,7 +96,7 @@ void TargetRocket::Update(float dt) {
       OnDeath();
       dying = true;
       trail->Stop(false);
-      SpawnExplosion(game, 0, kExplosionRadius, x, y);
+      SpawnExplosion(stage, 0, kExplosionRadius, x, y);
     }
     lastDistance = d;
   }

@@ -26,12 +26,12 @@ class hgeParticleSystem;
 
 namespace vtr {
 
-class Game;
+class Stage;
 
 class Rocket : public Actor {
  public:
   // Builds the trail from a copy of info, starts it at position and fires it.
-  Rocket(Game* game, hgeVector2 position, hgeVector2 velocity, std::int32_t scoreValue,
+  Rocket(Stage* stage, hgeVector2 position, hgeVector2 velocity, std::int32_t scoreValue,
          const hgeEmitterInfo& info);
   ~Rocket() override;
 
@@ -59,7 +59,7 @@ class SpecialRocket : public Rocket {
 class TargetRocket : public Rocket {
  public:
   // A Rocket that bursts once it is farther from target than the update before.
-  TargetRocket(Game* game, hgeVector2 position, hgeVector2 velocity, std::int32_t scoreValue,
+  TargetRocket(Stage* stage, hgeVector2 position, hgeVector2 velocity, std::int32_t scoreValue,
                const hgeEmitterInfo& info, hgeVector2 target);
 
   // The burst test (on the position before this frame's move), then the

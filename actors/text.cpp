@@ -6,9 +6,9 @@
 
 namespace vtr {
 
-Text::Text(const hgeColor& color, Game* game, const std::string& text, hgeVector2 position,
+Text::Text(const hgeColor& color, Stage* stage, const std::string& text, hgeVector2 position,
            float lifetime, float scale)
-    : Actor(game, kText), text(text), lifetime(lifetime), color(color), scale(scale) {
+    : Actor(stage, kText), text(text), lifetime(lifetime), color(color), scale(scale) {
   x = position.x;
   y = position.y;
   this->color.a = 0.0f;  // every text fades in from nothing

@@ -14,12 +14,12 @@ class hgeFont;
 
 namespace vtr {
 
-class Game;
+class Stage;
 
 class Text : public Actor {
  public:
   // Takes the settings' TextFont; the colour's alpha is set to 0.
-  Text(const hgeColor& color, Game* game, const std::string& text, hgeVector2 position,
+  Text(const hgeColor& color, Stage* stage, const std::string& text, hgeVector2 position,
        float lifetime, float scale);
 
   // Grows; fades in (0.4 per second) until the lifetime is reached, then

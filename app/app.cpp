@@ -12,6 +12,7 @@
 #include "platform/audio.h"
 #include "platform/hge_headless.h"
 #include "platform/message_box.h"
+#include "platform/x11_window_guard.h"
 #include "replay/replay_file.h"
 
 namespace vtr {
@@ -161,8 +162,9 @@ int RunGame(const StartOptions& options) {
     }
   }
   App app(options);
-  int status = 0;
+  int status = kExitCannotStart;
   if (app.Start()) {
+    status = 0;
     if (!options.replayFile.empty()) app.game()->Watch(std::move(replay), true);
     app.Run();
     if (!options.replayFile.empty()) {
@@ -172,6 +174,7 @@ int RunGame(const StartOptions& options) {
     }
   }
   app.Shutdown();
+  if (status == 0 && platform::X11DisplayGone()) status = kExitDisplayLost;
   return status;
 }
 

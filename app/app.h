@@ -101,10 +101,16 @@ class App {
   GameFolders folders_;
 };
 
+// Exit statuses of the game besides 0 (played, then quit or stopped by a
+// signal) and the replay's 1 and 2 (see RunGame).
+inline constexpr int kExitCannotStart = 3;  // no window could be opened: the "Error" box told why
+inline constexpr int kExitDisplayLost = 4;  // the display went away under the game; the teardown ran
+
 // The whole run of the desktop game: Start, Run, Shutdown. Returns the exit
-// status: 0, except with a replayFile: 2 (and one line on standard error)
-// when it cannot be read or played back, 1 when it did not play as recorded
-// (its outcome line is printed either way).
+// status: kExitCannotStart when the engine could not start, kExitDisplayLost
+// when the display went away, else 0, except with a replayFile: 2 (and one
+// line on standard error) when it cannot be read or played back, 1 when it
+// did not play as recorded (its outcome line is printed either way).
 int RunGame(const StartOptions& options);
 
 // Creates and initialises the audio system inside the SoundManager with 100

@@ -4,6 +4,11 @@
 //   vantor --replay FILE    plays a recorded round in the window, then quits
 //   vantor --verify FILE    re-simulates a recorded round and checks its score
 //   vantor --verify-all     the same for every replay beside the score file
+//
+// Exit status: 0 after "Quit", a closed window or a stop signal (SIGINT,
+// SIGTERM, SIGHUP); 3 when no window could be opened (no graphical session);
+// 4 when the display went away under the game; a replay's 1 and 2 (see
+// RunGame); 2 for an unknown option.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>

@@ -8,7 +8,7 @@
 #include "app/app.h"
 #include "config/settings.h"
 #include "game/game.h"
-#include "replay/replay_driver.h"
+#include "game/replay_driver.h"
 #include "replay/replay_file.h"
 #include "replay/replay_folder.h"
 

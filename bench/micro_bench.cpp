@@ -104,7 +104,8 @@ void CountSky(benchmark::State& state) {
 
 void BM_HitPass(benchmark::State& state) {
   StageSky(static_cast<int>(state.range(0)));
-  for (auto _ : state) vtr::HandleExplosionHits(vtr::g_game);
+  vtr::Round round;
+  for (auto _ : state) vtr::HandleExplosionHits(vtr::g_game, round);
   CountSky(state);
   ClearActors();
 }
@@ -112,7 +113,8 @@ BENCHMARK(BM_HitPass)->Arg(100)->Arg(1000)->Arg(3000)->Unit(benchmark::kMicrosec
 
 void BM_HitPassLiteralWalk(benchmark::State& state) {
   StageSky(static_cast<int>(state.range(0)));
-  for (auto _ : state) testing_support::LiteralHitPass(vtr::g_game);
+  vtr::Round round;
+  for (auto _ : state) testing_support::LiteralHitPass(vtr::g_game, round);
   CountSky(state);
   ClearActors();
 }

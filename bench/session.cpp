@@ -130,7 +130,7 @@ Session::Session(Scenario scenario, bool render) : render_(render) {
   headless::RunFrame(engine_);
   headless::PushMouseButton(HGEK_LBUTTON, false, 512.0f, 310.0f);
   headless::RunFrame(engine_);
-  ok_ = vtr::g_game->roundRunning && !vtr::g_game->menuShown;
+  ok_ = vtr::g_game->CurrentRound().roundRunning && !vtr::g_game->CurrentRound().menuShown;
   if (!ok_) error_ = "\"New Game\" did not start a round";
   quads_.reserve(65536);
 }

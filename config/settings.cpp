@@ -13,6 +13,7 @@
 #include <istream>
 #include <sstream>
 
+#include "platform/atomic_file.h"
 #include "platform/checked_file.h"
 #include "platform/log.h"
 
@@ -96,8 +97,9 @@ void Settings::HoldPlayableRanges() {
 void Settings::Save() {
   std::ostringstream out;
   ForEachSettingsEntry(*this, [&out](const char* key, const auto& member) { out << key << ' ' << member << '\n'; });
-  platform::CheckedFile file = platform::CheckedFile::OpenForWriting(SettingsFile);
-  if (file.IsOpen()) file.ReplaceContents(out.str(), false);
+  platform::AtomicWriteOptions options;
+  options.inPlaceWhenFolderClosed = true;
+  platform::WriteFileAtomically(SettingsFile, out.str(), options);
 }
 
 }  // namespace vtr

@@ -31,7 +31,8 @@ class Settings {
   // member keep the values they had. Silent.
   void Load();
   // Writes the 32 file members to the file named by SettingsFile, one
-  // "Key value" line each. Silent when the file cannot be written.
+  // "Key value" line each, replacing it whole through the durable write
+  // (platform/atomic_file.h). Silent when the file cannot be written.
   void Save();
 
   // The size of the window the engine really opened: from now on every load

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "platform/atomic_file.h"
 #include "platform/checked_file.h"
 
 namespace vtr {
@@ -74,8 +75,9 @@ bool SaveWindowMode(const std::string& path, const WindowMode& mode) {
        << "WindowWidth " << mode.width << "\n"
        << "WindowHeight " << mode.height << "\n"
        << "Muted " << (mode.muted ? 1 : 0) << "\n";
-  platform::CheckedFile file = platform::CheckedFile::OpenForWriting(path);
-  return file.IsOpen() && file.ReplaceContents(text.str(), false);
+  platform::AtomicWriteOptions options;
+  options.inPlaceWhenFolderClosed = true;
+  return platform::WriteFileAtomically(path, text.str(), options).ok;
 }
 
 }  // namespace vtr

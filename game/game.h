@@ -1,15 +1,12 @@
 // The one object that holds a playing session together: the pictures, the
 // texture registry, the sounds, the HUD, the menu, the rocket spawner, the
-// round's counters and the flags that decide what a frame does, and the
-// high-score table. The moving objects of a round live in the ActorList.
+// round (game/round.h) and the high-score table. The moving objects of a
+// round live in the ActorList.
 //
-// The session states are combinations of four flags:
-//   Splash      splashShowing
-//   Menu        menuShown, no round running
-//   Paused      menuShown and roundRunning
-//   Playing     roundRunning, menu hidden
-//   Round over  roundOver, menu hidden: the last bursts play out
-//   Results     roundOver and menuShown, menu on its high-score page
+// The session's states are the round's flags (game/round.h) and the splash,
+// which comes first and takes every frame while it shows. Only the game
+// changes its state; the rest of the program reads it, and acts on it
+// through the operations below.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "actors/stage.h"
 #include "game/hud.h"
 #include "game/notice.h"
+#include "game/round.h"
 #include "graphics/texture_registry.h"
 #include "platform/hge.h"
 #include "scores/score_table.h"
@@ -32,6 +31,7 @@ namespace vtr {
 class Actor;
 class RocketSpawner;
 class GameMenu;
+struct MenuChoice;
 class RoundRecorder;
 class Playback;
 struct LiveSession;
@@ -39,7 +39,7 @@ struct Replay;
 struct RoundStart;
 struct SoundEntry;
 
-class Game {
+class Game final : public Stage {
  public:
   // Copies the process-wide engine reference; the Hud loads its font.
   Game();
@@ -80,9 +80,11 @@ class Game {
   void EndReplay();
   bool Replaying() const { return replaying_; }
   // Whether this round's score is in the table.
-  bool ScoreEntered() const { return scoreEntered_; }
+  bool ScoreEntered() const { return round_.scoreEntered; }
   // The state a round starting now begins from, besides its settings.
   RoundStart CaptureRoundStart() const;
+  // Puts the generators and the spawner's clocks where start has them.
+  void ApplyRoundStart(const RoundStart& start);
 
   // Watching recorded rounds. While one plays, the live session is set
   // aside, and it comes back exactly as it was: the round and its flags, the
@@ -118,64 +120,41 @@ class Game {
   bool SaveScores();
   std::vector<ScoreEntry> GetScores() const { return scores.Entries(); }
 
-  // Adds one catch: trunc(chain x points x multiplier), wrapping at 32 bits.
-  void AddScore(std::int32_t points);
-  // A catch at this chain link: the chain becomes link, the points are
-  // scored, the multiplier rises and the highest combo follows.
-  void ScoreCatch(std::uint32_t link, std::int32_t points);
-  // What a shot in a frame of dt seconds costs the multiplier.
-  void ChargeShot(float dt);
+  // The round's scoring (Round's operations, on the current round).
+  void AddScore(std::int32_t points) { round_.AddScore(points); }
+  void ScoreCatch(std::uint32_t link, std::int32_t points) { round_.ScoreCatch(link, points); }
+  void ChargeShot(float dt) { round_.ChargeShot(dt); }
 
   void PlayLaunchSound();
-  void PlayExplosionSound();
+  void PlayExplosionSound() override;
+  HTEXTURE ParticleTexture() const override { return FindTexture("particles"); }
 
   HTEXTURE& TextureFor(const std::string& name) { return textures.TextureFor(name); }
   HTEXTURE FindTexture(const std::string& name) const { return textures.FindTexture(name); }
 
-  // Pictures.
-  std::unique_ptr<hgeSprite> background;
-  std::unique_ptr<hgeSprite> leftPanel;
-  std::unique_ptr<hgeSprite> rightPanel;
-  std::unique_ptr<hgeSprite> logo;
-  std::unique_ptr<hgeSprite> splash;
-  std::unique_ptr<hgeAnimatedSprite> particleSprite;
+  // The round as it stands; only the game's operations change it.
+  const Round& CurrentRound() const { return round_; }
+  // This round's score could not be saved (shown on the results page).
+  bool ScoreSaveFailed() const { return scoreSaveFailed_; }
+  float MusicVolume() const { return musicVolume_; }
+  // Shows the splash from its start, as a game that starts with it does.
+  void ShowSplash();
+  bool SplashShowing() const { return splashShowing_; }
+  float SplashAlpha() const { return splashAlpha_; }
 
+  // The session's parts, used directly by its drawing, the replay driver and
+  // the start-up.
   HGE* engine = nullptr;  // not owned
-  std::unique_ptr<RocketSpawner> spawner;
   TextureRegistry textures;
   Hud hud;
   Notice notice;  // a line for the player near the bottom, drawn over everything
   std::unique_ptr<GameMenu> menu;
-
-  // Sounds, owned by the SoundManager.
-  SoundEntry* music = nullptr;
-  std::vector<SoundEntry*> explosionSounds;
-  std::vector<SoundEntry*> rocketSounds;
-
-  // The round.
-  bool warningPlayed = false;
-  std::int32_t score = 0;
-  std::uint32_t chain = 0;
-  std::uint32_t highestCombo = 0;
-  float multiplier = 1.0f;
-  bool menuShown = true;
-  bool roundRunning = false;
-  bool roundOver = false;
-  float timeLeft = 0.0f;
-  bool scoreSaveFailed = false;  // this round's score could not be saved
-
-  float musicVolume = 0.0f;
-  float soundVolume = 0.0f;
-
-  // The splash screen.
-  float splashTime = 0.0f;
-  float splashElapsed = 0.0f;
-  float splashAlpha = 0.0f;
-  bool splashShowing = false;
-
   ScoreTable scores;
 
  private:
+  // Acts on the menu's choice of this frame; true for "Quit".
+  bool Choose(const MenuChoice& choice);
+  std::unique_ptr<GameMenu> MakeMenu();
   void Fire(float dt);
   void UpdateSplash(float dt);
   void FinishRound();
@@ -190,10 +169,35 @@ class Game {
   void BurstRocket(Actor& rocket);
   void RefreshHud();
   void RenderSplash(float width, float height);
+  void LoadPictures();
 
+  // Pictures.
+  std::unique_ptr<hgeSprite> background_;
+  std::unique_ptr<hgeSprite> leftPanel_;
+  std::unique_ptr<hgeSprite> rightPanel_;
+  std::unique_ptr<hgeSprite> logo_;
+  std::unique_ptr<hgeSprite> splash_;
+  std::unique_ptr<hgeAnimatedSprite> particleSprite_;
   std::unique_ptr<hgeFont> textFont_;  // the combo texts' font, lent to Settings
+
+  // Sounds, owned by the SoundManager.
+  SoundEntry* music_ = nullptr;
+  std::vector<SoundEntry*> explosionSounds_;
+  std::vector<SoundEntry*> rocketSounds_;
+  float musicVolume_ = 0.0f;
+  float soundVolume_ = 0.0f;
+
+  std::unique_ptr<RocketSpawner> spawner_;
+  Round round_;
+  bool scoreSaveFailed_ = false;  // this round's score could not be saved
   bool escapeWasDown_ = false;
-  bool scoreEntered_ = false;  // this round's score is in the table
+
+  // The splash screen.
+  float splashTime_ = 0.0f;
+  float splashElapsed_ = 0.0f;
+  float splashAlpha_ = 0.0f;
+  bool splashShowing_ = false;
+
   std::unique_ptr<RoundRecorder> recorder_;
   bool replaying_ = false;
   std::int64_t replayEntryTime_ = 0;

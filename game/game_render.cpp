@@ -2,11 +2,11 @@
 // live actors, side panels) under the menu and logo or the HUD.
 #include "actors/actor_list.h"
 #include "config/settings.h"
-#include "helpers/color.h"
 #include "game/game.h"
+#include "game/playback.h"
+#include "helpers/color.h"
 #include "helpers/sprite.h"
 #include "menu/game_menu.h"
-#include "replay/playback.h"
 
 namespace vtr {
 
@@ -16,19 +16,19 @@ bool Game::Render() {
   const float height = static_cast<float>(settings.SystemScreenHeight);
 
   engine->Gfx_BeginScene(0);
-  if (splashShowing) {
+  if (splashShowing_) {
     RenderSplash(width, height);
   } else {
-    background->Render(0.0f, 0.0f);
+    background_->Render(0.0f, 0.0f);
     for (const std::shared_ptr<Actor>& actor : ActorList::Instance().Actors()) {
       if (actor->alive) actor->Render();
     }
     const float screenWidth = static_cast<float>(engine->System_GetState(HGE_SCREENWIDTH));
-    leftPanel->Render(0.0f, 0.0f);
-    rightPanel->Render(screenWidth - rightPanel->GetWidth(), 0.0f);
-    if (menuShown) {
-      menu->Render();
-      logo->Render(width * 0.5f, 100.0f);
+    leftPanel_->Render(0.0f, 0.0f);
+    rightPanel_->Render(screenWidth - rightPanel_->GetWidth(), 0.0f);
+    if (round_.menuShown) {
+      menu->Render(scoreSaveFailed_, watchMessage_);
+      logo_->Render(width * 0.5f, 100.0f);
     } else {
       hud.Draw();
     }
@@ -43,8 +43,8 @@ bool Game::Render() {
 // black or its fade would leave the previous frame showing through.
 void Game::RenderSplash(float width, float height) {
   engine->Gfx_Clear(0xFF000000);
-  splash->SetColor((PackChannel(splashAlpha) << 24) | (splash->GetColor() & 0x00FFFFFFu), -1);
-  splash->RenderTransformed(width * 0.5f, height * 0.5f, 0.0f, 0.75f, 0.0f);
+  splash_->SetColor((PackChannel(splashAlpha_) << 24) | (splash_->GetColor() & 0x00FFFFFFu), -1);
+  splash_->RenderTransformed(width * 0.5f, height * 0.5f, 0.0f, 0.75f, 0.0f);
 }
 
 }  // namespace vtr

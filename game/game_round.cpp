@@ -16,6 +16,29 @@
 
 namespace vtr {
 
+namespace {
+
+// A replay keeps the spawner's clocks among the numbers of the round's start.
+SpawnerClocks ClocksOf(const RoundStart& start) {
+  return {.ordinaryTimer = start.ordinaryTimer,
+          .ordinaryDelay = start.ordinaryDelay,
+          .bonusTimer = start.bonusTimer,
+          .bonusDelay = start.bonusDelay,
+          .dualTimer = start.dualTimer,
+          .dualDelay = start.dualDelay};
+}
+
+void PutClocks(const SpawnerClocks& clocks, RoundStart* start) {
+  start->ordinaryTimer = clocks.ordinaryTimer;
+  start->ordinaryDelay = clocks.ordinaryDelay;
+  start->bonusTimer = clocks.bonusTimer;
+  start->bonusDelay = clocks.bonusDelay;
+  start->dualTimer = clocks.dualTimer;
+  start->dualDelay = clocks.dualDelay;
+}
+
+}  // namespace
+
 void Game::NewRound() {
   Settings::Instance().Load();
   StartRound();
@@ -33,43 +56,35 @@ RoundStart Game::CaptureRoundStart() const {
   RoundStart start;
   start.launchState = LaunchGeneratorState();
   start.engineRandomState = hge_record::RandomState(engine);
-  if (spawner) {  // a game that was never loaded has none
-    start.ordinaryTimer = spawner->ordinaryTimer;
-    start.ordinaryDelay = spawner->ordinaryDelay;
-    start.bonusTimer = spawner->bonusTimer;
-    start.bonusDelay = spawner->bonusDelay;
-    start.dualTimer = spawner->dualTimer;
-    start.dualDelay = spawner->dualDelay;
-  }
+  if (spawner_) PutClocks(spawner_->Clocks(), &start);  // a game that was never loaded has none
   start.escapeHeld = escapeWasDown_;
   if (menu) start.menuHovered = static_cast<std::uint8_t>(menu->MainPage()->GetHovered());
   return start;
 }
 
 void Game::BeginReplayedRound(const Replay& replay) {
-  assert(spawner && menu && "a replay plays on a loaded game: call Init first");
+  assert(spawner_ && menu && "a replay plays on a loaded game: call Init first");
   replaying_ = true;
   replayEntryTime_ = replay.entryTime;
   recorder_->Abandon();
   ApplySettings(replay.settings);
   const RoundStart& start = replay.start;
-  SeedLaunchGenerator(start.launchState);
-  hge_record::SetRandomState(engine, start.engineRandomState);
-  spawner->ordinaryTimer = start.ordinaryTimer;
-  spawner->ordinaryDelay = start.ordinaryDelay;
-  spawner->bonusTimer = start.bonusTimer;
-  spawner->bonusDelay = start.bonusDelay;
-  spawner->dualTimer = start.dualTimer;
-  spawner->dualDelay = start.dualDelay;
+  ApplyRoundStart(start);
   ActorList::Instance().ClearAll();
   // The menu as "New Game" leaves it: that item focused, the cursor over
   // the item it was over.
   menu->highScoresShown = false;
   menu->MainPage()->SetFocus(GameMenu::kNewGame);
   menu->MainPage()->SetHovered(start.menuHovered);
-  splashShowing = false;  // a round is only ever started from the menu
+  splashShowing_ = false;  // a round is only ever started from the menu
   StartRound();
   escapeWasDown_ = start.escapeHeld;
+}
+
+void Game::ApplyRoundStart(const RoundStart& start) {
+  SeedLaunchGenerator(start.launchState);
+  hge_record::SetRandomState(engine, start.engineRandomState);
+  spawner_->SetClocks(ClocksOf(start));
 }
 
 // The replayed round ends with the replay: a round cut short in its last
@@ -78,34 +93,27 @@ void Game::BeginReplayedRound(const Replay& replay) {
 // store and prune replays by it).
 void Game::EndReplay() {
   replaying_ = false;
-  roundRunning = false;
-  roundOver = false;
-  menuShown = true;
+  round_.roundRunning = false;
+  round_.roundOver = false;
+  round_.menuShown = true;
 }
 
 // The resets every round begins with, recorded or replayed.
 void Game::StartRound() {
-  const Settings& settings = Settings::Instance();
-  multiplier = 1.0f;
-  score = 0;
-  chain = 0;
-  highestCombo = 0;
-  timeLeft = settings.StartingTime;
+  round_ = Round{};
+  round_.timeLeft = Settings::Instance().StartingTime;
+  round_.menuShown = false;
+  round_.roundRunning = true;
   ActorList::Instance().Clear();
-  menuShown = false;
-  roundOver = false;
-  warningPlayed = false;
-  roundRunning = true;
-  scoreEntered_ = false;
-  scoreSaveFailed = false;
+  scoreSaveFailed_ = false;
 }
 
 // Every rocket in the sky, flying or already fading, bursts at once. The
 // bursts join the list at the next update and the hit pass no longer runs,
 // so none of them scores.
 void Game::EndRound() {
-  roundOver = true;
-  roundRunning = false;
+  round_.roundOver = true;
+  round_.roundRunning = false;
   for (const std::shared_ptr<Actor>& actor : ActorList::Instance().Actors()) {
     if (actor->kind == kRocket) BurstRocket(*actor);
   }
@@ -137,11 +145,11 @@ void Game::BurstRocket(Actor& rocket) {
 // rounds on the page are kept. A score file that was refused or cannot be
 // reached gets no Replays folder beside it.
 void Game::KeepRoundScore() {
-  if (scoreEntered_) return;
+  if (round_.scoreEntered) return;
   const std::int64_t entryTime = EnterScore();
-  scoreSaveFailed = !SaveScores();
+  scoreSaveFailed_ = !SaveScores();
   if (replaying_) return;
-  if (scoreSaveFailed) {
+  if (scoreSaveFailed_) {
     recorder_->Abandon();
   } else {
     StoreRoundReplay(entryTime);
@@ -150,14 +158,14 @@ void Game::KeepRoundScore() {
 
 std::int64_t Game::EnterScore() {
   const std::int64_t now = replaying_ ? replayEntryTime_ : static_cast<std::int64_t>(std::time(nullptr));
-  scores.Enter(score, now);
-  scoreEntered_ = true;
+  scores.Enter(round_.score, now);
+  round_.scoreEntered = true;
   return now;
 }
 
 void Game::StoreRoundReplay(std::int64_t entryTime) {
   Replay replay;
-  if (!recorder_->Finish(score, highestCombo, entryTime, &replay)) return;
+  if (!recorder_->Finish(round_.score, round_.highestCombo, entryTime, &replay)) return;
   if (!StoreReplay(Settings::Instance().ScoreFile, replay, scores.Entries())) {
     engine->System_Log("The round's replay could not be written to %s",
                        ReplayFolderFor(Settings::Instance().ScoreFile).c_str());

@@ -37,19 +37,19 @@ bool Game::Update(float dt) {
   sounds.Update();
 
   // The volume keys are not clamped: it takes as many presses to come back.
-  if (engine->Input_KeyDown(HGEK_ADD)) musicVolume += kVolumeStep;
-  if (engine->Input_KeyDown(HGEK_SUBTRACT)) musicVolume -= kVolumeStep;
-  music->SetVolume(musicVolume);
+  if (engine->Input_KeyDown(HGEK_ADD)) musicVolume_ += kVolumeStep;
+  if (engine->Input_KeyDown(HGEK_SUBTRACT)) musicVolume_ -= kVolumeStep;
+  music_->SetVolume(musicVolume_);
   // M mutes music and effects together; the volumes stay as they are.
   if (engine->Input_KeyDown(kMuteKey)) {
     sounds.SetMuted(!sounds.Muted());
     notice.Show(sounds.Muted() ? "Sound off (M)" : "Sound on", kMuteNoticeSeconds);
   }
-  if (!music->IsPlaying()) music->Play();  // no sound loops: start it again
+  if (!music_->IsPlaying()) music_->Play();  // no sound loops: start it again
 
-  if (splashShowing) {
-    if (splashElapsed > splashTime) {
-      splashShowing = false;
+  if (splashShowing_) {
+    if (splashElapsed_ > splashTime_) {
+      splashShowing_ = false;
     } else {
       UpdateSplash(dt);
       return false;
@@ -59,51 +59,51 @@ bool Game::Update(float dt) {
 
   const bool escapeDown = engine->Input_GetKeyState(HGEK_ESCAPE);
   if (escapeDown && !escapeWasDown_) {
-    if (menuShown && roundRunning) {
-      menuShown = false;
+    if (round_.menuShown && round_.roundRunning) {
+      round_.menuShown = false;
     } else {
       // Leaving the last bursts of a finished round must not lose its score,
       // which is already final: the hit pass no longer runs.
-      if (roundOver && !menuShown) KeepRoundScore();
-      menuShown = true;
+      if (round_.roundOver && !round_.menuShown) KeepRoundScore();
+      round_.menuShown = true;
     }
   }
   escapeWasDown_ = escapeDown;
 
-  if (menuShown) return menu->Update(dt);
+  if (round_.menuShown) return Choose(menu->Update(dt));
 
-  if (roundOver) {
+  if (round_.roundOver) {
     BurstLateRockets();
   } else {
-    timeLeft -= dt;
-    if (!warningPlayed && timeLeft <= Settings::Instance().TimeWarning2) {
+    round_.timeLeft -= dt;
+    if (!round_.warningPlayed && round_.timeLeft <= Settings::Instance().TimeWarning2) {
       sounds.Find("warning")->Play();
-      warningPlayed = true;
+      round_.warningPlayed = true;
     }
-    if (timeLeft <= 0.0f) {
-      timeLeft = 0.0f;
+    if (round_.timeLeft <= 0.0f) {
+      round_.timeLeft = 0.0f;
       EndRound();
     }
     if (engine->Input_KeyDown(HGEK_LBUTTON)) Fire(dt);
-    spawner->Update(dt);
-    HandleExplosionHits(this);
+    spawner_->Update(dt);
+    HandleExplosionHits(this, round_);
   }
 
   ActorList& actors = ActorList::Instance();
   actors.Update(dt);
-  if (roundOver && actors.size() == 0) FinishRound();
+  if (round_.roundOver && actors.size() == 0) FinishRound();
   RefreshHud();
   return false;
 }
 
 // Fades in over the first second and out over the last, never leaving 0..1.
 void Game::UpdateSplash(float dt) {
-  splashElapsed += dt;
-  if (splashElapsed <= 1.0f) splashAlpha = splashElapsed;
-  if (splashElapsed > splashTime - 1.0f) {
-    splashAlpha = std::min(splashElapsed, splashTime - splashElapsed);
+  splashElapsed_ += dt;
+  if (splashElapsed_ <= 1.0f) splashAlpha_ = splashElapsed_;
+  if (splashElapsed_ > splashTime_ - 1.0f) {
+    splashAlpha_ = std::min(splashElapsed_, splashTime_ - splashElapsed_);
   }
-  splashAlpha = std::clamp(splashAlpha, 0.0f, 1.0f);
+  splashAlpha_ = std::clamp(splashAlpha_, 0.0f, 1.0f);
 }
 
 // A rocket from the bottom centre towards the cursor; the shot costs
@@ -124,19 +124,35 @@ void Game::Fire(float dt) {
   PlayLaunchSound();
 }
 
+bool Game::Choose(const MenuChoice& choice) {
+  switch (choice.kind) {
+    case MenuChoice::Kind::NewGame:
+      NewRound();  // also hides the menu
+      return false;
+    case MenuChoice::Kind::Quit:
+      return true;
+    case MenuChoice::Kind::Watch:
+      RequestWatch(choice.entry);
+      return false;
+    case MenuChoice::Kind::None:
+      break;
+  }
+  return false;
+}
+
 // The last burst has faded: the results page opens and the score is kept.
 void Game::FinishRound() {
   menu->highScoresShown = true;
-  menuShown = true;
+  round_.menuShown = true;
   KeepRoundScore();
 }
 
 void Game::RefreshHud() {
-  hud.time = timeLeft;
-  hud.highestCombo = highestCombo;
+  hud.time = round_.timeLeft;
+  hud.highestCombo = round_.highestCombo;
   hud.activeRockets = static_cast<std::uint32_t>(ActorList::Instance().size());
-  hud.score = static_cast<std::uint32_t>(score);
-  hud.multiplier = MultiplierReadout(multiplier);
+  hud.score = static_cast<std::uint32_t>(round_.score);
+  hud.multiplier = MultiplierReadout(round_.multiplier);
 }
 
 }  // namespace vtr

@@ -6,7 +6,8 @@
 #include "config/settings.h"
 #include "game/game.h"
 #include "game/live_session.h"
-#include "replay/playback.h"
+#include "game/playback.h"
+#include "menu/game_menu.h"
 #include "replay/replay_file.h"
 #include "replay/replay_folder.h"
 
@@ -50,6 +51,11 @@ void Game::RequestWatch(std::size_t index) {
   watchRequest_ = index;
 }
 
+std::unique_ptr<GameMenu> Game::MakeMenu() {
+  return std::make_unique<GameMenu>(engine, &scores,
+                                    [this](std::size_t index) { return !ReplayOfEntry(index).empty(); });
+}
+
 std::string Game::ReplayOfEntry(std::size_t index) const {
   const std::vector<ScoreEntry>& entries = scores.Entries();
   if (index >= entries.size()) return {};
@@ -77,18 +83,18 @@ void Game::Watch(Replay replay, bool quitAtEnd) {
   live_ = std::make_unique<LiveSession>();
   LiveSession& live = *live_;
   ExchangeRound(live);
-  musicVolume = live.musicVolume;  // the round plays at the player's volume
+  musicVolume_ = live.musicVolume;  // the round plays at the player's volume
   live.scores = scores;
   // The round enters its own score again at its end, into the table as it
   // was before, so its results page looks as it did.
   scores.Remove(static_cast<std::uint32_t>(replay.score), replay.entryTime);
   live.actors = ActorList::Instance().TakeAll();
   live.menu = std::move(menu);
-  menu = std::make_unique<GameMenu>(this);
+  menu = MakeMenu();
   live.recorder = std::move(recorder_);
   recorder_ = std::make_unique<RoundRecorder>();
 
-  splashShowing = false;  // the splash never comes back, so it is not kept
+  splashShowing_ = false;  // the splash never comes back, so it is not kept
   playback_ = std::make_unique<Playback>(this, std::move(replay));
   playback_->Start();
 }
@@ -117,23 +123,10 @@ void Game::StopWatching() {
 // Swaps the round's values with those kept in live: setting aside at the
 // start of a watch (the replayed round sets its own), giving back at its end.
 void Game::ExchangeRound(LiveSession& live) {
-  std::swap(warningPlayed, live.warningPlayed);
-  std::swap(score, live.score);
-  std::swap(chain, live.chain);
-  std::swap(highestCombo, live.highestCombo);
-  std::swap(multiplier, live.multiplier);
-  std::swap(menuShown, live.menuShown);
-  std::swap(roundRunning, live.roundRunning);
-  std::swap(roundOver, live.roundOver);
-  std::swap(timeLeft, live.timeLeft);
-  std::swap(musicVolume, live.musicVolume);
+  std::swap(round_, live.round);
+  std::swap(musicVolume_, live.musicVolume);
   std::swap(escapeWasDown_, live.escapeWasDown);
-  std::swap(scoreEntered_, live.scoreEntered);
-  std::swap(hud.highestCombo, live.hudHighestCombo);
-  std::swap(hud.score, live.hudScore);
-  std::swap(hud.activeRockets, live.hudActiveRockets);
-  std::swap(hud.multiplier, live.hudMultiplier);
-  std::swap(hud.time, live.hudTime);
+  std::swap(hud.Readouts(), live.hud);
 }
 
 void Game::SetWatchMessage(std::string message) {

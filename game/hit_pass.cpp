@@ -4,7 +4,7 @@
 // gives: for every explosion A in list order, and within it for every rocket
 // B in list order, B is caught when both are alive, collidable and not dying
 // and B's centre lies inside or on A's circle. A caught rocket is killed
-// (a dual rocket launches its second rocket then), the game's chain count
+// (a dual rocket launches its second rocket then), the round's chain count
 // becomes A's chain + 1, the rocket's points are scored with the multiplier
 // as it was before the catch, an explosion one link further down the chain
 // takes the rocket's place, the multiplier rises, and from the configured
@@ -30,7 +30,7 @@
 #include "actors/rocket.h"
 #include "actors/text.h"
 #include "config/settings.h"
-#include "game/game.h"
+#include "game/round.h"
 
 namespace vtr {
 
@@ -51,20 +51,20 @@ hgeColor ComboColor(std::uint32_t chain) {
   }
 }
 
-void Catch(Game* game, const Explosion& explosion, Rocket& rocket) {
+void Catch(Stage* stage, Round& round, const Explosion& explosion, Rocket& rocket) {
   rocket.Kill();
   const std::uint32_t n = explosion.chain + 1u;  // unsigned: wraps, never overflows
-  game->ScoreCatch(n, rocket.scoreValue);
-  SpawnExplosion(game, n, kExplosionRadius, rocket.x, rocket.y);
+  round.ScoreCatch(n, rocket.scoreValue);
+  SpawnExplosion(stage, n, kExplosionRadius, rocket.x, rocket.y);
   // Compared unsigned: a negative setting shows no combo text at all.
   if (n >= static_cast<std::uint32_t>(Settings::Instance().ShowCombosAfterAmount)) {
-    ShowComboText(game, n, rocket.x, rocket.y);
+    ShowComboText(stage, n, rocket.x, rocket.y);
   }
 }
 
 }  // namespace
 
-void HandleExplosionHits(Game* game) {
+void HandleExplosionHits(Stage* stage, Round& round) {
   // Kept between frames so a pass allocates nothing once they have grown; the
   // list holds every actor for the length of the pass.
   static std::vector<Explosion*> explosions;
@@ -85,17 +85,17 @@ void HandleExplosionHits(Game* game) {
     for (Rocket* rocket : rockets) {
       // A rocket caught earlier in this pass is dying now.
       if (rocket->dying || !explosion->Collides(*rocket)) continue;
-      Catch(game, *explosion, *rocket);
+      Catch(stage, round, *explosion, *rocket);
     }
   }
   explosions.clear();
   rockets.clear();
 }
 
-void ShowComboText(Game* game, std::uint32_t chain, float x, float y) {
+void ShowComboText(Stage* stage, std::uint32_t chain, float x, float y) {
   const std::string text = "x " + std::to_string(chain);
   ActorList::Instance().Add(
-      std::make_shared<Text>(ComboColor(chain), game, text, hgeVector2(x, y), 2.0f, 1.0f));
+      std::make_shared<Text>(ComboColor(chain), stage, text, hgeVector2(x, y), 2.0f, 1.0f));
 }
 
 }  // namespace vtr

@@ -7,13 +7,15 @@
 
 namespace vtr {
 
-class Game;
+class Stage;
+struct Round;
 
 // The hit pass over the actor list's main sequence: kills, scores and
-// replaces every caught rocket, raises the multiplier, records the combo.
-void HandleExplosionHits(Game* game);
+// replaces every caught rocket; the round's chain, score, multiplier and
+// highest combo follow the catches. What it makes plays on the stage.
+void HandleExplosionHits(Stage* stage, Round& round);
 
 // Queues the combo text "x <n>" of a catch at chain count n at (x, y).
-void ShowComboText(Game* game, std::uint32_t chain, float x, float y);
+void ShowComboText(Stage* stage, std::uint32_t chain, float x, float y);
 
 }  // namespace vtr

@@ -12,7 +12,16 @@ class hgeFont;
 
 namespace vtr {
 
-class Hud {
+// The five values the HUD shows, as one value the watched round swaps.
+struct HudReadouts {
+  std::uint32_t highestCombo = 0;
+  std::uint32_t score = 0;
+  std::uint32_t activeRockets = 0;
+  std::uint32_t multiplier = 0;  // multiplier x 100, truncated
+  float time = 0.0f;
+};
+
+class Hud : public HudReadouts {
  public:
   // Loads the HUD's own font from Content/font1.fnt.
   Hud();
@@ -23,11 +32,7 @@ class Hud {
   // Draws captions and readouts at scale 0.6 in their warning colours.
   void Draw();
 
-  std::uint32_t highestCombo = 0;
-  std::uint32_t score = 0;
-  std::uint32_t activeRockets = 0;
-  std::uint32_t multiplier = 0;  // multiplier x 100, truncated
-  float time = 0.0f;
+  HudReadouts& Readouts() { return *this; }
 
   std::unique_ptr<hgeFont> font;
   std::string labels[5] = {"Highest combo:", "Score:", "Active rockets:", "Multiplier:", "Time:"};

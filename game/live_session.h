@@ -11,6 +11,8 @@
 #include <memory>
 
 #include "actors/actor_list.h"
+#include "game/hud.h"
+#include "game/round.h"
 #include "menu/game_menu.h"
 #include "replay/round_recorder.h"
 #include "scores/score_table.h"
@@ -18,25 +20,10 @@
 namespace vtr {
 
 struct LiveSession {
-  // The round and its flags.
-  bool warningPlayed = false;
-  std::int32_t score = 0;
-  std::uint32_t chain = 0;
-  std::uint32_t highestCombo = 0;
-  float multiplier = 1.0f;
-  bool menuShown = true;
-  bool roundRunning = false;
-  bool roundOver = false;
-  float timeLeft = 0.0f;
+  Round round;
   float musicVolume = 0.0f;
   bool escapeWasDown = false;
-  bool scoreEntered = false;
-  // The HUD's readouts.
-  std::uint32_t hudHighestCombo = 0;
-  std::uint32_t hudScore = 0;
-  std::uint32_t hudActiveRockets = 0;
-  std::uint32_t hudMultiplier = 0;
-  float hudTime = 0.0f;
+  HudReadouts hud;
 
   ScoreTable scores;
   std::unique_ptr<GameMenu> menu;

@@ -20,10 +20,10 @@ std::int32_t LaunchColumn(std::uint32_t draw) {
 }
 
 template <class RocketClass>
-void LaunchOne(Game* game, float speed, std::int32_t scoreValue, const hgeEmitterInfo& trail) {
+void LaunchOne(Stage* stage, float speed, std::int32_t scoreValue, const hgeEmitterInfo& trail) {
   const Launch launch = RandomLaunch();
   ActorList::Instance().Add(
-      std::make_shared<RocketClass>(game, launch.start, launch.direction * speed, scoreValue, trail));
+      std::make_shared<RocketClass>(stage, launch.start, launch.direction * speed, scoreValue, trail));
 }
 
 }  // namespace
@@ -49,26 +49,31 @@ Launch RandomLaunch() {
   return launch;
 }
 
-RocketSpawner::RocketSpawner(Game* game, float ordinaryDelay, float bonusDelay, float dualDelay)
-    : game(game), ordinaryDelay(ordinaryDelay), bonusDelay(bonusDelay), dualDelay(dualDelay) {}
+RocketSpawner::RocketSpawner(Stage* stage, float ordinaryDelay, float bonusDelay, float dualDelay)
+    : stage(stage) {
+  clocks_.ordinaryDelay = ordinaryDelay;
+  clocks_.bonusDelay = bonusDelay;
+  clocks_.dualDelay = dualDelay;
+}
 
 void RocketSpawner::Update(float dt) {
-  ordinaryTimer += dt;
-  bonusTimer += dt;
-  dualTimer += dt;
+  SpawnerClocks& c = clocks_;
+  c.ordinaryTimer += dt;
+  c.bonusTimer += dt;
+  c.dualTimer += dt;
   const Settings& s = Settings::Instance();
   // A clock restarts from 0 rather than keeping its overshoot.
-  if (ordinaryTimer > ordinaryDelay) {
-    ordinaryTimer = 0.0f;
-    LaunchOne<Rocket>(game, s.RocketVelocity, s.RocketScore, s.RocketParticles);
+  if (c.ordinaryTimer > c.ordinaryDelay) {
+    c.ordinaryTimer = 0.0f;
+    LaunchOne<Rocket>(stage, s.RocketVelocity, s.RocketScore, s.RocketParticles);
   }
-  if (bonusTimer > bonusDelay) {
-    bonusTimer = 0.0f;
-    LaunchOne<Rocket>(game, s.BonusRocketVelocity, s.BonusRocketScore, s.BonusRocketParticles);
+  if (c.bonusTimer > c.bonusDelay) {
+    c.bonusTimer = 0.0f;
+    LaunchOne<Rocket>(stage, s.BonusRocketVelocity, s.BonusRocketScore, s.BonusRocketParticles);
   }
-  if (dualTimer > dualDelay) {
-    dualTimer = 0.0f;
-    LaunchOne<SpecialRocket>(game, s.DualRocketVelocity, s.DualRocketScore, s.DualRocketParticles);
+  if (c.dualTimer > c.dualDelay) {
+    c.dualTimer = 0.0f;
+    LaunchOne<SpecialRocket>(stage, s.DualRocketVelocity, s.DualRocketScore, s.DualRocketParticles);
   }
 }
 

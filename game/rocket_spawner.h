@@ -17,7 +17,7 @@
 
 namespace vtr {
 
-class Game;
+class Stage;
 
 // Sets the launch generator's state (the game seeds it with the clock).
 void SeedLaunchGenerator(std::uint32_t state);
@@ -35,21 +35,34 @@ struct Launch {
 // the 1024 x 768 field and a direction towards a point of its top edge.
 Launch RandomLaunch();
 
+// The spawner's three clocks with their delays: all the state it has, copied
+// whole when a recorded round starts from where its clocks stood.
+struct SpawnerClocks {
+  float ordinaryTimer = 0.0f;
+  float ordinaryDelay = 0.0f;
+  float bonusTimer = 0.0f;
+  float bonusDelay = 0.0f;
+  float dualTimer = 0.0f;
+  float dualDelay = 0.0f;
+
+  bool operator==(const SpawnerClocks&) const = default;
+};
+
 class RocketSpawner {
  public:
   // Timers start at 0; the delays are kept for the whole run.
-  RocketSpawner(Game* game, float ordinaryDelay, float bonusDelay, float dualDelay);
+  RocketSpawner(Stage* stage, float ordinaryDelay, float bonusDelay, float dualDelay);
 
   // Advances the three clocks by dt and launches whatever is due.
   void Update(float dt);
 
-  Game* game;  // back reference, handed to every rocket
-  float ordinaryTimer = 0.0f;
-  float ordinaryDelay;
-  float bonusTimer = 0.0f;
-  float bonusDelay;
-  float dualTimer = 0.0f;
-  float dualDelay;
+  const SpawnerClocks& Clocks() const { return clocks_; }
+  void SetClocks(const SpawnerClocks& clocks) { clocks_ = clocks; }
+
+  Stage* stage;  // back reference, handed to every rocket
+
+ private:
+  SpawnerClocks clocks_;
 };
 
 }  // namespace vtr

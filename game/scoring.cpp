@@ -1,8 +1,8 @@
 #include "game/scoring.h"
 
 #include "config/settings.h"
-#include "game/game.h"
 #include "game/numeric.h"
+#include "game/round.h"
 
 namespace vtr {
 
@@ -30,17 +30,17 @@ std::uint32_t MultiplierReadout(float multiplier) {
 }
 
 // The score is signed and wraps at 32 bits.
-void Game::AddScore(std::int32_t points) {
+void Round::AddScore(std::int32_t points) {
   score = static_cast<std::int32_t>(static_cast<std::uint32_t>(score) + CatchPoints(chain, points, multiplier));
 }
 
-void Game::ScoreCatch(std::uint32_t link, std::int32_t points) {
+void Round::ScoreCatch(std::uint32_t link, std::int32_t points) {
   chain = link;
   AddScore(points);  // with the multiplier before this catch
   multiplier = MultiplierAfterCatch(multiplier, Settings::Instance());
   if (highestCombo < link) highestCombo = link;
 }
 
-void Game::ChargeShot(float dt) { multiplier = MultiplierAfterShot(multiplier, dt, Settings::Instance()); }
+void Round::ChargeShot(float dt) { multiplier = MultiplierAfterShot(multiplier, dt, Settings::Instance()); }
 
 }  // namespace vtr

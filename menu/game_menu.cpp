@@ -4,14 +4,15 @@
 #include <cassert>
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/settings.h"
-#include "game/game.h"
 #include "helpers/font.h"
 #include "helpers/gui.h"
 #include "menu/menu_item.h"
 #include "scores/score_page.h"
+#include "scores/score_table.h"
 
 namespace vtr {
 
@@ -34,7 +35,7 @@ std::string KeyList(const std::vector<int>& lines) {
     while (end + 1 < lines.size() && lines[end + 1] == lines[end] + 1) ++end;
     if (!text.empty()) text += ", ";
     text += std::to_string(lines[i]);
-    if (end > i) text += "-" + std::to_string(lines[end]);
+    if (end > i) text.append("-").append(std::to_string(lines[end]));
     i = end + 1;
   }
   return text;
@@ -42,8 +43,9 @@ std::string KeyList(const std::vector<int>& lines) {
 
 }  // namespace
 
-GameMenu::GameMenu(Game* game) : game_(game) {
-  assert(game_ != nullptr && "the menu needs the game for New Game and the scores");
+GameMenu::GameMenu(HGE* engine, const ScoreTable* scores, ReplayLookup hasReplay)
+    : engine_(engine), scores_(scores), hasReplay_(std::move(hasReplay)) {
+  assert(engine_ != nullptr && scores_ != nullptr && "the menu reads the engine's input and shows a table");
   const float x = static_cast<float>(Settings::Instance().SystemScreenWidth / 2);
   font_ = std::make_unique<hgeFont>("Content/font1.fnt", false);
 
@@ -64,41 +66,41 @@ GameMenu::GameMenu(Game* game) : game_(game) {
 
 GameMenu::~GameMenu() = default;
 
-bool GameMenu::Update(float dt) {
+MenuChoice GameMenu::Update(float dt) {
   if (!highScoresShown) {
     switch (mainPage_->Update(dt)) {
       case kNewGame:
-        game_->NewRound();  // also hides the menu
-        break;
+        return {MenuChoice::Kind::NewGame};
       case kHighScores:
         highScorePage_->SetFocus(kBack);
         highScorePage_->Enter();
         highScoresShown = true;
         break;
       case kQuit:
-        return true;
+        return {MenuChoice::Kind::Quit};
       default:
         break;
     }
   } else {
     PlaceBack();
-    WatchKeys();
+    const MenuChoice watch = WatchKeys();
     if (highScorePage_->Update(dt) == kBack) {
       highScoresShown = false;
       mainPage_->Enter();
       mainPage_->SetFocus(kNewGame);
     }
+    return watch;
   }
-  return false;
+  return {};
 }
 
-void GameMenu::Render() {
+void GameMenu::Render(bool saveFailed, const std::string& message) {
   if (highScoresShown) {
-    DrawScoreLines(font_.get(), game_->GetScores());
+    DrawScoreLines(font_.get(), scores_->Entries());
     PlaceBack();
-    if (game_->scoreSaveFailed) DrawSaveFailure(font_.get(), highScorePage_->GetControl(kBack)->rect.y2 + 10.0f);
+    if (saveFailed) DrawSaveFailure(font_.get(), highScorePage_->GetControl(kBack)->rect.y2 + 10.0f);
     highScorePage_->Render();
-    DrawWatchCaption();
+    DrawWatchCaption(message);
   } else {
     mainPage_->Render();
   }
@@ -108,39 +110,39 @@ void GameMenu::Render() {
 // the latest round's line is drawn under the five.
 void GameMenu::PlaceBack() {
   hgeGUIObject* back = highScorePage_->GetControl(kBack);
-  const int lines = std::max(kScoreLinesShown, ScoreLineCount(game_->scores.Entries()));
+  const int lines = std::max(kScoreLinesShown, ScoreLineCount(scores_->Entries()));
   const float top = kScoreLinesTop + kScoreLineStep * static_cast<float>(lines);
   back->rect.Set(back->rect.x1, top, back->rect.x2, top + (back->rect.y2 - back->rect.y1));
 }
 
 // 1 to 5 watch the five lines' rounds, 6 the sixth line's; on the number
 // row or the numeric pad.
-void GameMenu::WatchKeys() {
-  HGE* engine = game_->engine;
-  const std::vector<ScoreEntry>& entries = game_->scores.Entries();
+MenuChoice GameMenu::WatchKeys() {
+  HGE* engine = engine_;
+  const std::vector<ScoreEntry>& entries = scores_->Entries();
   const int lines = ScoreLineCount(entries);
   for (int line = 1; line <= lines; ++line) {
     if (!engine->Input_KeyDown('0' + line) && !engine->Input_KeyDown(kNumpad0 + line)) continue;
     const std::size_t index =
         line <= kScoreLinesShown ? static_cast<std::size_t>(line - 1) : NewEntryBelowTopLines(entries);
-    game_->RequestWatch(index);
-    return;
+    return {MenuChoice::Kind::Watch, index};
   }
+  return {};
 }
 
 // A message when a round could not be played back; otherwise, when any line
 // has a replay, the keys of the lines that do.
-void GameMenu::DrawWatchCaption() {
+void GameMenu::DrawWatchCaption(const std::string& message) {
   const float width = static_cast<float>(Settings::Instance().SystemScreenWidth);
   const float y = highScorePage_->GetControl(kBack)->rect.y2 + 40.0f;
-  std::string text = game_->WatchMessage();
+  std::string text = message;
   DWORD colour = kMessageColour;
   if (text.empty()) {
-    const int lines = ScoreLineCount(game_->scores.Entries());
+    const int lines = ScoreLineCount(scores_->Entries());
     std::vector<int> watchable;
     for (int line = 1; line <= lines; ++line) {
       const std::size_t index = line <= kScoreLinesShown ? static_cast<std::size_t>(line - 1)
-                                                          : NewEntryBelowTopLines(game_->scores.Entries());
+                                                          : NewEntryBelowTopLines(scores_->Entries());
       if (HasReplay(index)) watchable.push_back(line);
     }
     if (watchable.empty()) return;
@@ -158,14 +160,14 @@ void GameMenu::DrawWatchCaption() {
 // Whether the entry has a replay, asked of the folder once per entry: the
 // page is drawn every frame.
 bool GameMenu::HasReplay(std::size_t index) {
-  const std::vector<ScoreEntry>& entries = game_->scores.Entries();
+  const std::vector<ScoreEntry>& entries = scores_->Entries();
   if (index >= entries.size()) return false;
   const ScoreEntry& entry = entries[index];
   for (const KnownReplay& known : knownReplays_) {
     if (known.time == entry.time && known.score == entry.score) return known.found;
   }
   if (knownReplays_.size() >= kKnownReplaysKept) knownReplays_.clear();
-  knownReplays_.push_back({entry.time, entry.score, !game_->ReplayOfEntry(index).empty()});
+  knownReplays_.push_back({entry.time, entry.score, hasReplay_(index)});
   return knownReplays_.back().found;
 }
 

@@ -6,19 +6,35 @@
 // Only one page takes input in a frame, so a click or key can never act on
 // both pages. Each page keeps its focus between visits, except that going
 // back to the main page always focuses "New Game" again.
+//
+// The menu acts on nothing outside itself: a frame's Update reports what the
+// player chose, and the game acts on it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
+
+#include "platform/hge.h"
 
 class hgeFont;
 class hgeGUI;
 
 namespace vtr {
 
-class Game;
+class ScoreTable;
+
+// What the player chose in one frame of the menu.
+struct MenuChoice {
+  enum class Kind { None, NewGame, Quit, Watch };
+  Kind kind = Kind::None;
+  std::size_t entry = 0;  // Watch: index in the score table of the round to watch
+
+  bool operator==(const MenuChoice&) const = default;
+};
 
 class GameMenu {
  public:
@@ -28,17 +44,24 @@ class GameMenu {
   static constexpr int kQuit = 3;
   static constexpr int kBack = 1;
 
+  // Whether the score table's entry at an index has a replay to watch.
+  using ReplayLookup = std::function<bool(std::size_t)>;
+
   // Loads the menu's font and builds both pages, centred on half the
   // SystemScreenWidth setting; the main page opens with "New Game" focused.
-  explicit GameMenu(Game* game);
+  // The table is the one the high-score page shows; it and the engine must
+  // outlive the menu.
+  GameMenu(HGE* engine, const ScoreTable* scores, ReplayLookup hasReplay);
   ~GameMenu();
   GameMenu(const GameMenu&) = delete;
   GameMenu& operator=(const GameMenu&) = delete;
 
-  // One frame of the active page's input; true when "Quit" was chosen.
-  bool Update(float dt);
-  // Draws the active page (with the score lines on the high-score page).
-  void Render();
+  // One frame of the active page's input, and what the player chose in it.
+  MenuChoice Update(float dt);
+  // Draws the active page; the high-score page with the score lines, a line
+  // when the round's score could not be saved, and under "Back" the
+  // message (when there is one) or which keys watch a round.
+  void Render(bool saveFailed, const std::string& message);
 
   hgeFont* Font() const { return font_.get(); }
   hgeGUI* MainPage() const { return mainPage_.get(); }
@@ -52,10 +75,10 @@ class GameMenu {
  private:
   // Moves "Back" below the score lines drawn for the current table.
   void PlaceBack();
-  // The keys that watch a line's round.
-  void WatchKeys();
+  // The keys that watch a line's round: the entry's choice, or None.
+  MenuChoice WatchKeys();
   // The line under "Back": which keys watch, or why a round could not.
-  void DrawWatchCaption();
+  void DrawWatchCaption(const std::string& message);
   bool HasReplay(std::size_t index);
 
   // Entries whose replay the folder was asked about, and the answer.
@@ -66,7 +89,9 @@ class GameMenu {
   };
   std::vector<KnownReplay> knownReplays_;
 
-  Game* game_;  // back reference, for "New Game" and the scores
+  HGE* engine_;               // not owned
+  const ScoreTable* scores_;  // not owned
+  ReplayLookup hasReplay_;
   // The font outlives the pages, whose items draw with it.
   std::unique_ptr<hgeFont> font_;
   std::unique_ptr<hgeGUI> mainPage_;

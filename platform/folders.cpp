@@ -1,8 +1,11 @@
 #include "platform/folders.h"
 
 #include <SDL.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -32,13 +35,31 @@ std::string AsFolder(const fs::path& path) {
   return text;
 }
 
-// SDL makes the folder (and its parents) when it can; empty when it cannot.
+// The player's data folder: $XDG_DATA_HOME/vantor/, or ~/.local/share/vantor/
+// when XDG_DATA_HOME is unset, empty or relative (a relative one would hang
+// the scores on the folder the game was started from, and an empty one would
+// put them at the file system's root). Made with its parents, private to the
+// player, when it can be; empty when it cannot, or when there is no absolute
+// home folder either.
 std::string MakeUserDataFolder() {
-  char* made = SDL_GetPrefPath("", "vantor");
-  if (!made) return {};
-  std::string folder = made;
-  SDL_free(made);
-  return folder;
+  fs::path base;
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  const char* home = std::getenv("HOME");
+  if (dataHome != nullptr && dataHome[0] == '/') {
+    base = dataHome;
+  } else if (home != nullptr && home[0] == '/') {
+    base = fs::path(home) / ".local" / "share";
+  } else {
+    return {};
+  }
+  const fs::path folder = (base / "vantor").lexically_normal();
+  fs::path made;
+  for (const fs::path& part : folder) {
+    made /= part;
+    if (mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) return {};
+  }
+  std::error_code error;
+  return fs::is_directory(folder, error) ? AsFolder(folder) : std::string();
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 // settings, scores, window mode and log stay beside it, as they always have.
 // An installed game has its executable in <prefix>/games and Content in
 // <prefix>/share/vantor; it keeps its files in the player's data folder
-// ($XDG_DATA_HOME/vantor/ or ~/.local/share/vantor/), made on the first
-// start. A portable folder the game may not write to also uses the data
+// ($XDG_DATA_HOME/vantor/ or ~/.local/share/vantor/; an XDG_DATA_HOME that
+// is empty or relative is ignored), made on the first start. A portable folder the game may not write to also uses the data
 // folder. When no place can be written to, the game still plays from the
 // best folder it can read, and tells the player scores cannot be saved.
 #pragma once

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "platform/folders.h"
 #include "platform/log.h"
@@ -22,10 +23,11 @@ namespace {
 
 Engine* g_engine = nullptr;
 
-// Set by SIGINT or SIGTERM; the loop ends at its next frame.
+// Set by SIGINT, SIGTERM or SIGHUP (the terminal the game was started from
+// closed); the loop ends at its next frame.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 volatile std::sig_atomic_t g_stopSignal = 0;
-struct sigaction g_oldInt;
-struct sigaction g_oldTerm;
+struct sigaction g_oldActions[std::size(kStopSignals)];
 
 // The first signal asks the loop to end cleanly; a second one, sent because
 // the first went unanswered (the game hangs, or is not in its loop yet),
@@ -188,7 +190,7 @@ bool Engine::System_Initiate() {
     screenBpp_ = kFallbackBpp;
   }
 
-  // Our own handlers end the loop on SIGINT and SIGTERM, not SDL's.
+  // Our own handlers end the loop on SIGINT, SIGTERM and SIGHUP, not SDL's.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   platform::InstallX11ErrorGuard();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
@@ -247,14 +249,20 @@ void Engine::ApplyIcon() {
   SDL_FreeSurface(icon);
 }
 
+// With the display gone, SDL's teardown of the renderer and the window would
+// talk to a server that is no more (and may end the process, or wait for an
+// answer for ever): what they hold there goes with the process instead.
 void Engine::System_Shutdown() {
+  const bool displayGone = platform::X11DisplayGone();
   batchVertices_.clear();
   batchIndices_.clear();
   FreeTextures();
-  if (white_) SDL_DestroyTexture(white_);
-  if (canvas_) SDL_DestroyTexture(canvas_);
-  if (renderer_) SDL_DestroyRenderer(renderer_);
-  if (window_) SDL_DestroyWindow(window_);
+  if (!displayGone) {
+    if (white_) SDL_DestroyTexture(white_);
+    if (canvas_) SDL_DestroyTexture(canvas_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    if (window_) SDL_DestroyWindow(window_);
+  }
   white_ = nullptr;
   canvas_ = nullptr;
   canvasSize_ = windowSize_ = drawableSize_ = Size{};
@@ -264,7 +272,7 @@ void Engine::System_Shutdown() {
   RestoreSignalHandlers();
   if (videoStarted_) {
     IMG_Quit();
-    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER);
+    if (!displayGone) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER);
     videoStarted_ = false;
   }
 }
@@ -274,15 +282,18 @@ void Engine::InstallSignalHandlers() {
   struct sigaction action{};
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, &g_oldInt);
-  sigaction(SIGTERM, &action, &g_oldTerm);
+  // A signal the game was started ignoring stays ignored: `nohup vantor`
+  // outlives its terminal.
+  for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+    sigaction(kStopSignals[i], nullptr, &g_oldActions[i]);
+    if (g_oldActions[i].sa_handler != SIG_IGN) sigaction(kStopSignals[i], &action, nullptr);
+  }
   signalsInstalled_ = true;
 }
 
 void Engine::RestoreSignalHandlers() {
   if (!signalsInstalled_) return;
-  sigaction(SIGINT, &g_oldInt, nullptr);
-  sigaction(SIGTERM, &g_oldTerm, nullptr);
+  for (std::size_t i = 0; i < std::size(kStopSignals); ++i) sigaction(kStopSignals[i], &g_oldActions[i], nullptr);
   signalsInstalled_ = false;
 }
 

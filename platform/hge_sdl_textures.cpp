@@ -6,6 +6,7 @@
 #include "platform/checked_file.h"
 #include "platform/folders.h"
 #include "platform/hge_sdl.h"
+#include "platform/x11_window_guard.h"
 
 namespace hge_sdl {
 
@@ -60,7 +61,7 @@ HTEXTURE Engine::Texture_Load(const char* filename, DWORD size, bool /*bMipmap*/
 void Engine::Texture_Free(HTEXTURE tex) {
   if (tex == 0 || tex > textures_.size() || !textures_[tex - 1].texture) return;
   if (tex == batchTexture_) FlushBatch();
-  SDL_DestroyTexture(textures_[tex - 1].texture);
+  if (!platform::X11DisplayGone()) SDL_DestroyTexture(textures_[tex - 1].texture);
   textures_[tex - 1] = TextureSlot{};
   RedrawFor(1);
 }
@@ -75,7 +76,7 @@ int Engine::Texture_GetHeight(HTEXTURE tex, bool /*bOriginal*/) {
 
 void Engine::FreeTextures() {
   for (TextureSlot& slot : textures_) {
-    if (slot.texture) SDL_DestroyTexture(slot.texture);
+    if (slot.texture && !platform::X11DisplayGone()) SDL_DestroyTexture(slot.texture);
   }
   textures_.clear();
 }

@@ -13,8 +13,10 @@ namespace {
 Display* g_display = nullptr;
 Window g_window = 0;
 bool g_lost = false;
-// Raised by the error handler, which may run inside any Xlib call.
+// Raised by the error handlers, which may run inside any Xlib call.
 std::atomic<bool> g_errorSeen{false};
+std::atomic<bool> g_displayGone{false};
+bool g_displayGoneLogged = false;
 std::atomic<int> g_firstError{0};
 
 int OnXError(Display*, XErrorEvent* error) {
@@ -23,6 +25,18 @@ int OnXError(Display*, XErrorEvent* error) {
   g_errorSeen.store(true);
   return 0;
 }
+
+// The connection to the X server broke (the server ended: a logout, a
+// crash, a killed Xvfb). Xlib's own answer prints a line and exits at once,
+// skipping the teardown. Noted instead; once an I/O error is seen, Xlib
+// turns every later call on that display into a failure that returns, so
+// the loop and the teardown run on to their end.
+int OnXIOError(Display*) {
+  g_displayGone.store(true);
+  return 0;
+}
+
+void OnXIOErrorExit(Display*, void*) { g_displayGone.store(true); }
 
 // SDL's windows listen for their own destruction; the event itself only
 // reaches us as a window-manager event.
@@ -40,6 +54,7 @@ void InstallX11ErrorGuard() {
   static bool installed = false;
   if (installed) return;
   XSetErrorHandler(OnXError);
+  XSetIOErrorHandler(OnXIOError);
   installed = true;
 }
 
@@ -51,12 +66,20 @@ void GuardX11Window(SDL_Window* window) {
   g_window = info.info.x11.window;
   g_lost = false;
   g_errorSeen.store(false);
+  XSetIOErrorExitHandler(g_display, OnXIOErrorExit, nullptr);
   SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
   SDL_AddEventWatch(WatchDestroy, nullptr);
 }
 
+bool X11DisplayGone() { return g_displayGone.load(); }
+
 bool X11WindowLost() {
   if (g_lost) return true;
+  if (g_displayGone.load()) {
+    if (!g_displayGoneLogged) Log("The connection to the display was lost; ending the game");
+    g_displayGoneLogged = true;
+    return true;
+  }
   if (g_display == nullptr || !g_errorSeen.exchange(false)) return false;
   XSync(g_display, False);
   XWindowAttributes attributes;

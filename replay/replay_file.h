@@ -8,27 +8,33 @@
 // A replay holds exactly that, plus the round's result to check against.
 //
 // The file, little-endian throughout:
-//   magic "VTRREPLY", u16 format version, u32 rules version, u8 length and
-//   the game's version text; the 32 settings values in the settings file's
+//   magic "VTRREPLY", u16 format version, u32 CRC-32 (zlib's) of every byte
+//   after it, u32 rules version, u8 length and the game's version text; the 32 settings values in the settings file's
 //   order (int32, uint32 and float as 4 bytes, bool as 1, text as u8 length
 //   and bytes); u32 launch generator state, u64 engine generator state, six
 //   floats of spawner clocks and delays, u8 flags, u8 menu item under the
 //   cursor; i32 final score, u32
 //   highest combo, i64 entry time; u32 frame count, u32 length of the frame
 //   stream, the stream, and nothing after it.
-// The frame stream is run-length coded against the frame before: a tag byte
-// 0x80 | (n - 1) stands for n quiet frames (same frame time and cursor, the
-// held keys still held, no edges, no key, character or wheel); any other tag
-// lists what changed (see replay_file.cpp).
+// The frame stream is run-length coded against the frame before (see
+// frame_codec.h). The code is split by job: replay_bytes (numbers in and
+// out), frame_codec (the stream), replay_layout (the file's sections) and
+// replay_file.cpp (the settings snapshot and the file on the disk).
 //
-// Version rule: a file of another format version is refused, and so is one of
-// another rules version, since the game could not reproduce its round; the
+// Version rule: the format version goes up whenever the layout changes, and
+// a file of another format version is refused with a line naming both
+// versions (a version 1 file has no checksum). A file of another rules
+// version is refused too, since the game could not reproduce its round; the
 // rules version goes up whenever a change to the game alters what a recorded
 // round plays out to. The game's version text is for people only.
 //
-// The reader treats a file as untrusted: every count and length is bounded
-// before anything is allocated, every value is checked against what the game
-// could have written, and a failure is one line naming the field and offset.
+// The reader treats a file as untrusted. Right after the magic and the format
+// version, which say how to read the rest, the checksum is checked, so any
+// changed byte, even one that would not change the round (a cursor position,
+// the game's version text), is refused before anything else is looked at.
+// Every count and length is bounded before anything is allocated, every value
+// is checked against what the game could have written, and a failure is one
+// line naming the field and offset.
 #pragma once
 
 #include <cstddef>
@@ -37,12 +43,12 @@
 #include <variant>
 #include <vector>
 
-#include "platform/hge_record.h"
+#include "replay/frame_codec.h"
 
 namespace vtr {
 
 inline constexpr char kReplayMagic[8] = {'V', 'T', 'R', 'R', 'E', 'P', 'L', 'Y'};
-inline constexpr std::uint16_t kReplayFormatVersion = 1;
+inline constexpr std::uint16_t kReplayFormatVersion = 2;
 // Goes up whenever the game's rules change what a recorded round plays to.
 inline constexpr std::uint32_t kReplayRulesVersion = 2;
 #ifndef VANTOR_VERSION
@@ -50,12 +56,12 @@ inline constexpr std::uint32_t kReplayRulesVersion = 2;
 #endif
 inline constexpr char kGameVersion[] = "Vantor " VANTOR_VERSION;
 
-// Bounds of the reader (and of the recorder, which never writes past them).
+// Bounds of the reader (and of the recorder, which never writes past them);
+// the frames' own are in frame_codec.h.
 inline constexpr std::size_t kReplayMaxFileBytes = 16u << 20;
-inline constexpr std::uint32_t kReplayMaxFrames = 1u << 20;  // 4.8 hours at 60 fps
 inline constexpr std::size_t kReplayMaxText = 255;
-inline constexpr float kReplayMaxFrameTime = 1.0f;
-inline constexpr float kReplayMaxCoordinate = 1.0e6f;
+// The checksum's place: after the magic and the format version.
+inline constexpr std::size_t kReplayChecksumEnd = sizeof kReplayMagic + 2 + 4;
 
 // One of the 32 settings values, in the type of its member.
 using SettingValue = std::variant<std::int32_t, std::uint32_t, float, bool, std::string>;
@@ -100,50 +106,6 @@ struct Replay {
 std::vector<SettingValue> CaptureSettings();
 void ApplySettings(const std::vector<SettingValue>& values);
 
-// Codes frames one after another into a stream, folding quiet frames into
-// runs. Keeps its buffer between rounds.
-class FrameEncoder {
- public:
-  // Empties the stream (its capacity stays) and forgets the frame before.
-  void Reset();
-  // Appends one frame. False (and nothing appended) past kReplayMaxFrames or
-  // for a frame out of the reader's bounds.
-  bool Add(float dt, const hge_record::InputFrame& input);
-  // Ends a pending run; the stream is complete after this.
-  void Flush();
-
-  std::vector<std::uint8_t>& Stream() { return stream_; }
-  std::uint32_t Count() const { return count_; }
-
- private:
-  std::vector<std::uint8_t> stream_;
-  std::uint32_t count_ = 0;
-  std::uint32_t run_ = 0;  // quiet frames not yet written
-  float dt_ = 0.0f;
-  hge_record::InputFrame previous_;
-};
-
-// Reads the frames of a stream the reader has accepted, one at a time.
-class FrameDecoder {
- public:
-  // base: the stream's offset in its file, for messages.
-  explicit FrameDecoder(const std::vector<std::uint8_t>& stream, std::size_t base = 0)
-      : stream_(stream), base_(base) {}
-  // The next frame; false at the end, or with a message in error when the
-  // stream is malformed.
-  bool Next(float* dt, hge_record::InputFrame* input, std::string* error);
-
- private:
-  void EndQuietFrame();
-
-  const std::vector<std::uint8_t>& stream_;
-  std::size_t base_;
-  std::size_t at_ = 0;
-  std::uint32_t run_ = 0;
-  float dt_ = 0.0f;
-  hge_record::InputFrame frame_;
-};
-
 // Why a file could not be taken.
 enum class ReplayError {
   None,
@@ -152,14 +114,19 @@ enum class ReplayError {
   Unreadable,      // the file could not be opened or read
 };
 
-// The whole file in memory.
+// The whole file in memory, its checksum filled in.
 std::vector<std::uint8_t> SerializeReplay(const Replay& replay);
+// The CRC-32 of the bytes after the checksum (of at most kReplayMaxFileBytes).
+std::uint32_t ReplayChecksum(const std::uint8_t* data, std::size_t size);
+// Writes the checksum of the bytes into them, for a tool or test that
+// changes a file's fields on purpose.
+void SealReplayBytes(std::vector<std::uint8_t>& bytes);
 // Reads bytes; on failure returns the kind and a one-line message in error.
 ReplayError ParseReplay(const std::uint8_t* data, std::size_t size, Replay* out, std::string* error);
 // Reads a file (at most kReplayMaxFileBytes of it) and parses it.
 ReplayError ReadReplayFile(const std::string& path, Replay* out, std::string* error);
-// Writes the file through a temporary beside it, replacing an old one only
-// when the new one is complete. False on failure.
+// Writes the file through the game's durable write (platform/atomic_file.h):
+// an old one is replaced only by a complete new one. False on failure.
 bool WriteReplayFile(const std::string& path, const Replay& replay);
 
 }  // namespace vtr

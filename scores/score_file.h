@@ -30,9 +30,10 @@ class ScoreFileLock {
   int fd_ = -1;
 };
 
-// Writes text to "<path>.tmp", syncs it and renames it over path; with
-// keepAsBackup the old file is first renamed to "<path>.bak". False, with
-// the reason in *why, when any step fails: the old file is then untouched.
+// Replaces the file at path with text through the game's one durable write
+// (platform/atomic_file.h); with keepAsBackup the old file is first renamed
+// to "<path>.bak". False, with the reason in *why, when any step fails: the
+// old file is then untouched.
 // *folderClosed tells whether the folder refused the temporary file
 // (permissions, a read-only file system).
 bool ReplaceFileAtomically(const std::string& path, const std::string& text, bool keepAsBackup, std::string* why,

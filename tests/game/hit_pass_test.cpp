@@ -94,9 +94,9 @@ Scene RandomScene(std::mt19937& rng) {
   return scene;
 }
 
-// Builds the scene in the list's main sequence and sets the game's counters.
+// Builds the scene in the list's main sequence and sets the round's counters.
 // Returns the actors in scene order.
-std::vector<std::shared_ptr<vtr::Actor>> Stage(vtr::Game* game, const Scene& scene) {
+std::vector<std::shared_ptr<vtr::Actor>> Stage(vtr::Game* game, const Scene& scene, vtr::Round* round) {
   HeadlessGame::ClearActors();
   const vtr::Settings& settings = vtr::Settings::Instance();
   std::vector<std::shared_ptr<vtr::Actor>> actors;
@@ -122,10 +122,10 @@ std::vector<std::shared_ptr<vtr::Actor>> Stage(vtr::Game* game, const Scene& sce
     actors[i]->dying = p.dying;
     actors[i]->collidable = p.collidable;
   }
-  game->score = scene.score;
-  game->chain = scene.chain;
-  game->highestCombo = scene.highestCombo;
-  game->multiplier = scene.multiplier;
+  round->score = scene.score;
+  round->chain = scene.chain;
+  round->highestCombo = scene.highestCombo;
+  round->multiplier = scene.multiplier;
   vtr::Settings::Instance().MultiplierAddition = scene.multiplierAddition;
   vtr::Settings::Instance().ShowCombosAfterAmount = scene.showCombosAfter;
   return actors;
@@ -147,15 +147,16 @@ std::string Describe(const vtr::Actor& actor) {
   return out.str();
 }
 
-Outcome RunPass(vtr::Game* game, const Scene& scene, void (*pass)(vtr::Game*)) {
-  const auto actors = Stage(game, scene);
-  pass(game);
+Outcome RunPass(vtr::Game* game, const Scene& scene, void (*pass)(vtr::Stage*, vtr::Round&)) {
+  vtr::Round round;
+  const auto actors = Stage(game, scene, &round);
+  pass(game, round);
   Outcome outcome;
   for (const auto& actor : actors) outcome.dying.push_back(actor->dying);
-  outcome.score = game->score;
-  outcome.chain = game->chain;
-  outcome.highestCombo = game->highestCombo;
-  outcome.multiplier = game->multiplier;
+  outcome.score = round.score;
+  outcome.chain = round.chain;
+  outcome.highestCombo = round.highestCombo;
+  outcome.multiplier = round.multiplier;
   // The queued actors join behind the scene's survivors, in queue order.
   for (auto& actor : actors) actor->alive = false;
   ActorList::Instance().Update(0.0f);
@@ -217,33 +218,31 @@ struct Field {
   std::vector<std::pair<std::shared_ptr<vtr::Explosion>, float>> pendingRadius;
 };
 
-void NewRound(vtr::Game* game) {
-  game->score = 0;
-  game->chain = 0;
-  game->highestCombo = 0;
-  game->multiplier = 1.0f;
+// A round as it starts, under the default catch rules.
+vtr::Round NewRound() {
   vtr::Settings::Instance().MultiplierAddition = 0.1f;
   vtr::Settings::Instance().ShowCombosAfterAmount = 3;
+  return vtr::Round{};
 }
 
 TEST(HitPass, CatchesARocketExactlyOnTheRadiusAndNotBeyond) {
   HeadlessGame session;
-  NewRound(session.game);
+  vtr::Round round = NewRound();
   Field field(session.game);
   field.Explosion(100.0f, 100.0f, 50.0f);
   auto onEdge = field.Rocket(130.0f, 140.0f);  // 30, 40, 50
   auto outside = field.Rocket(130.0f, std::nextafter(140.0f, 200.0f));
   field.Join();
-  vtr::HandleExplosionHits(session.game);
+  vtr::HandleExplosionHits(session.game, round);
   EXPECT_TRUE(onEdge->dying);
   EXPECT_FALSE(outside->dying);
-  EXPECT_EQ(session.game->score, 100);
-  EXPECT_EQ(session.game->chain, 1u);
+  EXPECT_EQ(round.score, 100);
+  EXPECT_EQ(round.chain, 1u);
 }
 
 TEST(HitPass, IgnoresQueuedTargetAndDyingRockets) {
   HeadlessGame session;
-  NewRound(session.game);
+  vtr::Round round = NewRound();
   Field field(session.game);
   field.Explosion(100.0f, 100.0f, 50.0f);
   auto target = std::make_shared<vtr::TargetRocket>(
@@ -254,27 +253,27 @@ TEST(HitPass, IgnoresQueuedTargetAndDyingRockets) {
   field.Join();
   dying->Kill();
   auto queued = field.Rocket(100.0f, 110.0f);  // launched this frame: still waiting
-  vtr::HandleExplosionHits(session.game);
+  vtr::HandleExplosionHits(session.game, round);
   EXPECT_FALSE(target->dying);
   EXPECT_FALSE(queued->dying);
-  EXPECT_EQ(session.game->score, 0);
-  EXPECT_EQ(session.game->multiplier, 1.0f);
+  EXPECT_EQ(round.score, 0);
+  EXPECT_EQ(round.multiplier, 1.0f);
   EXPECT_EQ(field.Queued().size(), 1u);  // only the waiting rocket joins
 }
 
 TEST(HitPass, TheExplosionThatJoinedFirstCatchesARocketInsideTwo) {
   HeadlessGame session;
-  NewRound(session.game);
+  vtr::Round round = NewRound();
   Field field(session.game);
   field.Explosion(100.0f, 100.0f, 60.0f, 5u);
   field.Explosion(120.0f, 100.0f, 60.0f, 0u);
   auto rocket = field.Rocket(110.0f, 100.0f, 200);
   field.Join();
-  vtr::HandleExplosionHits(session.game);
+  vtr::HandleExplosionHits(session.game, round);
   EXPECT_TRUE(rocket->dying);
-  EXPECT_EQ(session.game->chain, 6u);
-  EXPECT_EQ(session.game->highestCombo, 6u);
-  EXPECT_EQ(session.game->score, 1200);
+  EXPECT_EQ(round.chain, 6u);
+  EXPECT_EQ(round.highestCombo, 6u);
+  EXPECT_EQ(round.score, 1200);
   const auto queued = field.Queued();
   ASSERT_EQ(queued.size(), 2u);  // the rocket's explosion and its combo text
   auto burst = std::dynamic_pointer_cast<vtr::Explosion>(queued[0]);
@@ -286,31 +285,31 @@ TEST(HitPass, TheExplosionThatJoinedFirstCatchesARocketInsideTwo) {
 
 TEST(HitPass, EachCatchScoresWithTheMultiplierBeforeIt) {
   HeadlessGame session;
-  NewRound(session.game);
-  session.game->multiplier = 0.8f;  // after one shot
+  vtr::Round round = NewRound();
+  round.multiplier = 0.8f;  // after one shot
   Field field(session.game);
   field.Explosion(100.0f, 100.0f, 30.0f, 6u);
   field.Explosion(400.0f, 100.0f, 30.0f, 1u);
   field.Rocket(400.0f, 110.0f);
   field.Rocket(100.0f, 110.0f);
   field.Join();
-  vtr::HandleExplosionHits(session.game);
-  EXPECT_EQ(session.game->score, 7 * 80 + 2 * 90);  // 560.00001 and 180.00001, truncated
-  EXPECT_NEAR(session.game->multiplier, 1.0f, 1e-6f);
+  vtr::HandleExplosionHits(session.game, round);
+  EXPECT_EQ(round.score, 7 * 80 + 2 * 90);  // 560.00001 and 180.00001, truncated
+  EXPECT_NEAR(round.multiplier, 1.0f, 1e-6f);
   // The chain follows the latest catch; the highest combo only grows.
-  EXPECT_EQ(session.game->chain, 2u);
-  EXPECT_EQ(session.game->highestCombo, 7u);
+  EXPECT_EQ(round.chain, 2u);
+  EXPECT_EQ(round.highestCombo, 7u);
 }
 
 TEST(HitPass, ADualRocketScoresAndReleasesItsSecondRocket) {
   HeadlessGame session;
-  NewRound(session.game);
+  vtr::Round round = NewRound();
   Field field(session.game);
   field.Explosion(300.0f, 200.0f, 30.0f, 1u);
   auto dual = field.Rocket<vtr::SpecialRocket>(300.0f, 210.0f, 1000);
   field.Join();
-  vtr::HandleExplosionHits(session.game);
-  EXPECT_EQ(session.game->score, 2000);
+  vtr::HandleExplosionHits(session.game, round);
+  EXPECT_EQ(round.score, 2000);
   const auto queued = field.Queued();
   ASSERT_EQ(queued.size(), 2u);  // the second rocket first, then the explosion
   auto second = std::dynamic_pointer_cast<vtr::TargetRocket>(queued[0]);
@@ -323,7 +322,7 @@ TEST(HitPass, ADualRocketScoresAndReleasesItsSecondRocket) {
 // The combo texts one chain of catches shows, as "text" strings.
 std::vector<std::string> ComboTexts(vtr::Game* game, std::int32_t showAfter, std::uint32_t firstChain,
                                     int links) {
-  NewRound(game);
+  vtr::Round round = NewRound();
   vtr::Settings::Instance().ShowCombosAfterAmount = showAfter;
   Field field(game);
   for (int i = 0; i < links; ++i) {
@@ -332,7 +331,7 @@ std::vector<std::string> ComboTexts(vtr::Game* game, std::int32_t showAfter, std
     field.Rocket(x, 105.0f);
   }
   field.Join();
-  vtr::HandleExplosionHits(game);
+  vtr::HandleExplosionHits(game, round);
   std::vector<std::string> texts;
   for (const auto& actor : field.Queued()) {
     if (auto text = std::dynamic_pointer_cast<vtr::Text>(actor)) texts.push_back(text->text);
@@ -375,19 +374,19 @@ TEST(HitPass, ComboTextColourFollowsTheChainCount) {
 
 TEST(HitPass, ChainCountAndScoreWrapAtThirtyTwoBits) {
   HeadlessGame session;
-  NewRound(session.game);
+  vtr::Round round = NewRound();
   Field field(session.game);
   field.Explosion(100.0f, 100.0f, 30.0f, 0xFFFFFFFFu);  // the next link wraps to 0
   field.Explosion(400.0f, 100.0f, 30.0f, 0u);
   field.Rocket(100.0f, 100.0f);
   field.Rocket(400.0f, 100.0f);
   field.Join();
-  session.game->score = std::numeric_limits<std::int32_t>::max() - 9;
-  vtr::HandleExplosionHits(session.game);
-  EXPECT_EQ(session.game->highestCombo, 1u);
-  EXPECT_EQ(session.game->chain, 1u);
+  round.score = std::numeric_limits<std::int32_t>::max() - 9;
+  vtr::HandleExplosionHits(session.game, round);
+  EXPECT_EQ(round.highestCombo, 1u);
+  EXPECT_EQ(round.chain, 1u);
   // The wrapped link scores 0 x 100; the next 1 x 100 x 1.1 = 110.000002.
-  EXPECT_EQ(session.game->score, std::numeric_limits<std::int32_t>::min() + 100);
+  EXPECT_EQ(round.score, std::numeric_limits<std::int32_t>::min() + 100);
 }
 
 }  // namespace

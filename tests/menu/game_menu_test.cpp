@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "config/settings.h"
-#include "game/game.h"
 #include "helpers/font.h"
 #include "helpers/gui.h"
 #include "platform/hge_headless.h"
+#include "replay/replay_folder.h"
+#include "scores/score_table.h"
 #include "tests/support/coded_font.h"
 #include "tests/support/headless_engine.h"
 #include "tests/support/temp_dir.h"
@@ -31,8 +32,8 @@ constexpr DWORD kShadow = 0xFF191919;
 // "New Game" is 80 wide, "Quit" 40.
 using Caption = testing_support::DrawnLine;
 
-// The real engine on the dummy drivers, a real Game reached the way the entry
-// point reaches it, and the menu built on them. Input is pushed as SDL events,
+// The real engine on the dummy drivers, a score table, and the menu built on
+// them, looking its replays up in the real folder beside the score file. Input is pushed as SDL events,
 // seen by the next frame's event pump, and then read by the menu.
 class GameMenuTest : public ::testing::Test {
  protected:
@@ -42,22 +43,22 @@ class GameMenuTest : public ::testing::Test {
   }
   ~GameMenuTest() override {
     menu.reset();
-    game.reset();
-    vtr::g_game = nullptr;
-    vtr::g_engine = nullptr;
   }
-  void SetUp() override {
-    ASSERT_TRUE(engine.ok) << engine.error();
-    vtr::g_engine = hge;
-    game = std::make_unique<vtr::Game>();
-    vtr::g_game = game.get();
+  void SetUp() override { ASSERT_TRUE(engine.ok) << engine.error(); }
+  void Build() {
+    menu = std::make_unique<vtr::GameMenu>(hge, &scores, [this](std::size_t index) {
+      return index < scores.Entries().size() &&
+             !vtr::FindReplay(vtr::Settings::Instance().ScoreFile, scores.Entries()[index]).empty();
+    });
   }
-  void Build() { menu = std::make_unique<vtr::GameMenu>(game.get()); }
 
-  // One frame: the engine pumps the pushed events, then the menu reads them.
+  // One frame: the engine pumps the pushed events, then the menu reads them;
+  // true when the player chose "Quit". Any other choice is kept in chosen.
   bool Frame() {
     headless::RunFrame(hge);
-    return menu->Update(kDt);
+    const vtr::MenuChoice choice = menu->Update(kDt);
+    if (choice.kind != vtr::MenuChoice::Kind::None) chosen.push_back(choice);
+    return choice.kind == vtr::MenuChoice::Kind::Quit;
   }
   // A key pressed in one frame and let go in the next; the press frame's result.
   bool Key(int key) {
@@ -79,7 +80,7 @@ class GameMenuTest : public ::testing::Test {
 
   // Draws the menu and reads its captions back from the quads.
   std::vector<Caption> Draw() {
-    return testing_support::ReadDrawnLines(hge, [this] { menu->Render(); });
+    return testing_support::ReadDrawnLines(hge, [this] { menu->Render(false, ""); });
   }
   // The colour each caption (not its shadow) is drawn in, in drawing order.
   std::vector<DWORD> CaptionColours() {
@@ -93,8 +94,9 @@ class GameMenuTest : public ::testing::Test {
   TempDir dir;
   testing_support::HeadlessEngine engine{{.logFile = "test.log", .render = false, .fixedFrameTime = kDt}};
   HGE* hge = engine.hge;
-  std::unique_ptr<vtr::Game> game;
+  vtr::ScoreTable scores;
   std::unique_ptr<vtr::GameMenu> menu;
+  std::vector<vtr::MenuChoice> chosen;
 };
 
 using Colours = std::vector<DWORD>;
@@ -229,21 +231,45 @@ TEST_F(GameMenuTest, BackReturnsToTheMainPageWithNewGameFocused) {
   EXPECT_EQ(CaptionColours(), (Colours{kFocused, kUnfocused, kUnfocused}));
 }
 
-TEST_F(GameMenuTest, NewGameStartsARoundAndQuitEndsTheLoop) {
+TEST_F(GameMenuTest, NewGameAndQuitAreReportedOnceEach) {
+  using Kind = vtr::MenuChoice::Kind;
   Build();
-  ASSERT_TRUE(game->menuShown);
   EXPECT_FALSE(Key(HGEK_ENTER));
-  EXPECT_FALSE(game->menuShown);
-  EXPECT_TRUE(game->roundRunning);
+  EXPECT_EQ(chosen, (std::vector<vtr::MenuChoice>{{Kind::NewGame}}));
 
   EXPECT_FALSE(Key(HGEK_DOWN));
   EXPECT_FALSE(Key(HGEK_DOWN));
   EXPECT_TRUE(Key(HGEK_ENTER));
+  EXPECT_EQ(chosen, (std::vector<vtr::MenuChoice>{{Kind::NewGame}, {Kind::Quit}}));
+}
+
+// 1 to 5 choose the five lines' rounds and 6 the sixth line's, on the number
+// row or the numeric pad; a line the page does not show chooses nothing.
+TEST_F(GameMenuTest, TheNumberKeysChooseTheRoundOfTheirLine) {
+  using Kind = vtr::MenuChoice::Kind;
+  scores.Load("Scores.vtr", 1000);  // the starting entry of 100
+  for (std::int32_t s = 200; s <= 600; s += 100) scores.Enter(s, 2000);
+  scores.Enter(50, 3000);  // the latest round, seventh: drawn as the sixth line
+  Build();
+  menu->highScoresShown = true;
+  const struct {
+    int key;
+    std::size_t entry;
+  } cases[] = {{'1', 0}, {'5', 4}, {96 + 2, 1}, {'6', 6}};
+  for (const auto& c : cases) {
+    chosen.clear();
+    Key(c.key);
+    EXPECT_EQ(chosen, (std::vector<vtr::MenuChoice>{{Kind::Watch, c.entry}})) << c.key;
+  }
+  chosen.clear();
+  Key('7');
+  Key('0');
+  EXPECT_TRUE(chosen.empty());
 }
 
 TEST_F(GameMenuTest, TheRoundsEndOpensTheResultsWithTheNewScoreRed) {
-  game->scores.Load("Scores.vtr", 1000);
-  game->scores.Enter(250, 2000);
+  scores.Load("Scores.vtr", 1000);
+  scores.Enter(250, 2000);
   Build();
   menu->highScoresShown = true;  // as the end of a finished round does
   const std::vector<Caption> drawn = Draw();
@@ -258,9 +284,9 @@ TEST_F(GameMenuTest, TheRoundsEndOpensTheResultsWithTheNewScoreRed) {
 }
 
 TEST_F(GameMenuTest, ASixthLineForARoundBelowTheFiveMovesBackDownALine) {
-  game->scores.Load("Scores.vtr", 1000);  // the starting entry of 100
-  for (std::int32_t s = 200; s <= 600; s += 100) game->scores.Enter(s, 2000);
-  game->scores.Enter(50, 3000);  // the latest round, seventh
+  scores.Load("Scores.vtr", 1000);  // the starting entry of 100
+  for (std::int32_t s = 200; s <= 600; s += 100) scores.Enter(s, 2000);
+  scores.Enter(50, 3000);  // the latest round, seventh
   Build();
   menu->highScoresShown = true;
   std::vector<Caption> drawn = Draw();
@@ -283,7 +309,7 @@ TEST_F(GameMenuTest, ASixthLineForARoundBelowTheFiveMovesBackDownALine) {
   EXPECT_FALSE(menu->highScoresShown);
 
   // A round in the top five: "Back" is back at 500.
-  game->scores.Enter(1000, 4000);
+  scores.Enter(1000, 4000);
   menu->highScoresShown = true;
   drawn = Draw();
   ASSERT_EQ(drawn.size(), 7u);
@@ -294,10 +320,10 @@ TEST_F(GameMenuTest, ASixthLineForARoundBelowTheFiveMovesBackDownALine) {
 // The caption under "Back" names the keys of the lines that have a replay to
 // watch, and only those: a line without one does nothing when pressed.
 TEST_F(GameMenuTest, TheWatchCaptionNamesOnlyTheLinesWithAReplay) {
-  game->scores.Load("Scores.vtr", 1000);  // the starting entry of 100, never played
-  game->scores.Enter(300, 3000);
-  game->scores.Enter(250, 2000);
-  game->scores.Enter(200, 4000);  // lines: 300, 250, 200, 100
+  scores.Load("Scores.vtr", 1000);  // the starting entry of 100, never played
+  scores.Enter(300, 3000);
+  scores.Enter(250, 2000);
+  scores.Enter(200, 4000);  // lines: 300, 250, 200, 100
   std::filesystem::create_directory(dir.path() / "Replays");
   const auto caption = [this]() {
     Build();  // a fresh page looks the replays up again

@@ -120,6 +120,39 @@ TEST(Folders, InstalledGameReadsContentFromItsPrefixAndWritesInTheDataFolder) {
   EXPECT_EQ(vtr::ChooseGameFolders(games).data, Folder(layout.home / ".local" / "share" / "vantor"));
 }
 
+// Only an absolute XDG_DATA_HOME counts: an empty or relative one would put
+// the scores at the root or under whatever folder the game was started from.
+TEST(Folders, DataFolderIgnoresAnEmptyOrRelativeDataHome) {
+  Layout layout;
+  const std::string games = layout.Installed();
+  const fs::path startedFrom = layout.root / "elsewhere";
+  fs::create_directories(startedFrom);
+  const fs::path before = fs::current_path();
+  fs::current_path(startedFrom);
+  const std::string underHome = Folder(layout.home / ".local" / "share" / "vantor");
+  const struct {
+    const char* dataHome;  // nullptr: unset
+    std::string home;
+    std::string expected;
+  } cases[] = {
+      {"", layout.home.string(), underHome},
+      {"share", layout.home.string(), underHome},
+      {"./", layout.home.string(), underHome},
+      {nullptr, layout.home.string(), underHome},
+      {"", "relative/home", ""},  // no absolute place at all: nothing is made
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.dataHome ? c.dataHome : "(unset)");
+    ScopedEnv home("HOME", c.home);
+    ScopedEnv dataHome("XDG_DATA_HOME", c.dataHome ? c.dataHome : "");
+    if (!c.dataHome) unsetenv("XDG_DATA_HOME");
+    const GameFolders folders = vtr::ChooseGameFolders(games);
+    EXPECT_EQ(folders.writable ? folders.data : std::string(), c.expected);
+  }
+  EXPECT_TRUE(fs::is_empty(startedFrom)) << "a data folder was made where the game was started";
+  fs::current_path(before);
+}
+
 TEST(Folders, ReadOnlyPlacesFallBackToTheDataFolderThenToReadingOnly) {
   Layout layout;
   layout.OpenHome();

@@ -166,6 +166,9 @@ TEST_F(EngineTest, LoopEndsWhenTheFrameFunctionSaysSo) {
 }
 
 TEST_F(EngineTest, QuitEventAndSignalsEndTheLoop) {
+  // As from a terminal, whatever started the tests (a background job starts
+  // ignoring SIGINT, and the engine leaves an ignored signal alone).
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) std::signal(signal, SIG_DFL);
   Initiate();
   int frames = 0;
   g_frame = [&] { ++frames; return false; };
@@ -187,6 +190,33 @@ TEST_F(EngineTest, QuitEventAndSignalsEndTheLoop) {
   };
   EXPECT_TRUE(hge->System_Start());
   EXPECT_EQ(frames, 4);
+
+  g_frame = [&] {  // the terminal the game was started from closed
+    if (++frames == 6) std::raise(SIGHUP);
+    return false;
+  };
+  EXPECT_TRUE(hge->System_Start());
+  EXPECT_EQ(frames, 6);
+}
+
+int g_framesIgnoring = 0;
+bool EndAtFrameThree() { return ++g_framesIgnoring == 3; }
+
+// `nohup vantor`: a SIGHUP the game was started ignoring does not end it.
+TEST(EngineSignals, ASignalIgnoredAtStartStaysIgnored) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::signal(SIGHUP, SIG_IGN);
+        HGE* hge = hgeCreate(HGE_VERSION);
+        if (!hge->System_Initiate()) std::exit(1);
+        hge->System_SetState(HGE_FRAMEFUNC, EndAtFrameThree);
+        headless::SetFixedFrameTime(hge, 0.01f);
+        std::raise(SIGHUP);
+        hge->System_Start();
+        std::exit(g_framesIgnoring);
+      },
+      ::testing::ExitedWithCode(3), "");
 }
 
 // A game that does not answer the first signal still ends on the second.

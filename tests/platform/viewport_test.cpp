@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -120,6 +121,56 @@ TEST(Viewport, HiDpiWindowPointsCoverTheSamePictureAsPixels) {
     dense.WindowToLogical(p, 384.0, &a, nullptr);
     plain.WindowToLogical(p, 384.0, &b, nullptr);
     EXPECT_NEAR(a, b, 0.5f) << p;
+  }
+}
+
+// The exact picture rectangle and the points on both sides of each of its
+// edges: the last point of a bar, the picture's first and last pixel, the
+// first point of the next bar. The third window has a drawable twice as
+// dense across as down (2 and 1.5 pixels per point), so an axis that takes
+// the other's density lands far off. A bar of one pixel, a picture side that
+// must be rounded (934.67 pixels wide: 935) and a flush fit complete it.
+TEST(Viewport, EdgesOfThePictureAndItsBarsMapExactly) {
+  struct Point {
+    double wx, wy;
+    float lx, ly;
+  };
+  const struct {
+    Size logical, window, drawable;
+    int x, y, width, height;
+    std::vector<Point> points;
+  } cases[] = {
+      {{1024, 768}, {1366, 768}, {1366, 768}, 171, 0, 1024, 768,
+       {{170, 0, 0, 0}, {171, 767, 0, 767}, {1194, 384, 1023, 384}, {1195, 768, 1023, 767}}},
+      {{1024, 768}, {800, 900}, {800, 900}, 0, 150, 800, 600,
+       {{0, 149, 0, 0}, {0, 150, 0, 0}, {799, 749, 1022.72f, 766.72f}, {800, 750, 1023, 767}}},
+      {{1024, 768}, {1000, 750}, {2000, 1125}, 250, 0, 1500, 1125,
+       {{124.5, 0, 0, 0}, {125, 500, 0, 512}, {874.5, 749.5, 1023.3173f, 767.488f}, {875, 750, 1023, 767}}},
+      {{1024, 768}, {1025, 768}, {1025, 768}, 0, 0, 1024, 768, {{0, 0, 0, 0}, {1023, 767, 1023, 767}, {1024, 768, 1023, 767}}},
+      {{1024, 768}, {1000, 701}, {1000, 701}, 32, 0, 935, 701, {{31, 0, 0, 0}, {32, 700, 0, 766.9044f}, {967, 701, 1023, 767}}},
+  };
+  for (const auto& c : cases) {
+    const Viewport v(c.logical, c.window, c.drawable);
+    SCOPED_TRACE(::testing::Message() << c.window.width << "x" << c.window.height << " drawable "
+                                      << c.drawable.width << "x" << c.drawable.height);
+    EXPECT_EQ((std::vector<int>{v.X(), v.Y(), v.Width(), v.Height()}),
+              (std::vector<int>{c.x, c.y, c.width, c.height}));
+    for (const Point& p : c.points) {
+      float lx = -1.0f, ly = -1.0f;
+      v.WindowToLogical(p.wx, p.wy, &lx, &ly);
+      EXPECT_NEAR(lx, p.lx, 1e-3) << "at " << p.wx << "," << p.wy;
+      EXPECT_NEAR(ly, p.ly, 1e-3) << "at " << p.wx << "," << p.wy;
+    }
+    // The picture's corners, in window points.
+    const double scaleX = static_cast<double>(c.drawable.width) / c.window.width;
+    const double scaleY = static_cast<double>(c.drawable.height) / c.window.height;
+    double wx = 0.0, wy = 0.0;
+    v.LogicalToWindow(0.0f, 0.0f, &wx, &wy);
+    EXPECT_DOUBLE_EQ(wx, c.x / scaleX);
+    EXPECT_DOUBLE_EQ(wy, c.y / scaleY);
+    v.LogicalToWindow(static_cast<float>(c.logical.width), static_cast<float>(c.logical.height), &wx, &wy);
+    EXPECT_DOUBLE_EQ(wx, (c.x + c.width) / scaleX);
+    EXPECT_DOUBLE_EQ(wy, (c.y + c.height) / scaleY);
   }
 }
 

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "replay/replay_driver.h"
+#include "game/replay_driver.h"
 #include "replay/replay_file.h"
 #include "tests/support/headless_game.h"
 

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <limits>
 #include <random>
 #include <string>
@@ -180,7 +181,7 @@ TEST(ReplayFile, EveryHeaderFieldOutOfRangeIsRefusedByName) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const std::vector<Case> cases = {
       {"magic", vtr::ReplayError::Malformed, nullptr, [](auto& b) { b[3] = 'X'; }},
-      {"format version", vtr::ReplayError::Unreproducible, [](vtr::Replay& r) { r.formatVersion = 2; }},
+      {"format version", vtr::ReplayError::Unreproducible, [](vtr::Replay& r) { r.formatVersion = 3; }},
       {"rules version", vtr::ReplayError::Unreproducible, [](vtr::Replay& r) { r.rulesVersion = 99; }},
       {"game version", vtr::ReplayError::Malformed, [](vtr::Replay& r) { r.gameVersion = ""; }},
       {"game version", vtr::ReplayError::Malformed, [](vtr::Replay& r) { r.gameVersion = "V\n2"; }},
@@ -234,6 +235,7 @@ TEST(ReplayFile, EveryHeaderFieldOutOfRangeIsRefusedByName) {
       damaged = vtr::SerializeReplay(replay);
     } else {
       c.raw(damaged);
+      vtr::SealReplayBytes(damaged);  // past the checksum, to the field itself
     }
     std::string error;
     EXPECT_EQ(Parse(damaged, &error), c.kind) << error;
@@ -277,6 +279,7 @@ TEST(ReplayFile, ARefusalNamesTheOffsetWhereTheValueBegins) {
     std::size_t at = c.at;
     if (c.raw) {
       c.raw(damaged);
+      vtr::SealReplayBytes(damaged);
     } else {
       vtr::Replay replay = good;
       replay.frames = {0x80};
@@ -292,7 +295,11 @@ TEST(ReplayFile, ARefusalNamesTheOffsetWhereTheValueBegins) {
   }
 }
 
-TEST(ReplayFile, EveryTruncationAndEveryFlippedByteIsReadOrRefusedCleanly) {
+// The checksum comes before every field it covers: a byte changed anywhere
+// behind it is refused by it, even one the round does not depend on (a
+// cursor position after the last shot, the game's version text). A changed
+// magic or version is refused by those.
+TEST(ReplayFile, EveryTruncationAndEveryChangedByteIsRefused) {
   const vtr::Replay good = ReplayOf(RandomFrames(9, 60));
   const std::vector<std::uint8_t> bytes = vtr::SerializeReplay(good);
   for (std::size_t size = 0; size < bytes.size(); ++size) {
@@ -301,16 +308,140 @@ TEST(ReplayFile, EveryTruncationAndEveryFlippedByteIsReadOrRefusedCleanly) {
     ASSERT_LE(OffsetIn(error), size) << error;
   }
   for (std::size_t at = 0; at < bytes.size(); ++at) {
-    std::vector<std::uint8_t> flipped = bytes;
-    flipped[at] ^= 0x5A;
-    std::string error;
-    vtr::Replay read;
-    if (vtr::ParseReplay(flipped.data(), flipped.size(), &read, &error) == vtr::ReplayError::None) {
-      EXPECT_EQ(vtr::SerializeReplay(read), flipped) << "byte " << at;
-    } else {
-      EXPECT_FALSE(error.empty()) << "byte " << at;
+    for (const std::uint8_t flip : {0x01, 0x80}) {
+      std::vector<std::uint8_t> changed = bytes;
+      changed[at] ^= flip;
+      std::string error;
+      const vtr::ReplayError kind = Parse(changed, &error);
+      const char* expected = at < 8 ? "magic at offset " : at < 10 ? "format version " : "checksum at offset 10: ";
+      ASSERT_EQ(error.rfind(expected, 0), 0u) << "byte " << at << ": " << error;
+      ASSERT_EQ(kind, at < 8 || at >= 10 ? vtr::ReplayError::Malformed : vtr::ReplayError::Unreproducible);
     }
   }
+}
+
+// A file of the first format, which had no checksum, is refused by its version.
+TEST(ReplayFile, AFileOfTheOlderFormatIsRefusedByItsVersion) {
+  const std::filesystem::path old = std::filesystem::path(VANTOR_SOURCE_DIR) / "tools/fuzz/corpus/replay/format-1.vtreplay";
+  vtr::Replay read;
+  std::string error;
+  EXPECT_EQ(vtr::ReadReplayFile(old.string(), &read, &error), vtr::ReplayError::Unreproducible);
+  EXPECT_EQ(error, "format version 1 is not one this game reads (it reads version 2)");
+}
+
+// Each bound of the reader at, just below and just above it. A stream of
+// one quiet frame and then the frame under test: the bound of a change is
+// the bound of the value.
+TEST(ReplayFile, EveryBoundIsTakenAtItAndRefusedJustPastIt) {
+  struct Case {
+    const char* what;
+    std::vector<std::uint8_t> frame;  // after one quiet frame; empty: the stream below is all
+    const char* refusal;              // the field refused; nullptr: accepted
+    std::vector<std::uint8_t> stream = {};
+    std::uint32_t count = 0;
+  };
+  // A record of tag and zigzag varints.
+  const auto rec = [](std::uint8_t tag, std::initializer_list<std::int64_t> values) {
+    std::vector<std::uint8_t> v = {tag};
+    for (const std::int64_t value : values) {
+      const auto s = static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+      std::uint32_t u = (static_cast<std::uint32_t>(s) << 1) ^ (s < 0 ? 0xFFFFFFFFu : 0u);
+      for (; u >= 0x80; u >>= 7) v.push_back(static_cast<std::uint8_t>(u | 0x80));
+      v.push_back(static_cast<std::uint8_t>(u));
+    }
+    return v;
+  };
+  const auto raw = [](float x, float y) {
+    std::vector<std::uint8_t> v = {0x04};
+    for (const float f : {x, y}) {
+      const auto bits = std::bit_cast<std::uint32_t>(f);
+      for (int i = 0; i < 4; ++i) v.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+    }
+    return v;
+  };
+  const float wide = vtr::kReplayMaxCoordinate;
+  std::vector<std::uint8_t> allKeys = {0x08, 0xFF};
+  for (int k = 0; k < 256; ++k) allKeys.insert(allKeys.end(), {static_cast<std::uint8_t>(k), hge_record::kHeld});
+  const std::vector<std::uint8_t> runs(vtr::kReplayMaxFrames / 128, 0xFF);
+  const std::vector<Case> cases = {
+      {"1 s in microseconds", rec(0x20, {1000000}), nullptr},
+      {"1 s and 1 us", rec(0x20, {1000001}), "frame time"},
+      {"0 us", rec(0x20, {0}), nullptr},
+      {"-1 us", rec(0x20, {-1}), "frame time"},
+      {"1 s as a float", rec(0x01, {0x3F800000}), nullptr},
+      {"the float below 1 s", rec(0x01, {0x3F7FFFFF}), nullptr},
+      {"the float above 1 s", rec(0x01, {0x3F800001}), "frame time"},
+      {"the widest varint", {0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0x0F}, nullptr},  // -2^31 on 0.0f: -0.0f
+      {"one bit wider", {0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0x1F}, "frame time"},
+      {"a varint of six bytes", {0x01, 0x80, 0x80, 0x80, 0x80, 0x80, 0x00}, "frame time"},
+      {"cursor at the bound", raw(wide, -wide), nullptr},
+      {"cursor past it", raw(std::nextafter(wide, 2 * wide), 0.0f), "cursor"},
+      {"a step to the bound", rec(0x02, {1000000, -1000000}), nullptr},
+      {"a step past it", rec(0x02, {0, -1000001}), "cursor"},
+      {"key 255", rec(0x10, {255, 0, 0}), nullptr},
+      {"key 256", rec(0x10, {256, 0, 0}), "key"},
+      {"key -1", rec(0x10, {-1, 0, 0}), "key"},
+      {"character 0x10FFFF", rec(0x10, {0, 0x10FFFF, 0}), nullptr},
+      {"character 0x110000", rec(0x10, {0, 0x110000, 0}), "character"},
+      {"wheel -1000000", rec(0x10, {0, 0, -1000000}), nullptr},
+      {"wheel -1000001", rec(0x10, {0, 0, -1000001}), "wheel"},
+      {"wheel 1000001", rec(0x10, {0, 0, 1000001}), "wheel"},
+      {"all 256 keys", allKeys, nullptr},
+      {"a run of 128", {}, nullptr, {0xFF}, 128},
+      {"a run of 128 counted as 129", {}, "frame count", {0xFF}, 129},
+      {"the most frames", {}, nullptr, runs, vtr::kReplayMaxFrames},
+      {"one frame more", {}, "frame count", runs, vtr::kReplayMaxFrames + 1},
+      {"one frame", {}, nullptr, {0x80}, 1},
+      {"no frame", {}, "frame count", {}, 0},
+  };
+  const vtr::Replay good = ReplayOf(RandomFrames(3, 1));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    vtr::Replay replay = good;
+    replay.frames = c.frame.empty() ? c.stream : std::vector<std::uint8_t>{0x80};
+    replay.frames.insert(replay.frames.end(), c.frame.begin(), c.frame.end());
+    replay.frameCount = c.frame.empty() ? c.count : 2;
+    std::string error;
+    const vtr::ReplayError kind = Parse(vtr::SerializeReplay(replay), &error);
+    if (c.refusal == nullptr) {
+      EXPECT_EQ(kind, vtr::ReplayError::None) << error;
+    } else {
+      EXPECT_EQ(kind, vtr::ReplayError::Malformed);
+      EXPECT_EQ(error.rfind(std::string(c.refusal) + " at offset ", 0), 0u) << error;
+    }
+  }
+}
+
+// The file-size bound: a file of exactly kReplayMaxFileBytes is read whole,
+// one byte more is refused unread.
+TEST(ReplayFile, TheFileSizeBoundHoldsAtItsLastByte) {
+  vtr::Replay replay = ReplayOf(RandomFrames(3, 1));
+  replay.frames.clear();
+  const std::size_t header = vtr::SerializeReplay(replay).size();
+  std::vector<std::uint8_t> keys = {0x08, 0xFF};  // every key changes: 514 bytes a frame
+  for (int k = 0; k < 256; ++k) keys.insert(keys.end(), {static_cast<std::uint8_t>(k), 0});
+  const std::size_t room = vtr::kReplayMaxFileBytes - header;
+  for (std::size_t i = 0; i < room / keys.size(); ++i) {
+    for (std::size_t k = 1; k < 256; k += 1) keys[2 + 2 * k + 1] = static_cast<std::uint8_t>(i % 2);
+    keys[3] = static_cast<std::uint8_t>(i % 2);
+    replay.frames.insert(replay.frames.end(), keys.begin(), keys.end());
+  }
+  replay.frames.resize(room, 0x00);  // one-byte records of a frame with nothing new
+  replay.frameCount = static_cast<std::uint32_t>(room / keys.size() + room % keys.size());
+  testing_support::TempDir dir;
+  ASSERT_TRUE(vtr::WriteReplayFile("largest.vtreplay", replay));
+  ASSERT_EQ(std::filesystem::file_size("largest.vtreplay"), vtr::kReplayMaxFileBytes);
+  vtr::Replay read;
+  std::string error;
+  EXPECT_EQ(vtr::ReadReplayFile("largest.vtreplay", &read, &error), vtr::ReplayError::None) << error;
+  replay.frames.push_back(0x00);
+  ++replay.frameCount;
+  ASSERT_TRUE(vtr::WriteReplayFile("larger.vtreplay", replay));
+  EXPECT_EQ(vtr::ReadReplayFile("larger.vtreplay", &read, &error), vtr::ReplayError::Malformed);
+  EXPECT_EQ(error, "file at offset 0: larger than 16777216 bytes");
+  const std::vector<std::uint8_t> bytes = vtr::SerializeReplay(replay);
+  EXPECT_EQ(Parse(bytes, &error), vtr::ReplayError::Malformed);
+  EXPECT_EQ(error, "file at offset 0: larger than 16777216 bytes");
 }
 
 TEST(ReplayFile, AFileBeyondTheBoundIsRefusedWithoutReadingIt) {

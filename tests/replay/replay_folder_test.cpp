@@ -3,6 +3,8 @@
 #include "replay/replay_folder.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -10,6 +12,7 @@
 #include <set>
 #include <utility>
 
+#include "tests/support/hostile_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -94,4 +97,36 @@ TEST(ReplayFolder, AScoreFileInAMissingFolderMakesNoFolder) {
   table.Enter(10, 50);
   EXPECT_FALSE(vtr::StoreReplay("missing/deeper/Scores.vtr", SmallReplay(10, 50), table.Entries()));
   EXPECT_FALSE(std::filesystem::exists("missing"));
+}
+
+// What an attacker or a crash leaves at the end-of-round save's temporary
+// name: a FIFO must not hold the save for ever, a link must not send the
+// replay into the file it names. The save goes on as if nothing were there.
+TEST(ReplayFolder, AFifoOrALinkAtTheTemporaryNameNeitherStallsNorRedirectsTheSave) {
+  testing_support::TempDir dir;
+  dir.Write("victim", "keep me\n");
+  std::filesystem::create_directories("Replays");
+  testing_support::MakeFifo("Replays/50-10.vtreplay.tmp");
+  std::filesystem::create_symlink(dir.path() / "victim", "Replays/60-20.vtreplay.tmp");
+  const pid_t saver = ::fork();
+  if (saver == 0) {
+    ::alarm(5);  // a save that waits on the FIFO is killed, and the test fails
+    vtr::ScoreTable table;
+    table.Enter(10, 50);
+    table.Enter(20, 60);
+    const bool ok = vtr::StoreReplay("Scores.vtr", SmallReplay(10, 50), table.Entries()) &&
+                    vtr::StoreReplay("Scores.vtr", SmallReplay(20, 60), table.Entries());
+    ::_exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(saver, &status, 0), saver);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  EXPECT_EQ(dir.Read("victim"), "keep me\n");
+  EXPECT_EQ(Stored("Replays"), (std::set<Key>{{50, 10}, {60, 20}}));
+  for (const char* name : {"Replays/50-10.vtreplay", "Replays/60-20.vtreplay"}) {
+    vtr::Replay read;
+    std::string error;
+    EXPECT_EQ(vtr::ReadReplayFile(name, &read, &error), vtr::ReplayError::None) << name << ": " << error;
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(std::string(name) + ".tmp"))) << name;
+  }
 }

@@ -14,10 +14,10 @@
 #include "actors/rocket.h"
 #include "config/settings.h"
 #include "game/game.h"
-#include "menu/game_menu.h"
+#include "game/replay_driver.h"
 #include "helpers/gui.h"
+#include "menu/game_menu.h"
 #include "platform/hge_headless.h"
-#include "replay/replay_driver.h"
 #include "replay/replay_folder.h"
 #include "tests/support/headless_game.h"
 
@@ -62,7 +62,7 @@ class RoundRecording : public ::testing::Test {
     }
     Tap(HGEK_ENTER);
     Frame();
-    ASSERT_TRUE(game->roundRunning);
+    ASSERT_TRUE(game->CurrentRound().roundRunning);
     StartCounting();
   }
 
@@ -115,15 +115,15 @@ class RoundRecording : public ::testing::Test {
 TEST_F(RoundRecording, APlayedRoundPlaysBackToItsScoreAndState) {
   NewGame();
   PlayToTheEnd();
-  const std::int32_t score = game->score;
+  const std::int32_t score = game->CurrentRound().score;
   const vtr::Replay replay = StoredReplayOfTheNewEntry();
   EXPECT_EQ(replay.score, score);
-  EXPECT_EQ(replay.highestCombo, game->highestCombo);
+  EXPECT_EQ(replay.highestCombo, game->CurrentRound().highestCombo);
   EXPECT_EQ(replay.frameCount, frames);
 
   // Played back on a game still showing its splash, as --verify starts one.
   const vtr::ScoreTable tableBefore = game->scores;
-  game->splashShowing = true;
+  game->ShowSplash();
   const vtr::Verdict verdict = vtr::VerifyReplay(game, replay);
   EXPECT_TRUE(verdict.ok()) << vtr::VerdictLine(replay, verdict);
   EXPECT_EQ(verdict.stateHash, hash);
@@ -192,10 +192,10 @@ TEST_F(RoundRecording, AnAbandonedRoundLeavesNoReplay) {
   for (int i = 0; i < 90; ++i) Frame();
   Tap(HGEK_ESCAPE);  // pause: the menu opens on "New Game"
   Frame();
-  ASSERT_TRUE(game->menuShown);
+  ASSERT_TRUE(game->CurrentRound().menuShown);
   Tap(HGEK_ENTER);
   Frame();
-  ASSERT_FALSE(game->menuShown);
+  ASSERT_FALSE(game->CurrentRound().menuShown);
   StartCounting();
   PlayToTheEnd();
   const vtr::Replay replay = StoredReplayOfTheNewEntry();
@@ -232,7 +232,7 @@ TEST_F(RoundRecording, APauseActsOnTheMenuAsTheRoundLeftIt) {
   Frame();
   Tap(HGEK_ESCAPE);  // and on with the round
   Frame();
-  ASSERT_FALSE(game->menuShown);
+  ASSERT_FALSE(game->CurrentRound().menuShown);
   PlayToTheEnd();
 
   const vtr::Replay replay = StoredReplayOfTheNewEntry();

@@ -12,12 +12,12 @@
 #include "actors/explosion.h"
 #include "actors/rocket.h"
 #include "config/settings.h"
-#include "game/game.h"
 #include "game/hit_pass.h"
+#include "game/round.h"
 
 namespace testing_support {
 
-inline void LiteralHitPass(vtr::Game* game) {
+inline void LiteralHitPass(vtr::Stage* stage, vtr::Round& round) {
   const vtr::ActorList::Sequence& actors = vtr::ActorList::Instance().Actors();
   for (std::size_t i = 0; i < actors.size(); ++i) {
     for (std::size_t j = 0; j < actors.size(); ++j) {
@@ -31,15 +31,15 @@ inline void LiteralHitPass(vtr::Game* game) {
       auto rocket = std::static_pointer_cast<vtr::Rocket>(b);
       rocket->Kill();
       const std::uint32_t n = explosion->chain + 1u;
-      game->chain = n;
-      game->AddScore(rocket->scoreValue);
-      vtr::SpawnExplosion(game, n, vtr::kExplosionRadius, rocket->x, rocket->y);
+      round.chain = n;
+      round.AddScore(rocket->scoreValue);
+      vtr::SpawnExplosion(stage, n, vtr::kExplosionRadius, rocket->x, rocket->y);
       const vtr::Settings& settings = vtr::Settings::Instance();
-      game->multiplier = game->multiplier + settings.MultiplierAddition;
+      round.multiplier = round.multiplier + settings.MultiplierAddition;
       if (n >= static_cast<std::uint32_t>(settings.ShowCombosAfterAmount)) {
-        vtr::ShowComboText(game, n, rocket->x, rocket->y);
+        vtr::ShowComboText(stage, n, rocket->x, rocket->y);
       }
-      if (game->highestCombo < n) game->highestCombo = n;
+      if (round.highestCombo < n) round.highestCombo = n;
     }
   }
 }

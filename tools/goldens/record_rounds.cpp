@@ -28,10 +28,10 @@
 #include "app/app.h"
 #include "config/settings.h"
 #include "game/game.h"
+#include "game/replay_driver.h"
 #include "game/rocket_spawner.h"
 #include "platform/hge_headless.h"
 #include "platform/hge_record.h"
-#include "replay/replay_driver.h"
 #include "replay/replay_folder.h"
 
 namespace fs = std::filesystem;
@@ -143,17 +143,17 @@ std::vector<Scenario> Scenarios() {
                   }});
   list.push_back({"escape-bursts", "Escape while the last bursts play out enters the score at once", {},
                   [](const Turn& t) {
-                    if (t.game.roundOver && !t.game.ScoreEntered() && t.frame % 3 == 0) Tap(HGEK_ESCAPE);
-                    if (!t.game.roundOver) Autopilot(t, 20);
+                    if (t.game.CurrentRound().roundOver && !t.game.ScoreEntered() && t.frame % 3 == 0) Tap(HGEK_ESCAPE);
+                    if (!t.game.CurrentRound().roundOver) Autopilot(t, 20);
                   }});
   list.push_back({"timeout-shot", "a shot in the very frame the time runs out", {{"StartingTime", "20"}},
                   [](const Turn& t) {
-                    if (!t.game.roundOver && t.game.timeLeft - t.nextDt <= 0.0f) {
+                    if (!t.game.CurrentRound().roundOver && t.game.CurrentRound().timeLeft - t.nextDt <= 0.0f) {
                       float x = 500.0f;
                       float y = 300.0f;
                       DensestRocket(false, &x, &y);
                       Click(x, y);
-                    } else if (!t.game.roundOver) {
+                    } else if (!t.game.CurrentRound().roundOver) {
                       Autopilot(t, 30);
                     }
                   }});
@@ -200,7 +200,7 @@ std::string SettingsText(const std::vector<std::pair<std::string, std::string>>&
   std::string text;
   for (const auto& [key, value] : defaults) {
     const auto found = overrides.find(key);
-    text += key + " " + (found != overrides.end() ? found->second : value) + "\n";
+    text.append(key).append(" ").append(found != overrides.end() ? found->second : value).append("\n");
   }
   return text;
 }
@@ -254,7 +254,7 @@ bool Play(const Scenario& scenario, std::uint32_t seed, const fs::path& folder, 
     if (injected) hge_record::EndInjection(app.engine());
     if (quit) break;
     if (frame < 0) {
-      if (game.roundRunning) frame = 0;  // "New Game" ran in this frame; the next one is recorded
+      if (game.CurrentRound().roundRunning) frame = 0;  // "New Game" ran in this frame; the next one is recorded
       continue;
     }
     ++frame;
@@ -265,8 +265,8 @@ bool Play(const Scenario& scenario, std::uint32_t seed, const fs::path& folder, 
     std::fprintf(stderr, "%s: the round never ended\n", scenario.name);
     return false;
   }
-  out->score = game.score;
-  out->combo = game.highestCombo;
+  out->score = game.CurrentRound().score;
+  out->combo = game.CurrentRound().highestCombo;
   out->hash = hash;
   const std::vector<StoredReplay> stored = ListReplays(ReplayFolderFor(Settings::Instance().ScoreFile));
   if (stored.size() != 1) {
@@ -313,7 +313,7 @@ int main(int argc, char** argv) {
     defaults.emplace_back(key, value.str());
   });
   for (auto& [key, value] : defaults) {
-    if (key == "ShowSplash") value = "0";
+    if (key == "ShowSplash") value = '0';
   }
 
   const fs::path work = fs::temp_directory_path() / ("vantor-rounds-" + std::to_string(::getpid()));

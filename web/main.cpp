@@ -1,4 +1,6 @@
-// Vantor in the browser: the page (web/index.html) calls main once the player
+// Vantor in the browser (the entry point, beside app/main.cpp for the
+// desktop; it lives with the page because it calls into the game from above
+// every layer): the page (web/index.html) calls main once the player
 // has clicked, so the audio starts inside that gesture. The game runs the
 // same start-up and the same frame as on the desktop; only the loop differs:
 // the browser calls one frame per animation frame instead of the engine's

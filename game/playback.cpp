@@ -1,10 +1,10 @@
-#include "replay/playback.h"
+#include "game/playback.h"
 
 #include <algorithm>
 #include <utility>
 
 #include "game/game.h"
-#include "replay/replay_driver.h"
+#include "game/replay_driver.h"
 
 namespace vtr {
 
@@ -91,13 +91,14 @@ bool Playback::Ended() const { return diverged_ || driver_->Finished(); }
 std::uint32_t Playback::FramesPlayed() const { return driver_->Played(); }
 
 bool Playback::Faithful() const {
+  const Round& round = game_->CurrentRound();
   return !left_ && !diverged_ && driver_->Finished() && driver_->Played() == driver_->Frames() &&
-         game_->ScoreEntered() && game_->score == replay_->score && game_->highestCombo == replay_->highestCombo;
+         game_->ScoreEntered() && round.score == replay_->score && round.highestCombo == replay_->highestCombo;
 }
 
 std::string Playback::OutcomeLine() const {
   const std::string recorded = std::to_string(static_cast<std::uint32_t>(replay_->score));
-  const std::string played = std::to_string(static_cast<std::uint32_t>(game_->score));
+  const std::string played = std::to_string(static_cast<std::uint32_t>(game_->CurrentRound().score));
   std::string line = "recorded " + recorded + ", played " + played + ": ";
   if (Faithful()) return line + "ok";
   if (left_) return line + "left before the end";

@@ -2,7 +2,7 @@
 // through the menu with pushed input are recorded, then watched from the
 // high-score page with its keys. A watched round must draw what the live one
 // drew, obey the watcher's keys, and leave the live session exactly as it was.
-#include "replay/playback.h"
+#include "game/playback.h"
 
 #include <gtest/gtest.h>
 
@@ -21,9 +21,9 @@
 #include "app/app.h"
 #include "config/settings.h"
 #include "game/game.h"
+#include "game/replay_driver.h"
 #include "menu/game_menu.h"
 #include "platform/hge_headless.h"
-#include "replay/replay_driver.h"
 #include "replay/replay_folder.h"
 #include "tests/support/headless_game.h"
 
@@ -102,7 +102,7 @@ class PlaybackTest : public ::testing::Test {
     }
     Tap(HGEK_ENTER);
     Frame();
-    ASSERT_TRUE(game->roundRunning);
+    ASSERT_TRUE(game->CurrentRound().roundRunning);
   }
 
   // Aims at a rising rocket every half second for up to frames frames, or
@@ -165,7 +165,7 @@ TEST_F(PlaybackTest, AWatchedRoundDrawsEveryFrameAsPlayedAndLeavesTheSessionAsIt
     if (frames % 12 == 0 || game->ScoreEntered()) live.push_back(drawn(0));
   }
   ASSERT_TRUE(game->ScoreEntered());
-  const std::int32_t liveScore = game->score;
+  const std::int32_t liveScore = game->CurrentRound().score;
 
   const vtr::Settings& settings = vtr::Settings::Instance();
   const std::vector<vtr::ScoreEntry> table = game->scores.Entries();
@@ -186,7 +186,7 @@ TEST_F(PlaybackTest, AWatchedRoundDrawsEveryFrameAsPlayedAndLeavesTheSessionAsIt
   ASSERT_EQ(game->CurrentPlayback()->FramesRecorded(), frames);
   ASSERT_EQ(watched.size(), live.size());
   for (std::size_t i = 0; i < live.size(); ++i) EXPECT_EQ(watched[i], live[i]) << "sample " << i;
-  EXPECT_EQ(game->score, liveScore);
+  EXPECT_EQ(game->CurrentRound().score, liveScore);
   headless::SetQuadTap(hge, {});
 
   // The end stays on screen for a moment, then the page is back.
@@ -204,10 +204,10 @@ TEST_F(PlaybackTest, AWatchedRoundDrawsEveryFrameAsPlayedAndLeavesTheSessionAsIt
   EXPECT_EQ(FileBytes(settings.ScoreFile), scoreFile);
   EXPECT_EQ(FolderListing(vtr::ReplayFolderFor(settings.ScoreFile)), replays);
   EXPECT_EQ(vtr::CaptureSettings(), values);
-  EXPECT_EQ(game->score, liveScore);
-  EXPECT_TRUE(game->menuShown);
+  EXPECT_EQ(game->CurrentRound().score, liveScore);
+  EXPECT_TRUE(game->CurrentRound().menuShown);
   EXPECT_TRUE(game->menu->highScoresShown);
-  EXPECT_TRUE(game->roundOver);
+  EXPECT_TRUE(game->CurrentRound().roundOver);
   EXPECT_TRUE(vtr::ActorList::Instance().empty());
 
   // And the session plays on: "Back" still works from the keyboard.
@@ -268,9 +268,51 @@ TEST_F(PlaybackTest, TheWatchersKeysPauseStepSpeedUpAndLeave) {
   Frames(3);
   headless::PushKey(HGEK_ESCAPE, false);
   Frames(2);
-  EXPECT_TRUE(game->menuShown);
+  EXPECT_TRUE(game->CurrentRound().menuShown);
   EXPECT_TRUE(game->menu->highScoresShown);
   EXPECT_TRUE(SameEntries(game->scores.Entries(), table));
+}
+
+// Real speed after a slow frame: the playback catches up with as many
+// recorded frames as the time covers, up to kMaxStepsPerFrame in one frame.
+// Time beyond that is dropped but for the half frame the pacing rounds with,
+// so the frames after it play at real speed again (one of them plays one
+// extra frame) instead of racing to make the lost time up.
+TEST_F(PlaybackTest, ASlowFrameIsCaughtUpToTheBoundAndTheRestDropped) {
+  PlayARound();
+  const int line = NewLine();
+  constexpr int kBound = vtr::Playback::kMaxStepsPerFrame;
+  constexpr int kAfter = 20;  // real-speed frames after the slow one
+  const struct {
+    int slowFrame;  // the slow frame's length, in recorded frames
+    int inIt;       // recorded frames played in it
+    int after;      // and in the kAfter frames that follow
+  } cases[] = {{2, 2, kAfter},
+               {kBound - 1, kBound - 1, kAfter},
+               {kBound, kBound, kAfter},
+               {kBound + 1, kBound, kAfter + 1},
+               {kBound + 6, kBound, kAfter + 1},
+               {150, kBound, kAfter + 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.slowFrame);
+    Tap('0' + line);
+    Frame();
+    ASSERT_TRUE(game->Watching());
+    const vtr::Playback& playback = *game->CurrentPlayback();
+    Frames(4);
+    const std::uint32_t before = playback.FramesPlayed();
+    headless::SetFixedFrameTime(hge, kDt * static_cast<float>(c.slowFrame));
+    Frame();
+    headless::SetFixedFrameTime(hge, kDt);
+    EXPECT_EQ(playback.FramesPlayed() - before, static_cast<std::uint32_t>(c.inIt));
+    Frames(kAfter);
+    EXPECT_EQ(playback.FramesPlayed() - before, static_cast<std::uint32_t>(c.inIt + c.after));
+    headless::PushKey(HGEK_ESCAPE, true);
+    Frame();
+    ASSERT_FALSE(game->Watching());
+    headless::PushKey(HGEK_ESCAPE, false);
+    Frames(2);
+  }
 }
 
 TEST_F(PlaybackTest, WatchingFromAPausedRoundGivesTheRoundBackAndItsRecordingStillVerifies) {
@@ -283,7 +325,7 @@ TEST_F(PlaybackTest, WatchingFromAPausedRoundGivesTheRoundBackAndItsRecordingSti
   // Paused, then the high-score page from the pause menu.
   Tap(HGEK_ESCAPE);
   Frame();
-  ASSERT_TRUE(game->menuShown);
+  ASSERT_TRUE(game->CurrentRound().menuShown);
   Tap(HGEK_DOWN);
   Frame();
   Tap(HGEK_ENTER);
@@ -293,10 +335,10 @@ TEST_F(PlaybackTest, WatchingFromAPausedRoundGivesTheRoundBackAndItsRecordingSti
   std::vector<vtr::Actor*> actors;
   for (const auto& actor : vtr::ActorList::Instance()) actors.push_back(actor.get());
   ASSERT_FALSE(actors.empty());
-  const std::int32_t score = game->score;
-  const float multiplier = game->multiplier;
-  const float timeLeft = game->timeLeft;
-  const std::uint32_t combo = game->highestCombo;
+  const std::int32_t score = game->CurrentRound().score;
+  const float multiplier = game->CurrentRound().multiplier;
+  const float timeLeft = game->CurrentRound().timeLeft;
+  const std::uint32_t combo = game->CurrentRound().highestCombo;
   const std::uint32_t hudScore = game->hud.score;
   const vtr::GameMenu* menu = game->menu.get();
 
@@ -311,16 +353,16 @@ TEST_F(PlaybackTest, WatchingFromAPausedRoundGivesTheRoundBackAndItsRecordingSti
   std::vector<vtr::Actor*> after;
   for (const auto& actor : vtr::ActorList::Instance()) after.push_back(actor.get());
   EXPECT_EQ(after, actors);
-  EXPECT_EQ(game->score, score);
-  EXPECT_EQ(game->multiplier, multiplier);
-  EXPECT_EQ(game->timeLeft, timeLeft);
-  EXPECT_EQ(game->highestCombo, combo);
+  EXPECT_EQ(game->CurrentRound().score, score);
+  EXPECT_EQ(game->CurrentRound().multiplier, multiplier);
+  EXPECT_EQ(game->CurrentRound().timeLeft, timeLeft);
+  EXPECT_EQ(game->CurrentRound().highestCombo, combo);
   EXPECT_EQ(game->hud.score, hudScore);
   EXPECT_EQ(game->menu.get(), menu);
   // Still paused on the high-score page: the Escape that left the playback
   // did not resume the round.
-  EXPECT_TRUE(game->roundRunning);
-  EXPECT_TRUE(game->menuShown);
+  EXPECT_TRUE(game->CurrentRound().roundRunning);
+  EXPECT_TRUE(game->CurrentRound().menuShown);
   EXPECT_TRUE(game->menu->highScoresShown);
 
   // "Back", resume, and play the round out: it is recorded whole, and its
@@ -329,7 +371,7 @@ TEST_F(PlaybackTest, WatchingFromAPausedRoundGivesTheRoundBackAndItsRecordingSti
   Frame();
   Tap(HGEK_ESCAPE);
   Frame();
-  ASSERT_FALSE(game->menuShown);
+  ASSERT_FALSE(game->CurrentRound().menuShown);
   Play(60 * 30);
   ASSERT_TRUE(game->ScoreEntered());
   vtr::ScoreEntry entry;

@@ -1,4 +1,4 @@
-#include "replay/replay_driver.h"
+#include "game/replay_driver.h"
 
 #include <bit>
 #include <cstring>
@@ -7,7 +7,6 @@
 #include "actors/explosion.h"
 #include "actors/rocket.h"
 #include "game/game.h"
-#include "game/rocket_spawner.h"
 #include "helpers/particle_system.h"
 
 namespace vtr {
@@ -65,25 +64,18 @@ void ReplayDriver::Stop() {
   running_ = false;
   hge_record::EndInjection(game_->engine);
   ApplySettings(savedSettings_);
-  SeedLaunchGenerator(savedStart_.launchState);
-  hge_record::SetRandomState(game_->engine, savedStart_.engineRandomState);
-  RocketSpawner& spawner = *game_->spawner;
-  spawner.ordinaryTimer = savedStart_.ordinaryTimer;
-  spawner.ordinaryDelay = savedStart_.ordinaryDelay;
-  spawner.bonusTimer = savedStart_.bonusTimer;
-  spawner.bonusDelay = savedStart_.bonusDelay;
-  spawner.dualTimer = savedStart_.dualTimer;
-  spawner.dualDelay = savedStart_.dualDelay;
+  game_->ApplyRoundStart(savedStart_);
   ActorList::Instance().ClearAll();
   game_->EndReplay();
 }
 
 std::uint64_t FoldGameState(std::uint64_t hash, const Game& game) {
-  Fold(hash, static_cast<std::uint32_t>(game.score));
-  Fold(hash, game.multiplier);
-  Fold(hash, game.chain);
-  Fold(hash, game.highestCombo);
-  Fold(hash, game.timeLeft);
+  const Round& round = game.CurrentRound();
+  Fold(hash, static_cast<std::uint32_t>(round.score));
+  Fold(hash, round.multiplier);
+  Fold(hash, round.chain);
+  Fold(hash, round.highestCombo);
+  Fold(hash, round.timeLeft);
   const ActorList& actors = ActorList::Instance();
   Fold(hash, static_cast<std::uint32_t>(actors.size()));
   for (const auto& actor : actors) {
@@ -122,8 +114,8 @@ Verdict VerifyReplay(Game* game, const Replay& replay) {
     if (game->ScoreEntered()) break;
   }
   verdict.entered = game->ScoreEntered() && driver.Played() == driver.Frames();
-  verdict.score = game->score;
-  verdict.highestCombo = game->highestCombo;
+  verdict.score = game->CurrentRound().score;
+  verdict.highestCombo = game->CurrentRound().highestCombo;
   verdict.stateHash = driver.StateHash();
   driver.Stop();
   game->scores = table;
