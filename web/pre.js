@@ -29,14 +29,7 @@ Module.preRun.push(function () {
         again = false;
         writeOut();
       }
-    
-  addRunDependency('vantor-files');
-  FS.syncfs(true, function (error) {
-    if (error && Module.onFilesFailed) Module.onFilesFailed(error);
-    watchSaves();
-    removeRunDependency('vantor-files');
-  });
-});
+    });
   }
   function changed(path) {
     if (typeof path !== 'string' || !(path === folder || path.startsWith(folder + '/'))) return;
