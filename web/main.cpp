@@ -4,7 +4,9 @@
 // has clicked, so the audio starts inside that gesture. The game runs the
 // same start-up and the same frame as on the desktop; only the loop differs:
 // the browser calls one frame per animation frame instead of the engine's
-// own loop, and stops calling while the tab is hidden.
+// own loop, and stops calling while the tab is hidden. The round stands still
+// while the tab is hidden or the page out of focus, as the desktop game does
+// with its window minimised or out of focus (App::Frame).
 //
 // The game's files live in /vantor, a folder the page keeps in IndexedDB
 // (web/pre.js), and Content is packed with the page at /Content.

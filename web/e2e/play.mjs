@@ -2,7 +2,9 @@
 // a player would: opens the page, clicks through the "click to play" layer,
 // clicks New Game where it is drawn, fires a few shots, waits for the results
 // page, reads Scores.vtr back from IndexedDB, reloads the page and checks
-// the table came back unchanged.
+// the table came back unchanged. On the way, the round must stand still while
+// the page is out of focus, and the save must be written out once, not for
+// ever.
 //
 //   node play.mjs URL SHOTS_FOLDER     (scripts/web e2e starts the server)
 import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
@@ -70,6 +72,17 @@ async function storedScores(page) {
   }));
 }
 
+// The canvas as shown, as PNG bytes.
+async function canvasShot(page) {
+  return Buffer.from(await (await page.$('#canvas')).screenshot());
+}
+
+// The window losing or getting back the focus, as when the player clicks
+// into another window (SDL listens on the page's window).
+async function windowFocus(page, focused) {
+  await page.evaluate((type) => window.dispatchEvent(new FocusEvent(type)), focused ? 'focus' : 'blur');
+}
+
 async function waitFor(what, test, seconds) {
   for (let i = 0; i < seconds * 4; ++i) {
     const value = await test();
@@ -81,6 +94,11 @@ async function waitFor(what, test, seconds) {
 
 async function openGame(page) {
   await page.goto(url, { waitUntil: 'load' });
+  // Counts the page's write-outs of the game files to IndexedDB.
+  await page.evaluate(() => {
+    window.vantorWriteOuts = 0;
+    Module.onFilesSaved = () => ++window.vantorWriteOuts;
+  });
   await waitFor('the "Click to play" layer',
                 () => page.evaluate(() => document.getElementById('layer').textContent === 'Click to play'), 60);
   await page.click('#layer');
@@ -108,6 +126,17 @@ try {
   }
   await page.screenshot({ path: join(shots, '3-round.png') });
 
+  // Out of focus the round stands still, as on the desktop: the picture
+  // stays as it was; with the focus back it moves on.
+  await windowFocus(page, false);
+  await sleep(300);
+  const still = await canvasShot(page);
+  await sleep(1000);
+  if (!still.equals(await canvasShot(page))) fail('the round went on while the page was out of focus');
+  await windowFocus(page, true);
+  await sleep(1000);
+  if (still.equals(await canvasShot(page))) fail('the round stayed still with the focus back');
+
   // The round lasts 60 s; its last bursts fade before the results page.
   const after = await waitFor('Scores.vtr to change in IndexedDB', async () => {
     const now = await storedScores(page);
@@ -116,6 +145,11 @@ try {
   await sleep(1000);
   await page.screenshot({ path: join(shots, '4-results.png') });
   writeFileSync(join(shots, 'Scores.vtr'), after);
+  // The save was written out, and writing out goes quiet once done.
+  const writeOuts = () => page.evaluate(() => window.vantorWriteOuts);
+  const settled = await writeOuts();
+  await sleep(1500);
+  if (!(settled >= 1) || (await writeOuts()) !== settled) fail(`write-outs went on after the save: ${settled}, then ${await writeOuts()}`);
 
   await page.reload({ waitUntil: 'load' });
   await openGame(page);
