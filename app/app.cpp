@@ -126,7 +126,7 @@ void App::Run() {
   if (initiated_) engine_->System_Start();
 }
 
-bool App::Frame() { return initiated_ ? headless::RunFrame(engine_) : true; }
+bool App::Frame() { return initiated_ ? headless::StepFrame(engine_) : true; }
 
 // The window mode as the player leaves it, for the next run; written only
 // when it changed, so a game folder nobody plays in is left alone.

@@ -80,8 +80,9 @@ class App {
   bool Start();
   // The engine's loop; returns once the player has chosen "Quit".
   void Run();
-  // One frame of the loop (input, update, render unless off); true when the
-  // game asked to stop.
+  // One pass of the loop (input, update, render unless off), standing still
+  // as Run does while the window is minimised, hidden or out of focus; true
+  // when the game asked to stop.
   bool Frame();
   // Destroys the Game, shuts the engine down and releases it; once only.
   void Shutdown();

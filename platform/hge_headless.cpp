@@ -25,6 +25,8 @@ void SetRenderEnabled(HGE* hge, bool enabled) { EngineOf(hge).SetRenderEnabled(e
 
 bool RunFrame(HGE* hge) { return EngineOf(hge).RunFrame(); }
 
+bool StepFrame(HGE* hge) { return EngineOf(hge).StepFrame(); }
+
 WindowSize GetWindowSize(HGE* hge) { return EngineOf(hge).GetWindowSize(); }
 
 void SetWindowSize(HGE* hge, int width, int height) { EngineOf(hge).SetWindowSize(width, height); }

@@ -34,6 +34,12 @@ void SetRenderEnabled(HGE* hge, bool enabled);
 // stop. System_Initiate must have succeeded.
 bool RunFrame(HGE* hge);
 
+// One pass of the engine's loop for a host that calls it (the browser): as
+// RunFrame, but while the window is suspended (minimised, hidden, or out of
+// focus after having had it) only the events are handled, no frame runs and
+// the time does not count. Returns true when the game must end.
+bool StepFrame(HGE* hge);
+
 // Input, queued as SDL events and seen by the next frame's event pump.
 // Coordinates are window points (the logical pixels while the window has the
 // logical size); keys are HGEK_ codes (mouse buttons 1, 2).

@@ -327,6 +327,22 @@ bool Engine::RunFrame() {
   return false;
 }
 
+// One pass of the loop for a host that calls the frames itself (the
+// browser's animation frame), which cannot sleep in WaitWhileSuspended:
+// while the window is suspended, events are handled and no frame runs, and
+// the time it stood still does not count in the next frame's delta.
+bool Engine::StepFrame() {
+  if (Suspended()) {
+    PumpEvents();
+    if (ConsumeQuit()) return true;
+    if (Suspended()) {
+      lastTick_ = SDL_GetPerformanceCounter();
+      return false;
+    }
+  }
+  return RunFrame();
+}
+
 void Engine::PumpEvents() {
   SDL_Event event;
   while (SDL_PollEvent(&event)) HandleEvent(event);
@@ -341,6 +357,8 @@ void Engine::HandleEvent(const SDL_Event& event) {
       case SDL_WINDOWEVENT_MINIMIZED: minimized_ = true; break;
       case SDL_WINDOWEVENT_RESTORED:
       case SDL_WINDOWEVENT_MAXIMIZED: minimized_ = false; break;
+      case SDL_WINDOWEVENT_HIDDEN: hidden_ = true; break;
+      case SDL_WINDOWEVENT_SHOWN: hidden_ = false; break;
       case SDL_WINDOWEVENT_FOCUS_LOST:
         // Without a window manager the window may never get focus, yet lose
         // it to a message box: only a window that had focus waits for it.
@@ -380,7 +398,7 @@ void Engine::WaitWhileSuspended() {
       HandleEvent(event);
       const bool lostPicture = event.type == SDL_WINDOWEVENT && (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
                                                                  event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED);
-      if (lostPicture && !minimized_ && SyncViewport()) ShowCanvas();
+      if (lostPicture && !minimized_ && !hidden_ && SyncViewport()) ShowCanvas();
     }
     if (platform::X11WindowLost()) quitRequested_ = true;
   }

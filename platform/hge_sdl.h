@@ -17,8 +17,10 @@
 // - Input is pumped once per frame, before the frame function: key and button
 //   edges last exactly one frame, held states until the release.
 // - Frame time is real time, capped at 0.1 s, and does not count the time the
-//   loop spends suspended (window minimised, or focus lost after the window
-//   once had it: a window that never gets focus never waits for it).
+//   loop spends suspended (window minimised or hidden, or focus lost after
+//   the window once had it: a window that never gets focus never waits for
+//   it). A host that calls the frames itself (the browser) steps the loop
+//   with the same standstill.
 // - A problem of the world (no display, a broken image, a missing file) is a
 //   return value plus a line in the log, never a crash.
 #pragma once
@@ -124,6 +126,7 @@ class Engine final : public HGE {
 
   // Test controls (platform/hge_headless.h).
   bool RunFrame();
+  bool StepFrame();
   void SetFixedFrameTime(float dt) { fixedDelta_ = dt > 0.0f ? dt : 0.0f; }
   void SetFrameLimit(int frames) { frameLimit_ = frames > 0 ? frames : 0; }
   void SetRenderEnabled(bool enabled) { renderEnabled_ = enabled; }
@@ -167,7 +170,7 @@ class Engine final : public HGE {
   void RestoreSignalHandlers();
   void HandleEvent(const SDL_Event& event);
   void PumpEvents();
-  bool Suspended() const { return minimized_ || focusLost_; }
+  bool Suspended() const { return minimized_ || hidden_ || focusLost_; }
   void WaitWhileSuspended();
   bool ConsumeQuit();
   void UpdateDelta();
@@ -257,6 +260,7 @@ class Engine final : public HGE {
   bool injecting_ = false;
   bool quitRequested_ = false;
   bool minimized_ = false;
+  bool hidden_ = false;  // the window is not shown (the browser: its tab is hidden)
   bool focusLost_ = false;  // lost after the window once had it
   bool hadFocus_ = false;
   bool presentedThisFrame_ = false;

@@ -21,6 +21,15 @@ bool HeadlessVideo() {
   return std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0;
 }
 
+#ifdef __EMSCRIPTEN__
+
+// The browser shows the box in the page, with no process or signal of its own.
+bool ShowUntilClosedOrStopped(Uint32 flags, const char* caption, const char* text) {
+  return SDL_ShowSimpleMessageBox(flags, caption, text, nullptr) == 0;
+}
+
+#else
+
 // The signals that end the game; one arriving while a box is up closes it.
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 volatile std::sig_atomic_t g_signalDuringBox = 0;
@@ -72,6 +81,8 @@ bool ShowUntilClosedOrStopped(Uint32 flags, const char* caption, const char* tex
   if (g_signalDuringBox != 0) std::raise(g_signalDuringBox);
   return shown;
 }
+
+#endif  // __EMSCRIPTEN__
 
 }  // namespace
 

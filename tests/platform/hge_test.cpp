@@ -311,6 +311,50 @@ TEST_F(EngineTest, LostFocusSuspendsOnlyAWindowThatHadIt) {
   EXPECT_EQ(seen, (std::vector<int>{0, 0, 0, 1, 2}));
 }
 
+// A host that calls the frames itself (the browser) steps the loop with the
+// same standstill: a minimised or hidden window, or one that lost the focus
+// it had, runs no frame until it is back, and the time it stood still is not
+// the next frame's delta. A quit while it stands still ends the game.
+TEST_F(EngineTest, SteppedLoopStandsStillWhileSuspended) {
+  struct Case {
+    const char* name;
+    Uint8 suspend;
+    Uint8 resume;
+  };
+  const Case cases[] = {
+      {"minimised", SDL_WINDOWEVENT_MINIMIZED, SDL_WINDOWEVENT_RESTORED},
+      {"hidden", SDL_WINDOWEVENT_HIDDEN, SDL_WINDOWEVENT_SHOWN},
+      {"focus lost", SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_FOCUS_GAINED},
+  };
+  Initiate();
+  headless::SetRenderEnabled(hge, false);
+  int frames = 0;
+  g_frame = [&] {
+    ++frames;
+    return false;
+  };
+  PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);  // as a browser's window has at start
+  ASSERT_FALSE(headless::StepFrame(hge));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    frames = 0;
+    PushWindowEvent(c.suspend);
+    EXPECT_FALSE(headless::StepFrame(hge));  // handles the event, runs this frame
+    EXPECT_FALSE(headless::StepFrame(hge));
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_FALSE(headless::StepFrame(hge));
+    EXPECT_EQ(frames, 1);
+    PushWindowEvent(c.resume);
+    EXPECT_FALSE(headless::StepFrame(hge));
+    EXPECT_EQ(frames, 2);
+    EXPECT_LT(hge->Timer_GetDelta(), 0.1f);  // the cap alone would give 0.1
+  }
+  PushWindowEvent(SDL_WINDOWEVENT_HIDDEN);
+  headless::StepFrame(hge);
+  headless::PushQuit();
+  EXPECT_TRUE(headless::StepFrame(hge));
+}
+
 // While the loop stands still no frame is drawn, but a window uncovered in
 // the meantime (another window closed over it) gets the picture it showed
 // again: without a compositor the window system kept no copy of it. A

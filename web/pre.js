@@ -1,0 +1,75 @@
+// Runs inside the game's module before it starts. The game keeps its files
+// (settings, scores, window mode, replays, log) in /vantor, a folder held in
+// the browser's IndexedDB: it is read back before the game may start, and
+// written out after every change the game makes to it.
+Module.preRun = Module.preRun || [];
+Module.preRun.push(function () {
+  const folder = '/vantor';
+  FS.mkdir(folder);
+  FS.mount(IDBFS, {}, folder);
+
+  // A save closes a file it wrote, renames it into place, or removes one;
+  // the folder is written out once the frame that saved has ended. Writes
+  // never overlap: one that comes during another runs after it.
+  let syncing = false;
+  let again = false;
+  let queued = false;
+  function writeOut() {
+    queued = false;
+    if (syncing) {
+      again = true;
+      return;
+    }
+    syncing = true;
+    FS.syncfs(false, function (error) {
+      syncing = false;
+      if (error) console.error('Saving the game files failed: ' + error);
+      if (Module.onFilesSaved) Module.onFilesSaved(error);
+      if (again) {
+        again = false;
+        writeOut();
+      }
+    });
+  }
+  function changed(path) {
+    if (typeof path !== 'string' || !(path === folder || path.startsWith(folder + '/'))) return;
+    if (queued) return;
+    queued = true;
+    setTimeout(writeOut, 0);
+  }
+  // Watches the game's saves, once the files are read back (reading them
+  // makes folders and files too).
+  function watchSaves() {
+    const writeFlags = 3;  // O_WRONLY or O_RDWR
+    const close = FS.close;
+    FS.close = function (stream) {
+      const wrote = stream && (stream.flags & writeFlags) !== 0;
+      const result = close.apply(this, arguments);
+      if (wrote) changed(stream.path);
+      return result;
+    };
+    for (const name of ['rename', 'unlink', 'rmdir', 'mkdir']) {
+      const original = FS[name];
+      FS[name] = function (path) {
+        const result = original.apply(this, arguments);
+        changed(tryAbsolute(path));
+        if (name === 'rename') changed(tryAbsolute(arguments[1]));
+        return result;
+      };
+    }
+  }
+  function tryAbsolute(path) {
+    try {
+      return PATH_FS.resolve(path);
+    } catch (e) {
+      return path;
+    }
+  }
+
+  addRunDependency('vantor-files');
+  FS.syncfs(true, function (error) {
+    if (error && Module.onFilesFailed) Module.onFilesFailed(error);
+    watchSaves();
+    removeRunDependency('vantor-files');
+  });
+});
