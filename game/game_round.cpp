@@ -17,7 +17,12 @@
 namespace vtr {
 
 void Game::NewRound() {
-  Settings::Instance().Load();
+  // A replayed round that chooses "New Game" writes no settings file.
+  if (replaying_) {
+    Settings::Instance().LoadWithoutWriting();
+  } else {
+    Settings::Instance().Load();
+  }
   StartRound();
   // A round that begins with actors of the last one still queued cannot be
   // started again from a replay's state, so it is not recorded.

@@ -6,8 +6,10 @@
 // memory bounds; at most kFramesPlayed of its frames are played, so every
 // input costs a bounded share of the worst case (which the benchmarks
 // measure over a whole file).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -20,7 +22,7 @@
 
 namespace {
 
-constexpr std::uint32_t kFramesPlayed = 1200;  // 20 s of a round at 60 frames a second
+constexpr std::uint32_t kFramesPlayed = 600;  // 10 s of a round at 60 frames a second
 
 vtr::App& Game() {
   static vtr::App* app = [] {
@@ -32,8 +34,11 @@ vtr::App& Game() {
     options.render = false;
     options.readOnly = true;
     options.logFile.clear();
+    // The game works in its data folder; libFuzzer's paths are the caller's.
+    const std::filesystem::path caller = std::filesystem::current_path();
     auto* started = new vtr::App(options);
     if (!started->Start()) fuzz::Fail("the game does not start headless");
+    std::filesystem::current_path(caller);
     return started;
   }();
   return *app;
@@ -55,12 +60,20 @@ void Check(const std::uint8_t* data, std::size_t size) {
 
 }  // namespace
 
+// The game starts before the first input: its start-up (the Content) is no
+// input's cost.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  Game();
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Check(data, size);
   if (size >= vtr::kReplayChecksumEnd && size <= vtr::kReplayMaxFileBytes) {
     std::vector<std::uint8_t> sealed(data, data + size);
     vtr::SealReplayBytes(sealed);
-    Check(sealed.data(), sealed.size());
+    // A file whose checksum was right already is not played twice.
+    if (!std::equal(sealed.begin(), sealed.end(), data)) Check(sealed.data(), sealed.size());
   }
   return 0;
 }
