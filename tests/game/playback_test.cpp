@@ -73,6 +73,18 @@ bool SameEntries(const std::vector<vtr::ScoreEntry>& a, const std::vector<vtr::S
   return true;
 }
 
+// What `vantor --replay FILE` starts with, in a game folder of its own.
+vtr::StartOptions ReplayCommand(const fs::path& folder, const fs::path& file) {
+  vtr::StartOptions options;
+  options.folder = folder.string();
+  options.loadSettings = false;
+  options.audio = false;
+  options.render = false;
+  options.fixedFrameTime = kDt;
+  options.replayFile = file.string();
+  return options;
+}
+
 class PlaybackTest : public ::testing::Test {
  protected:
   PlaybackTest() {
@@ -427,13 +439,7 @@ TEST(PlaybackCommand, PlaysAFileToItsEndAndQuitsOrRefusesABrokenOne) {
     folder = session.dir.path();
   }
 
-  vtr::StartOptions options;
-  options.folder = outside.path().string();
-  options.loadSettings = false;
-  options.audio = false;
-  options.render = false;
-  options.fixedFrameTime = kDt;
-  options.replayFile = file.string();
+  vtr::StartOptions options = ReplayCommand(outside.path(), file);
   testing::internal::CaptureStdout();
   EXPECT_EQ(vtr::RunGame(options), 0);
   EXPECT_EQ(testing::internal::GetCapturedStdout().rfind("recorded ", 0), 0u);
@@ -495,13 +501,7 @@ TEST(PlaybackCommand, TheWatchedRoundsMuteAndVolumeKeysAreGivenBack) {
     fs::copy_file(stored[0].path, file);
   }
 
-  vtr::StartOptions options;
-  options.folder = outside.path().string();
-  options.loadSettings = false;
-  options.audio = false;
-  options.render = false;
-  options.fixedFrameTime = kDt;
-  options.replayFile = file.string();
+  vtr::StartOptions options = ReplayCommand(outside.path(), file);
   testing::internal::CaptureStdout();
   EXPECT_EQ(vtr::RunGame(options), 0);
   EXPECT_NE(testing::internal::GetCapturedStdout().find(": ok"), std::string::npos);
