@@ -110,6 +110,7 @@ bool App::Start() {
   initiated_ = true;
   if (options_.fixedFrameTime > 0.0f) headless::SetFixedFrameTime(engine_, options_.fixedFrameTime);
   if (!options_.render) headless::SetRenderEnabled(engine_, false);
+  if (options_.endOnSignal) headless::EndOnStopSignals(engine_);
 
   if (options_.audio) StartAudio();
   game_ = new Game();

@@ -59,6 +59,10 @@ struct StartOptions {
   // A recorded round to play in the window instead of the menu; the run ends
   // when it does (no splash). Give an absolute path: Start changes folder.
   std::string replayFile;
+  // A stop signal (SIGINT, SIGTERM, SIGHUP) ends the process at once instead
+  // of asking the loop to end: for a check that writes nothing and runs no
+  // loop of the engine's.
+  bool endOnSignal = false;
   // The engine's callbacks; a caller may wrap the real ones (to time them).
   bool (*frameFunc)() = FrameFunc;
   bool (*renderFunc)() = RenderFunc;

@@ -23,6 +23,7 @@ StartOptions VerifyOptions() {
   options.audio = false;
   options.render = false;
   options.logFile.clear();
+  options.endOnSignal = true;  // nothing to save: the first signal ends it
   return options;
 }
 

@@ -9,6 +9,8 @@
 //   vantor_bench soak --frames N [--sample-every N] [--render-every N]
 //                     [--no-memory-check]
 //   vantor_bench report [DIR]     the table and plots again from DIR's CSVs
+//   vantor_bench hostile [--frames N] [--frame-us N] [--settings default|absurd] [--write FILE]
+//                                 the costliest replay played to its end
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/hostile.h"
 #include "bench/report.h"
 #include "bench/session.h"
 #include "bench/soak.h"
@@ -212,7 +215,8 @@ int Usage() {
                "                    [--stress-frames N] [--out DIR]\n"
                "       vantor_bench soak --frames N [--sample-every N] [--render-every N]\n"
                "                         [--no-memory-check]\n"
-               "       vantor_bench report [DIR]\n");
+               "       vantor_bench report [DIR]\n"
+               "       vantor_bench hostile [--frames N] [--frame-us N] [--settings default|absurd] [--write FILE]\n");
   return 2;
 }
 
@@ -237,6 +241,29 @@ int main(int argc, char** argv) {
       else return Usage();
     }
     return RunSoak(soak);
+  }
+
+  if (argc >= 2 && std::strcmp(argv[1], "hostile") == 0) {
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    HostileOptions hostile;
+    for (int i = 2; i + 1 < argc; i += 2) {
+      if (std::strcmp(argv[i], "--write") == 0) {
+        hostile.write = argv[i + 1];
+        continue;
+      }
+      if (std::strcmp(argv[i], "--settings") == 0) {
+        if (std::strcmp(argv[i + 1], "default") != 0 && std::strcmp(argv[i + 1], "absurd") != 0) return Usage();
+        hostile.defaults = std::strcmp(argv[i + 1], "default") == 0;
+        continue;
+      }
+      const int value = IntArg(argv[i + 1]);
+      if (value < 0) return Usage();
+      if (std::strcmp(argv[i], "--frames") == 0) hostile.frames = static_cast<std::uint32_t>(value);
+      else if (std::strcmp(argv[i], "--frame-us") == 0) hostile.micros = static_cast<std::uint32_t>(value);
+      else return Usage();
+    }
+    if (argc % 2 != 0) return Usage();
+    return RunHostile(hostile);
   }
 
   if (argc >= 2 && std::strcmp(argv[1], "report") == 0) {

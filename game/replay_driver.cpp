@@ -87,11 +87,16 @@ std::uint64_t FoldGameState(std::uint64_t hash, const Game& game) {
     Fold(hash, actor->radius);
     Fold(hash, static_cast<std::uint32_t>(actor->alive) | static_cast<std::uint32_t>(actor->dying) << 1 |
                     static_cast<std::uint32_t>(actor->collidable) << 2);
-    if (const auto* rocket = dynamic_cast<const Rocket*>(actor.get())) {
-      Fold(hash, static_cast<std::uint32_t>(rocket->trail->GetAliveCount()));
-    } else if (const auto* explosion = dynamic_cast<const Explosion*>(actor.get())) {
-      Fold(hash, explosion->chain);
-      Fold(hash, static_cast<std::uint32_t>(explosion->burst->GetAliveCount()));
+    // The kind first: a text is never looked up as a rocket or a burst.
+    if (actor->kind == kRocket) {
+      if (const auto* rocket = dynamic_cast<const Rocket*>(actor.get())) {
+        Fold(hash, static_cast<std::uint32_t>(rocket->trail->GetAliveCount()));
+      }
+    } else if (actor->kind == kExplosion) {
+      if (const auto* explosion = dynamic_cast<const Explosion*>(actor.get())) {
+        Fold(hash, explosion->chain);
+        Fold(hash, static_cast<std::uint32_t>(explosion->burst->GetAliveCount()));
+      }
     }
   }
   return hash;

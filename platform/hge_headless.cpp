@@ -17,6 +17,8 @@ hge_sdl::Engine& EngineOf(HGE* hge) {
 
 void SelectDummyVideo() { SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE); }
 
+void EndOnStopSignals(HGE* hge) { EngineOf(hge).RestoreSignalHandlers(); }
+
 void SetFixedFrameTime(HGE* hge, float dt) { EngineOf(hge).SetFixedFrameTime(dt); }
 
 void SetFrameLimit(HGE* hge, int frames) { EngineOf(hge).SetFrameLimit(frames); }

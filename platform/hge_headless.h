@@ -18,6 +18,12 @@ namespace headless {
 // a run that only computes (a replay's verification).
 void SelectDummyVideo();
 
+// SIGINT, SIGTERM and SIGHUP get their default action back (the engine's
+// own handlers only ask the loop to end at its next frame): a run that
+// writes nothing and runs no loop of the engine's (a check of a replay) then
+// ends at the first signal, wherever it is.
+void EndOnStopSignals(HGE* hge);
+
 // Every Timer_GetDelta returns dt (no real-time pacing) when dt > 0;
 // 0 returns the engine to real time with its frame pacing.
 void SetFixedFrameTime(HGE* hge, float dt);

@@ -125,6 +125,7 @@ class Engine final : public HGE {
   int Texture_GetHeight(HTEXTURE tex, bool bOriginal) override;
 
   // Test controls (platform/hge_headless.h).
+  void RestoreSignalHandlers();
   bool RunFrame();
   bool StepFrame();
   void SetFixedFrameTime(float dt) { fixedDelta_ = dt > 0.0f ? dt : 0.0f; }
@@ -167,7 +168,6 @@ class Engine final : public HGE {
   void ToCanvas(SDL_Vertex* vertices, std::size_t count) const;
   void ApplyIcon();
   void InstallSignalHandlers();
-  void RestoreSignalHandlers();
   void HandleEvent(const SDL_Event& event);
   void PumpEvents();
   bool Suspended() const { return minimized_ || hidden_ || focusLost_; }

@@ -15,38 +15,12 @@
 #include "game/rocket_spawner.h"
 #include "replay/replay_file.h"
 #include "tests/support/headless_game.h"
+#include "tests/support/hostile_replay.h"
 
 namespace {
 
-vtr::Replay Golden(const char* name) {
-  vtr::Replay replay;
-  std::string error;
-  EXPECT_EQ(vtr::ReadReplayFile(std::string(VANTOR_SOURCE_DIR) + "/tests/golden/" + name + ".vtreplay", &replay,
-                                &error),
-            vtr::ReplayError::None)
-      << error;
-  return replay;
-}
-
-// Frames of 1 us each, as runs: the first frame's time, then quiet frames.
-void TinyFrames(vtr::Replay& r, std::uint32_t count) {
-  r.frames = {0x20, 0x02};
-  for (std::uint32_t left = count - 1; left > 0;) {
-    const std::uint32_t run = std::min<std::uint32_t>(left, 128);
-    r.frames.push_back(static_cast<std::uint8_t>(0x80 | (run - 1)));
-    left -= run;
-  }
-  r.frameCount = count;
-}
-
-// Delays below 0 and rockets of speed 0: a player may set these in the
-// settings file, and every frame then launches three rockets that never leave.
-void AbsurdSettings(vtr::Replay& r) {
-  for (int i : {5, 6, 7}) r.settings[i] = -1.0f;
-  for (int i : {8, 9, 10}) r.settings[i] = 0.0f;
-  r.settings[15] = 86400.0f;  // a round of a day
-  r.start.clocks = {0.0f, -1.0f, 0.0f, -1.0f, 0.0f, -1.0f};
-}
+using testing_support::GoldenReplay;
+using testing_support::MakeSettingsAbsurd;
 
 vtr::ReplayError Reread(const vtr::Replay& replay, std::string* error) {
   const std::vector<std::uint8_t> bytes = vtr::SerializeReplay(replay);
@@ -63,7 +37,7 @@ TEST(HostileReplay, WhatNoRoundCouldHaveBeenIsRefusedByName) {
   };
   const std::vector<Case> cases = {
       {"frame time", [](vtr::Replay& r) {  // the file found: a million frames of no time
-         AbsurdSettings(r);
+         MakeSettingsAbsurd(r);
          r.frames.assign(8192, 0xFF);
          r.frameCount = 1u << 20;
        }},
@@ -74,7 +48,7 @@ TEST(HostileReplay, WhatNoRoundCouldHaveBeenIsRefusedByName) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.field);
-    vtr::Replay replay = Golden("chains");
+    vtr::Replay replay = GoldenReplay("chains");
     c.change(replay);
     std::string error;
     EXPECT_EQ(Reread(replay, &error), vtr::ReplayError::Malformed);
@@ -86,9 +60,9 @@ TEST(HostileReplay, WhatNoRoundCouldHaveBeenIsRefusedByName) {
 // capacity and no further; the check ends, gives the game back as it was,
 // and names the settings it was played with.
 TEST(HostileReplay, AbsurdPlayableSettingsFillTheSkyOnlyToItsCapacity) {
-  vtr::Replay replay = Golden("chains");
-  AbsurdSettings(replay);
-  TinyFrames(replay, 1500);  // three rockets a frame: the capacity is reached in the 1,366th
+  // Three rockets a frame: the capacity is reached long before the last.
+  // Frames of 1 us keep the trails short: the test is of the count.
+  vtr::Replay replay = testing_support::CostliestReplay(1500, 1);
   std::string error;
   ASSERT_EQ(Reread(replay, &error), vtr::ReplayError::None) << error;
 
@@ -109,7 +83,7 @@ TEST(HostileReplay, AbsurdPlayableSettingsFillTheSkyOnlyToItsCapacity) {
 
   const std::vector<std::string> named = vtr::SettingsOtherThanDefaults(replay.settings);
   EXPECT_NE(std::find(named.begin(), named.end(), "RocketVelocity 0"), named.end());
-  EXPECT_TRUE(vtr::SettingsOtherThanDefaults(Golden("chains").settings).empty());
+  EXPECT_TRUE(vtr::SettingsOtherThanDefaults(GoldenReplay("chains").settings).empty());
 }
 
 // What "ok" says: the settings that decide a round are named when they are
@@ -129,7 +103,7 @@ TEST(HostileReplay, OnlySettingsThatDecideARoundAreNamed) {
       {0, std::int32_t{99}, nullptr},  // StartingNumberRockets, carried unused
   };
   for (const Case& c : cases) {
-    vtr::Replay replay = Golden("chains");
+    vtr::Replay replay = GoldenReplay("chains");
     replay.settings[static_cast<std::size_t>(c.index)] = c.value;
     const std::vector<std::string> named = vtr::SettingsOtherThanDefaults(replay.settings);
     if (c.named == nullptr) {
