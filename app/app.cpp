@@ -1,6 +1,7 @@
 #include "app/app.h"
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -100,7 +101,9 @@ bool App::Start() {
   engine_->System_SetState(HGE_TITLE, "Vantor");
   engine_->System_SetState(HGE_ICON, "Content/icon/vantor_64.png");
   engine_->System_SetState(HGE_HIDEMOUSE, false);
-  if (!settings.ShowSplash || !options_.replayFile.empty()) engine_->System_SetState(HGE_SHOWSPLASH, false);
+  if (!settings.ShowSplash || !options_.replayFile.empty() || options_.daily) {
+    engine_->System_SetState(HGE_SHOWSPLASH, false);
+  }
 
   if (!engine_->System_Initiate()) {
     error_ = engine_->System_GetErrorMessage();
@@ -176,6 +179,7 @@ int RunGame(const StartOptions& options) {
   if (app.Start()) {
     status = 0;
     if (!options.replayFile.empty()) app.game()->Watch(std::move(replay), true);
+    if (options.daily) app.game()->NewDailyRound(static_cast<std::int64_t>(std::time(nullptr)));
     app.Run();
     if (!options.replayFile.empty()) {
       const Game& game = *app.game();

@@ -59,6 +59,8 @@ struct StartOptions {
   // A recorded round to play in the window instead of the menu; the run ends
   // when it does (no splash). Give an absolute path: Start changes folder.
   std::string replayFile;
+  // Start today's challenge at once (no splash, no menu).
+  bool daily = false;
   // A stop signal (SIGINT, SIGTERM, SIGHUP) ends the process at once instead
   // of asking the loop to end: for a check that writes nothing and runs no
   // loop of the engine's.

@@ -2,6 +2,7 @@
 //
 //   vantor                  plays
 //   vantor --replay FILE    plays a recorded round in the window, then quits
+//   vantor --daily          plays today's challenge at once
 //   vantor --verify FILE    re-simulates a recorded round and checks its score
 //   vantor --verify-all     the same for every replay beside the score file
 //
@@ -25,8 +26,10 @@ int main(int argc, char** argv) {
     std::error_code error;  // a path that cannot be made absolute is tried as given
     const std::filesystem::path file = std::filesystem::absolute(argv[2], error);
     options.replayFile = error ? argv[2] : file.string();
+  } else if (argc == 2 && std::strcmp(argv[1], "--daily") == 0) {
+    options.daily = true;
   } else if (argc > 1) {
-    std::fprintf(stderr, "usage: vantor [--replay FILE | --verify FILE | --verify-all]\n");
+    std::fprintf(stderr, "usage: vantor [--daily | --replay FILE | --verify FILE | --verify-all]\n");
     return 2;
   }
   return vtr::RunGame(options);

@@ -20,6 +20,8 @@
 #include "game/round.h"
 #include "graphics/texture_registry.h"
 #include "platform/hge.h"
+#include "replay/replay_file.h"
+#include "replay/spawner_clocks.h"
 #include "scores/score_table.h"
 
 class hgeSprite;
@@ -63,6 +65,13 @@ class Game final : public Stage {
 
   // "New Game": reloads the settings and starts a fresh round.
   void NewRound();
+  // Today's challenge (replay/daily.h) for the UTC day of the moment given
+  // (seconds since 1970): the settings file's values for the round set
+  // aside for the defaults, the generators and spawner from the day's
+  // start, recorded as the day's. The player's settings and spawner clocks
+  // come back once the round's score is entered, or with the next round.
+  void NewDailyRound(std::int64_t unixSeconds);
+  bool PlayingDaily() const { return daily_ != nullptr; }
   // The time has run out: every rocket in the sky bursts.
   void EndRound();
   // The finished round's score joins the table, marked new; returns the
@@ -220,6 +229,13 @@ class Game final : public Stage {
   bool splashShowing_ = false;
 
   std::unique_ptr<RoundRecorder> recorder_;
+  // What today's challenge set aside of the player's while it plays.
+  struct DailySetAside {
+    std::vector<SettingValue> settings;
+    SpawnerClocks clocks;
+  };
+  std::unique_ptr<DailySetAside> daily_;
+  void GiveBackDailySetAside();
   bool replaying_ = false;
   std::int64_t replayEntryTime_ = 0;
 

@@ -11,12 +11,14 @@
 #include "helpers/gui.h"
 #include "menu/game_menu.h"
 #include "platform/hge_record.h"
+#include "replay/daily.h"
 #include "replay/replay_folder.h"
 #include "replay/round_recorder.h"
 
 namespace vtr {
 
 void Game::NewRound() {
+  GiveBackDailySetAside();
   // A replayed round that chooses "New Game" writes no settings file.
   if (replaying_) {
     Settings::Instance().LoadWithoutWriting();
@@ -32,6 +34,32 @@ void Game::NewRound() {
   } else {
     recorder_->Begin(CaptureRoundStart(), CaptureSettings());
   }
+}
+
+void Game::NewDailyRound(std::int64_t unixSeconds) {
+  GiveBackDailySetAside();
+  Settings::Instance().Load();  // the file's volumes and file names, as any round
+  daily_ = std::make_unique<DailySetAside>(DailySetAside{CaptureSettings(), spawner_->Clocks()});
+  ApplySettings(WithDefaultPlay(CaptureSettings()));
+  splashShowing_ = false;  // `vantor --daily` starts it at once
+  StartRound();
+  ApplyRoundStart(DailyRoundStart(DailyDateAt(unixSeconds)));
+  if (ActorList::Instance().PendingCount() > 0) {
+    engine->System_Log("This round is not recorded: the last one's actors are still on their way");
+    recorder_->Abandon();
+    return;
+  }
+  RoundStart start = CaptureRoundStart();
+  start.daily = true;
+  recorder_->Begin(start, CaptureSettings());
+}
+
+// The player's own settings and spawner clocks, after today's challenge.
+void Game::GiveBackDailySetAside() {
+  if (!daily_) return;
+  ApplySettings(daily_->settings);
+  spawner_->SetClocks(daily_->clocks);
+  daily_.reset();
 }
 
 RoundStart Game::CaptureRoundStart() const {
@@ -130,6 +158,7 @@ void Game::KeepRoundScore() {
   if (round_.scoreEntered) return;
   const std::int64_t entryTime = EnterScore();
   if (replaying_) return;
+  GiveBackDailySetAside();  // the score file is named the same in both
   const SaveOutcome outcome = SaveScores();
   scoreSaveFailed_ = outcome == SaveOutcome::Failed;
   scoreSaveWaiting_ = outcome == SaveOutcome::Busy;

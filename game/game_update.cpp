@@ -3,6 +3,7 @@
 // countdown, the player's shot, the spawner and the hit pass, then the
 // actors, the close of a finished round and the HUD readouts.
 #include <algorithm>
+#include <ctime>
 #include <memory>
 
 #include "actors/actor_list.h"
@@ -70,6 +71,9 @@ bool Game::Update(float dt) {
   }
   escapeWasDown_ = escapeDown;
 
+  // Today's challenge is offered where no round is under way or waits for
+  // its score (never in a pause, so a recorded round never starts one).
+  menu->dailyOffered = !replaying_ && !round_.roundRunning && (!round_.roundOver || round_.scoreEntered);
   if (round_.menuShown) return Choose(menu->Update(dt));
 
   if (round_.roundOver) {
@@ -134,6 +138,9 @@ bool Game::Choose(const MenuChoice& choice) {
       return true;
     case MenuChoice::Kind::Watch:
       RequestWatch(choice.entry);
+      return false;
+    case MenuChoice::Kind::Daily:
+      NewDailyRound(static_cast<std::int64_t>(std::time(nullptr)));
       return false;
     case MenuChoice::Kind::None:
       break;

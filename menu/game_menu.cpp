@@ -25,6 +25,8 @@ constexpr float kCaptionScale = 0.6f;
 constexpr DWORD kCaptionColour = 0xFFB0B0D0;
 constexpr DWORD kMessageColour = 0xFFFF3333;  // the new-entry red
 constexpr std::size_t kKnownReplaysKept = 32;
+constexpr int kDailyKey = 'D';
+constexpr float kDailyCaptionY = 470.0f;  // under "Quit", above nothing
 
 // The watching keys as the caption names them: runs of lines as "1-3",
 // lines on their own as "5", so "1-3, 5".
@@ -68,6 +70,7 @@ GameMenu::~GameMenu() = default;
 
 MenuChoice GameMenu::Update(float dt) {
   if (!highScoresShown) {
+    const bool daily = dailyOffered && engine_->Input_KeyDown(kDailyKey);
     switch (mainPage_->Update(dt)) {
       case kNewGame:
         return {MenuChoice::Kind::NewGame};
@@ -79,6 +82,7 @@ MenuChoice GameMenu::Update(float dt) {
       case kQuit:
         return {MenuChoice::Kind::Quit};
       default:
+        if (daily) return {MenuChoice::Kind::Daily};
         break;
     }
   } else {
@@ -105,6 +109,7 @@ void GameMenu::Render(bool saveFailed, const std::string& message, bool saveWait
     DrawWatchCaption(message);
   } else {
     mainPage_->Render();
+    if (dailyOffered) DrawCaption(kDailyCaptionY, "D: today's challenge", kCaptionColour);
   }
 }
 
@@ -135,7 +140,6 @@ MenuChoice GameMenu::WatchKeys() {
 // A message when a round could not be played back; otherwise, when any line
 // has a replay, the keys of the lines that do.
 void GameMenu::DrawWatchCaption(const std::string& message) {
-  const float width = static_cast<float>(Settings::Instance().SystemScreenWidth);
   const float y = highScorePage_->GetControl(kBack)->rect.y2 + 40.0f;
   std::string text = message;
   DWORD colour = kMessageColour;
@@ -151,6 +155,12 @@ void GameMenu::DrawWatchCaption(const std::string& message) {
     text = KeyList(watchable) + ": watch a round";
     colour = kCaptionColour;
   }
+  DrawCaption(y, text, colour);
+}
+
+// A line of small text, centred on the screen.
+void GameMenu::DrawCaption(float y, const std::string& text, DWORD colour) {
+  const float width = static_cast<float>(Settings::Instance().SystemScreenWidth);
   const DWORD previousColour = font_->GetColor();
   font_->SetScale(kCaptionScale);
   font_->SetColor(colour);

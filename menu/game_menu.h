@@ -29,7 +29,7 @@ class ScoreTable;
 
 // What the player chose in one frame of the menu.
 struct MenuChoice {
-  enum class Kind { None, NewGame, Quit, Watch };
+  enum class Kind { None, NewGame, Quit, Watch, Daily };
   Kind kind = Kind::None;
   std::size_t entry = 0;  // Watch: index in the score table of the round to watch
 
@@ -71,12 +71,16 @@ class GameMenu {
   // a finished round sets it directly to open the results, leaving that
   // page's focus as it was.
   bool highScoresShown = false;
+  // The main page offers today's challenge (key D, with a caption under the
+  // items): only where no round is under way, set by the game.
+  bool dailyOffered = false;
 
  private:
   // Moves "Back" below the score lines drawn for the current table.
   void PlaceBack();
   // The keys that watch a line's round: the entry's choice, or None.
   MenuChoice WatchKeys();
+  void DrawCaption(float y, const std::string& text, DWORD colour);
   // The line under "Back": which keys watch, or why a round could not.
   void DrawWatchCaption(const std::string& message);
   bool HasReplay(std::size_t index);

@@ -42,6 +42,10 @@ constexpr const char* kNotPlay[] = {"StartingNumberRockets", "ExplosionAlphaStar
                                     "RocketsRemainingWarning2", "ScoreFile", "SettingsFile", "ShowSplash",
                                     "SplashTime", "VolumeMusic", "VolumeSound"};
 
+bool DecidesPlay(const char* key) {
+  return std::none_of(std::begin(kNotPlay), std::end(kNotPlay), [key](const char* k) { return std::strcmp(k, key) == 0; });
+}
+
 }  // namespace
 
 std::vector<std::string> SettingsOtherThanDefaults(const std::vector<SettingValue>& values) {
@@ -51,9 +55,7 @@ std::vector<std::string> SettingsOtherThanDefaults(const std::vector<SettingValu
     using T = std::decay_t<decltype(member)>;
     const std::size_t index = i++;
     if (index >= values.size() || !std::holds_alternative<T>(values[index])) return;
-    if (std::any_of(std::begin(kNotPlay), std::end(kNotPlay), [key](const char* k) { return std::strcmp(k, key) == 0; })) {
-      return;
-    }
+    if (!DecidesPlay(key)) return;
     const T& value = std::get<T>(values[index]);
     if (value == member) return;
     std::ostringstream text;
@@ -61,6 +63,15 @@ std::vector<std::string> SettingsOtherThanDefaults(const std::vector<SettingValu
     changed.push_back(text.str());
   });
   return changed;
+}
+
+std::vector<SettingValue> WithDefaultPlay(std::vector<SettingValue> values) {
+  std::size_t i = 0;
+  ForEachSettingsEntry(Settings::Defaults(), [&](const char* key, const auto& member) {
+    const std::size_t index = i++;
+    if (index < values.size() && DecidesPlay(key)) values[index] = member;
+  });
+  return values;
 }
 
 ReplayError ReadReplayFile(const std::string& path, Replay* out, std::string* error) {

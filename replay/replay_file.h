@@ -12,7 +12,8 @@
 //   after it, u32 rules version, u8 length and the game's version text; the 32 settings values in the settings file's
 //   order (int32, uint32 and float as 4 bytes, bool as 1, text as u8 length
 //   and bytes); u32 launch generator state, u64 engine generator state, six
-//   floats of spawner clocks and delays, u8 flags, u8 menu item under the
+//   floats of spawner clocks and delays, u8 flags (1: Escape held, 2: today's
+//   challenge), u8 menu item under the
 //   cursor; i32 final score, u32
 //   highest combo, i64 entry time; u32 frame count, u32 length of the frame
 //   stream, the stream, and nothing after it.
@@ -77,6 +78,7 @@ struct RoundStart {
   // menu takes the focus from the item the cursor moves onto, not the one it
   // stays on, so this decides what a key does in a pause.
   std::uint8_t menuHovered = 0;
+  bool daily = false;  // today's challenge (replay/daily.h), flag bit 2
 
   bool operator==(const RoundStart&) const = default;
 };
@@ -105,6 +107,9 @@ void ApplySettings(const std::vector<SettingValue>& values);
 // not the game's default (the file names, volumes, splash and the values the
 // game carries unused are left out); empty for a round at the defaults.
 std::vector<std::string> SettingsOtherThanDefaults(const std::vector<SettingValue>& values);
+// The values with every one that decides how a round plays put back to the
+// game's default (the ones named above); the rest stay as they are.
+std::vector<SettingValue> WithDefaultPlay(std::vector<SettingValue> values);
 
 // Why a file could not be taken.
 enum class ReplayError {

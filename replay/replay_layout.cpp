@@ -135,8 +135,9 @@ bool ReadRoundStart(Reader& in, RoundStart& s) {
   }
   std::uint8_t flags = 0;
   if (!in.U8("flags", &flags)) return false;
-  if (flags > 1) return in.Reject("flags", "unknown bits");
-  s.escapeHeld = flags == 1;
+  if (flags > 3) return in.Reject("flags", "unknown bits");
+  s.escapeHeld = (flags & 1) != 0;
+  s.daily = (flags & 2) != 0;
   return in.U8("menu item", &s.menuHovered);
 }
 
@@ -228,7 +229,7 @@ std::vector<std::uint8_t> SerializeReplay(const Replay& replay) {
   for (float v : {c.ordinaryTimer, c.ordinaryDelay, c.bonusTimer, c.bonusDelay, c.dualTimer, c.dualDelay}) {
     PutFloat(out, v);
   }
-  PutU8(out, s.escapeHeld ? 1 : 0);
+  PutU8(out, static_cast<std::uint8_t>((s.escapeHeld ? 1 : 0) | (s.daily ? 2 : 0)));
   PutU8(out, s.menuHovered);
   PutLE(out, replay.score);
   PutLE(out, replay.highestCombo);

@@ -267,6 +267,32 @@ TEST_F(GameMenuTest, TheNumberKeysChooseTheRoundOfTheirLine) {
   EXPECT_TRUE(chosen.empty());
 }
 
+// D starts today's challenge from the main page only where the game offers
+// it (never in a pause), and its caption shows just then.
+TEST_F(GameMenuTest, TodaysChallengeOnlyWhereOffered) {
+  using Kind = vtr::MenuChoice::Kind;
+  Build();
+  const auto captioned = [this]() {
+    for (const Caption& c : Draw()) {
+      if (c.text == "D: today's challenge") return true;
+    }
+    return false;
+  };
+  const struct {
+    bool offered;
+    bool highScores;
+    bool chosen;
+  } cases[] = {{true, false, true}, {false, false, false}, {true, true, false}};
+  for (const auto& c : cases) {
+    menu->dailyOffered = c.offered;
+    menu->highScoresShown = c.highScores;
+    chosen.clear();
+    Key('D');
+    EXPECT_EQ(chosen, c.chosen ? std::vector<vtr::MenuChoice>{{Kind::Daily}} : std::vector<vtr::MenuChoice>{});
+    EXPECT_EQ(captioned(), c.chosen);
+  }
+}
+
 TEST_F(GameMenuTest, TheRoundsEndOpensTheResultsWithTheNewScoreRed) {
   scores.Load("Scores.vtr", 1000);
   scores.Enter(250, 2000);

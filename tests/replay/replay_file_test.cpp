@@ -205,7 +205,7 @@ TEST(ReplayFile, EveryHeaderFieldOutOfRangeIsRefusedByName) {
          r.start.clocks.dualDelay = -1.0f;  // fires every frame, so it always stands at 0
          r.start.clocks.dualTimer = 0.5f;
        }},
-      {"flags", vtr::ReplayError::Malformed, nullptr, [flags](auto& b) { b[flags] = 2; }},
+      {"flags", vtr::ReplayError::Malformed, nullptr, [flags](auto& b) { b[flags] = 4; }},
       {"ShowSplash", vtr::ReplayError::Malformed, nullptr, [flags](auto& b) {
          // 49 bytes before the flags: three float settings after it, the
          // two generators and the spawner's six clocks.
@@ -288,7 +288,7 @@ TEST(ReplayFile, ARefusalNamesTheOffsetWhereTheValueBegins) {
     std::vector<std::uint8_t> frames = {};  // one frame after a frame of 1 us
   };
   const std::vector<Case> cases = {
-      {"flags", flags, [&](auto& b) { b[flags] = 2; }},
+      {"flags", flags, [&](auto& b) { b[flags] = 4; }},
       {"ShowSplash", flags - 49, [&](auto& b) { b[flags - 49] = 7; }},
       {"frame count", stream - 8, [&](auto& b) { std::fill_n(b.begin() + stream - 8, 4, 0); }},
       {"frame stream length", stream - 4, [](auto& b) { b.push_back(0x80); }},
