@@ -171,6 +171,7 @@ async function downloadReplays(page, folder) {
   await page.click('#replays-link');
   const names = await page.$$eval('#replays a', (links) => links.map((a) => a.download));
   if (names.length === 0) fail('the Replays list offers no replay after a saved round');
+  await page.screenshot({ path: join(shots, '6-replays.png') });
   for (const name of names) {
     await page.click(`#replays a[download="${name}"]`);
   }
@@ -288,7 +289,6 @@ try {
   // The round's replay, downloaded from the page as IndexedDB holds it; the
   // native build finds the browser's round as recorded.
   const downloads = await downloadReplays(page, join(shots, 'downloads'));
-  await page.screenshot({ path: join(shots, '6-replays.png') });
   for (const { name, bytes } of downloads) {
     const stored = await storedFile(page, `/vantor/Replays/${name}`);
     if (stored === null || !stored.equals(bytes)) {
@@ -328,13 +328,16 @@ try {
 
   await dropFile(page, replay.name, replay.bytes);
   await waitFor('the dropped replay to play', () => page.evaluate(() => Module.watching()), 5);
+  const watching = await page.evaluate(() => document.getElementById('notice').textContent);
+  if (watching !== `Watching ${replay.name} (Escape leaves it)`) fail(`the page says while the replay plays: ${watching}`);
   await sleep(1500);
   const watched = await canvasShot(page);
   await page.screenshot({ path: join(shots, '8-watching.png') });
   await sleep(1000);
   if (watched.equals(await canvasShot(page))) fail('the dropped replay does not move in the canvas');
   await page.keyboard.press('Escape');  // leaves the playback
-  await waitFor('the playback to end on Escape', async () => !(await page.evaluate(() => Module.watching())), 5);
+  await waitFor('the playback to end on Escape', () => page.evaluate(() =>
+    !Module.watching() && document.getElementById('notice').hidden), 5);
 
   // Started again with a tap, as on a phone.
   await page.reload({ waitUntil: 'load' });
