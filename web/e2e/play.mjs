@@ -356,6 +356,21 @@ try {
   if (reloaded !== after) fail(`Scores.vtr changed across a reload:\n${after}\n---\n${reloaded}`);
   const lines = after.trim().split('\n');
   if (!(Number(lines[0]) >= 1) || lines.length !== Number(lines[0]) + 1) fail(`Scores.vtr is not a table:\n${after}`);
+
+  // A replay dropped during a round: the round waits, set aside, and goes on
+  // once the playback is left.
+  await tapAt(page, 512, 315);  // New Game
+  await sleep(1500);
+  await dropFile(page, replay.name, replay.bytes);
+  await waitFor('the replay dropped during a round to play', () => page.evaluate(() => Module.watching()), 5);
+  await sleep(500);
+  await page.keyboard.press('Escape');
+  await waitFor('the playback to end on Escape', async () => !(await page.evaluate(() => Module.watching())), 5);
+  await sleep(500);
+  const resumed = await canvasShot(page);
+  await sleep(1000);
+  await page.screenshot({ path: join(shots, '9-round-after-watching.png') });
+  if (resumed.equals(await canvasShot(page))) fail('the round stood still after the replay dropped into it');
   if (errors.length > 0) fail(`the page reported errors:\n${errors.join('\n')}`);
   console.log(`played a round in Chromium (${await browser.version()}); Scores.vtr kept across a reload:`);
   console.log(after.trim());
