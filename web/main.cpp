@@ -10,23 +10,67 @@
 //
 // The game's files live in /vantor, a folder the page keeps in IndexedDB
 // (web/pre.js), and Content is packed with the page at /Content.
+//
+// A replay dropped on the page is written into the module's file system and
+// handed to vantor_watch_replay, which reads it as `vantor --verify` does and
+// plays it from the next frame on, the live round set aside meanwhile as the
+// high-score page's watching does.
 #include <emscripten.h>
 
+#include <optional>
+#include <string>
+#include <utility>
+
 #include "app/app.h"
+#include "game/game.h"
+#include "replay/replay_file.h"
 
 namespace {
 
 vtr::App* g_app = nullptr;
+// A replay read and waiting for the next frame.
+std::optional<vtr::Replay> g_pendingWatch;
 
 void BrowserFrame() {
+  if (g_pendingWatch) {
+    g_app->game()->Watch(std::move(*g_pendingWatch), false);
+    g_pendingWatch.reset();
+  }
   if (!g_app->Frame()) return;
   // "Quit": the game tears down as on the desktop, and the page says so.
   emscripten_cancel_main_loop();
   g_app->Shutdown();
+  g_app = nullptr;
   EM_ASM({ if (Module.onGameQuit) Module.onGameQuit(); });
 }
 
 }  // namespace
+
+// Reads the replay at path and plays it from the next frame. Returns "" when
+// it will play, else the one line saying why not: the reader's refusal,
+// word for word as `vantor --verify` prints it, or why the game cannot play
+// it now. The text stays valid until the next call.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* vantor_watch_replay(const char* path) {
+  static std::string answer;
+  answer.clear();
+  vtr::Replay replay;
+  if (vtr::ReadReplayFile(path, &replay, &answer) != vtr::ReplayError::None) return answer.c_str();
+  if (g_app == nullptr) {
+    answer = "The game has not started yet: click to play, then choose the replay again.";
+  } else if (g_app->game()->Replaying() || g_app->game()->Watching() || g_pendingWatch) {
+    // As the high-score page: one playback at a time.
+    answer = "A replay is playing already: choose this one again once it has ended.";
+  } else {
+    g_pendingWatch = std::move(replay);
+  }
+  return answer.c_str();
+}
+
+// Whether a replay is playing in the canvas (the page's "Watch" control and
+// its test look at it).
+extern "C" EMSCRIPTEN_KEEPALIVE int vantor_watching() {
+  return g_app != nullptr && (g_pendingWatch || g_app->game()->Watching()) ? 1 : 0;
+}
 
 int main() {
   vtr::StartOptions options;

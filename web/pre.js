@@ -73,3 +73,50 @@ Module.preRun.push(function () {
     removeRunDependency('vantor-files');
   });
 });
+
+// The page's two ways in to the replays: the stored ones, listed for
+// download, and one the player brings, played in the canvas.
+Module.preRun.push(function () {
+  const replays = '/vantor/Replays';
+  // Named as the game names them ("<time>-<score>.vtreplay"); a write under
+  // way ends in ".tmp" and is no replay yet.
+  const replayName = /^-?\d+-\d+\.vtreplay$/;
+
+  // The stored replays, newest first: { name, bytes }.
+  Module.storedReplays = function () {
+    let names = [];
+    try {
+      names = FS.readdir(replays);
+    } catch (e) {
+      return [];  // no round saved yet
+    }
+    const found = [];
+    for (const name of names) {
+      if (!replayName.test(name)) continue;
+      try {
+        const path = replays + '/' + name;
+        if (!FS.isFile(FS.stat(path).mode)) continue;
+        found.push({ name: name, time: Number(name.split('-').slice(0, -1).join('-')), bytes: FS.readFile(path) });
+      } catch (e) {
+        // gone meanwhile
+      }
+    }
+    return found.sort(function (a, b) { return b.time - a.time; });
+  };
+
+  // Plays the bytes of a replay file in the canvas from the next frame; ""
+  // when it will play, else the line saying why not. The file is kept outside
+  // the game's folder, so it is never written out to IndexedDB.
+  Module.watchReplay = function (bytes) {
+    const path = '/tmp/watched.vtreplay';
+    FS.writeFile(path, bytes);
+    try {
+      return ccall('vantor_watch_replay', 'string', ['string'], [path]);
+    } finally {
+      FS.unlink(path);
+    }
+  };
+  Module.watching = function () {
+    return ccall('vantor_watching', 'number', [], []) !== 0;
+  };
+});
