@@ -11,6 +11,8 @@
 //   vantor_bench report [DIR]     the table and plots again from DIR's CSVs
 //   vantor_bench hostile [--frames N] [--frame-us N] [--settings default|absurd] [--write FILE]
 //                                 the costliest replay played to its end
+//   vantor_bench watch FILE [--backend software|opengl]
+//                                 a recorded round watched with drawing, timed
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +27,7 @@
 #include "bench/report.h"
 #include "bench/session.h"
 #include "bench/soak.h"
+#include "bench/watch.h"
 
 namespace {
 
@@ -216,7 +219,8 @@ int Usage() {
                "       vantor_bench soak --frames N [--sample-every N] [--render-every N]\n"
                "                         [--no-memory-check]\n"
                "       vantor_bench report [DIR]\n"
-               "       vantor_bench hostile [--frames N] [--frame-us N] [--settings default|absurd] [--write FILE]\n");
+               "       vantor_bench hostile [--frames N] [--frame-us N] [--settings default|absurd] [--write FILE]\n"
+               "       vantor_bench watch FILE [--backend software|opengl]\n");
   return 2;
 }
 
@@ -266,6 +270,11 @@ int main(int argc, char** argv) {
     return RunHostile(hostile);
   }
 
+  if (argc >= 3 && std::strcmp(argv[1], "watch") == 0) {
+    if (argc == 3) return RunWatch(argv[2], "software");
+    if (argc == 5 && std::strcmp(argv[3], "--backend") == 0) return RunWatch(argv[2], argv[4]);
+    return Usage();
+  }
   if (argc >= 2 && std::strcmp(argv[1], "report") == 0) {
     if (argc > 3) return Usage();
     return ReportFolder(argc == 3 ? argv[2] : Options{}.out);

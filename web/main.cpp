@@ -17,6 +17,8 @@
 // high-score page's watching does.
 #include <emscripten.h>
 
+#include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <utility>
@@ -39,6 +41,11 @@ void BrowserFrame() {
   if (!g_app->Frame()) return;
   // "Quit": the game tears down as on the desktop, and the page says so.
   emscripten_cancel_main_loop();
+  // A watched round (main's --replay) ends with its outcome line, as on the
+  // desktop.
+  if (!g_app->game()->LastWatchOutcome().empty()) {
+    std::printf("%s\n", g_app->game()->LastWatchOutcome().c_str());
+  }
   g_app->Shutdown();
   g_app = nullptr;
   EM_ASM({ if (Module.onGameQuit) Module.onGameQuit(); });
@@ -72,15 +79,28 @@ extern "C" EMSCRIPTEN_KEEPALIVE int vantor_watching() {
   return g_app != nullptr && (g_pendingWatch || g_app->game()->Watching()) ? 1 : 0;
 }
 
-int main() {
+// main(["--replay", FILE]) plays a recorded round from the page's file
+// system instead of the menu, as `vantor --replay FILE` does (the timing of
+// the browser build against the native one plays the same round in both).
+int main(int argc, char** argv) {
   vtr::StartOptions options;
   options.folder = "/vantor/";
   options.contentFolder = "/";
+  vtr::Replay replay;
+  if (argc == 3 && std::strcmp(argv[1], "--replay") == 0) {
+    std::string error;
+    if (vtr::ReadReplayFile(argv[2], &replay, &error) != vtr::ReplayError::None) {
+      EM_ASM({ if (Module.onGameFailed) Module.onGameFailed(UTF8ToString($0)); }, error.c_str());
+      return 2;
+    }
+    options.replayFile = argv[2];
+  }
   static vtr::App app(options);
   if (!app.Start()) {
     EM_ASM({ if (Module.onGameFailed) Module.onGameFailed(UTF8ToString($0)); }, app.error().c_str());
     return 1;
   }
+  if (!options.replayFile.empty()) app.game()->Watch(std::move(replay), true);
   g_app = &app;
   // 0 frames per second: the browser's animation frame paces the loop. The
   // last argument unwinds main here, leaving the game running.

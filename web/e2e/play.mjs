@@ -374,6 +374,32 @@ try {
   if (errors.length > 0) fail(`the page reported errors:\n${errors.join('\n')}`);
   console.log(`played a round in Chromium (${await browser.version()}); Scores.vtr kept across a reload:`);
   console.log(after.trim());
+
+  // The round's replay, as stored beside the table, for the native build to
+  // verify (scripts/web e2e): the newest one, named "<time>-<score>.vtreplay".
+  const replays = await page.evaluate(() => new Promise((resolve, reject) => {
+    const open = indexedDB.open('/vantor');
+    open.onerror = () => reject(new Error('cannot open the game files database'));
+    open.onsuccess = () => {
+      const db = open.result;
+      const store = db.transaction(db.objectStoreNames[0], 'readonly').objectStore(db.objectStoreNames[0]);
+      const found = [];
+      store.openCursor().onsuccess = (event) => {
+        const cursor = event.target.result;
+        if (!cursor) return resolve(found);
+        const name = /^\/vantor\/Replays\/(\d+)-(\d+)\.vtreplay$/.exec(cursor.key);
+        if (name && cursor.value.contents) {
+          found.push({ name: name[0].slice(16), time: name[1], score: name[2], bytes: Array.from(cursor.value.contents) });
+        }
+        cursor.continue();
+      };
+    };
+  }));
+  if (replays.length === 0) fail('no replay of the round in IndexedDB');
+  const newest = replays.reduce((a, b) => (BigInt(b.time) > BigInt(a.time) ? b : a));
+  if (!after.split('\n').includes(`${newest.score} ${newest.time}`)) fail(`the replay ${newest.name} names no entry of the table`);
+  writeFileSync(join(shots, 'round.vtreplay'), Buffer.from(newest.bytes));
+  console.log(`the round's replay: ${newest.name} (${newest.bytes.length} bytes)`);
   console.log(`its replay ${replay.name} downloads as stored and verifies natively: ${verified.line}`);
 
   // The packed Content missing (a server that hides it): the page says so
