@@ -189,8 +189,7 @@ Store::AddResult Store::Add(const StoredRound& round, const std::string& keyHash
     result.outcome = held->player == round.player ? Outcome::AlreadyHeld : Outcome::OtherPlayer;
     result.round = *held;
     result.rank = RankOf(*held);
-    if (!transaction.Commit()) result.outcome = Outcome::Failed;  // a name claimed just now stays only if kept
-    return result;
+    return result;  // rolled back: a name is not claimed by sending another's file
   }
   Statement insert(db_,
                    "INSERT INTO rounds (replay_hash, player, day, score, combo, time, bytes) "

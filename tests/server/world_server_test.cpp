@@ -198,11 +198,13 @@ TEST_F(WorldServerTest, AcceptsTodaysRoundAndRefusesEveryForgery) {
     EXPECT_NE(body.value("error", "").find(c.reason), std::string::npos) << c.what << ": " << body;
   }
 
-  // The same file again under its own name is the round already stored.
+  // The same file again under its own name is the round already stored;
+  // sending another's file claimed no name.
   std::tie(status, answer) = Send(Text(best));
   EXPECT_EQ(status, 200) << answer;
   EXPECT_EQ(answer["id"], id);
-  EXPECT_EQ(Get("/api/v1/table")["rounds"].size(), 1u);
+  EXPECT_EQ(Send(Text(other), "mallory:a-key-of-her-own-at-last").first, 201);
+  EXPECT_EQ(Get("/api/v1/table")["rounds"].size(), 2u);
 }
 
 TEST_F(WorldServerTest, TableAndReplaysAnswerAsStored) {
