@@ -1,0 +1,76 @@
+// vantor-server: the world table of today's challenge.
+//   vantor-server [--listen ADDRESS:PORT] [--data DIR]
+// SIGINT or SIGTERM stops it after the requests under way.
+#include <pthread.h>
+#include <signal.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "server/world_server.h"
+
+namespace {
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: vantor-server [--listen ADDRESS:PORT] [--data DIR]\n"
+               "  --listen  where to answer (127.0.0.1:8470)\n"
+               "  --data    the folder of the database, world.sqlite (the current one)\n");
+  return 2;
+}
+
+bool ParseListen(const std::string& text, std::string* host, int* port) {
+  const std::size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0) return false;
+  const char* begin = text.data() + colon + 1;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(begin, end, *port);
+  if (ec != std::errc() || ptr != end || begin == end || *port < 0 || *port > 65535) return false;
+  *host = text.substr(0, colon);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  vtr::server::ServerOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--listen" && i + 1 < argc) {
+      if (!ParseListen(argv[++i], &options.host, &options.port)) return Usage();
+    } else if (arg == "--data" && i + 1 < argc) {
+      options.dataFolder = argv[++i];
+    } else {
+      return Usage();
+    }
+  }
+  // Every thread (the game's and the library's too) inherits the blocked
+  // signals; one waiter takes them and stops the server.
+  sigset_t stops;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGINT);
+  sigaddset(&stops, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stops, nullptr);
+
+  vtr::server::WorldServer server(options);
+  std::string error;
+  if (!server.Start(&error)) {
+    std::fprintf(stderr, "vantor-server: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("vantor-server: listening on %s:%d\n", options.host.c_str(), server.port());
+  std::fflush(stdout);
+  std::thread waiter([&server, stops] {
+    int signal = 0;
+    sigwait(&stops, &signal);
+    server.Stop();
+  });
+  server.Run();
+  // Ended by a signal; anything else wakes the waiter the same way.
+  pthread_kill(waiter.native_handle(), SIGTERM);
+  waiter.join();
+  return 0;
+}
