@@ -126,9 +126,15 @@ bool WorldServer::Start(std::string* error) {
   }
   store_ = Store::Open((data / "world.sqlite").string(), error);
   if (!store_) return false;
-  verifier_ = std::make_unique<Verifier>(data.string(), options_.contentFolder);
-  if (!verifier_->Start(error)) return false;
   http_ = std::make_unique<httplib::Server>();
+  // The library would share the port with any other process bound to it
+  // (SO_REUSEPORT), so that a second server started by mistake would take
+  // half the rounds into its own table. Only a port left waiting by a server
+  // that ended (SO_REUSEADDR) is taken again.
+  http_->set_socket_options([](int socket) {
+    const int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   Route();
   if (options_.port == 0) {
     port_ = http_->bind_to_any_port(options_.host);
@@ -139,7 +145,9 @@ bool WorldServer::Start(std::string* error) {
     *error = "cannot listen on " + options_.host + ":" + std::to_string(options_.port);
     return false;
   }
-  return true;
+  // The game starts last: a server that cannot listen fails at once.
+  verifier_ = std::make_unique<Verifier>(data.string(), options_.contentFolder);
+  return verifier_->Start(error);
 }
 
 void WorldServer::Run() {

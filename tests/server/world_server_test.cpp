@@ -243,6 +243,15 @@ TEST_F(WorldServerTest, TableAndReplaysAnswerAsStored) {
   EXPECT_EQ(replay->body, Text(best));
   Get("/api/v1/rounds/999/replay", 404);
   EXPECT_EQ(Get("/healthz")["ok"], true);
+
+  // A second server on the same port fails instead of sharing it.
+  vtr::server::ServerOptions same;
+  same.port = server->port();
+  same.dataFolder = (dir.path() / "second").string();
+  vtr::server::WorldServer second(same);
+  std::string error;
+  EXPECT_FALSE(second.Start(&error));
+  EXPECT_NE(error.find("cannot listen on 127.0.0.1:"), std::string::npos) << error;
 }
 
 }  // namespace
