@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <ctime>
 #include <memory>
+#include <optional>
 
 #include "actors/actor_list.h"
 #include "actors/rocket.h"
@@ -74,6 +75,7 @@ bool Game::Update(float dt) {
   // Today's challenge is offered where no round is under way or waits for
   // its score (never in a pause, so a recorded round never starts one).
   menu->dailyOffered = !replaying_ && !round_.roundRunning && (!round_.roundOver || round_.scoreEntered);
+  menu->pausedTimeLeft = round_.roundRunning ? std::optional<float>(round_.timeLeft) : std::nullopt;
   if (round_.menuShown) return Choose(menu->Update(dt));
 
   if (round_.roundOver) {

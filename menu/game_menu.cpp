@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,6 +28,9 @@ constexpr DWORD kMessageColour = 0xFFFF3333;  // the new-entry red
 constexpr std::size_t kKnownReplaysKept = 32;
 constexpr int kDailyKey = 'D';
 constexpr float kDailyCaptionY = 470.0f;  // under "Quit", above nothing
+constexpr float kPausedTitleY = 190.0f;   // between the logo and "New Game"
+constexpr float kPausedTimeY = 235.0f;
+constexpr DWORD kPausedColour = 0xFFFFFFFF;
 
 // The watching keys as the caption names them: runs of lines as "1-3",
 // lines on their own as "5", so "1-3, 5".
@@ -110,6 +114,7 @@ void GameMenu::Render(bool saveFailed, const std::string& message, bool saveWait
   } else {
     mainPage_->Render();
     if (dailyOffered) DrawCaption(kDailyCaptionY, "D: today's challenge", kCaptionColour);
+    if (pausedTimeLeft) DrawPausedTitle(*pausedTimeLeft);
   }
 }
 
@@ -156,6 +161,20 @@ void GameMenu::DrawWatchCaption(const std::string& message) {
     colour = kCaptionColour;
   }
   DrawCaption(y, text, colour);
+}
+
+// "Paused" in the menu's own letters, and under it the time the round has
+// left, to a tenth of a second (as the HUD would show it, rounded).
+void GameMenu::DrawPausedTitle(float timeLeft) {
+  const float width = static_cast<float>(Settings::Instance().SystemScreenWidth);
+  const DWORD previousColour = font_->GetColor();
+  font_->SetColor(kPausedColour);
+  font_->Render(std::floor(width * 0.5f), kPausedTitleY, kAlignCentre, "Paused");
+  font_->SetColor(previousColour);
+  char line[48];
+  const double seconds = std::isfinite(timeLeft) ? std::clamp(static_cast<double>(timeLeft), 0.0, 1.0e9) : 0.0;
+  std::snprintf(line, sizeof line, "%.1f s left in the round", seconds);
+  DrawCaption(kPausedTimeY, line, kCaptionColour);
 }
 
 // A line of small text, centred on the screen.

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,9 @@ class GameMenu {
   // The main page offers today's challenge (key D, with a caption under the
   // items): only where no round is under way, set by the game.
   bool dailyOffered = false;
+  // Set while the menu is the pause menu of a round under way: the main page
+  // then says "Paused" and the round's time left above its items.
+  std::optional<float> pausedTimeLeft;
 
  private:
   // Moves "Back" below the score lines drawn for the current table.
@@ -81,6 +85,7 @@ class GameMenu {
   // The keys that watch a line's round: the entry's choice, or None.
   MenuChoice WatchKeys();
   void DrawCaption(float y, const std::string& text, DWORD colour);
+  void DrawPausedTitle(float timeLeft);
   // The line under "Back": which keys watch, or why a round could not.
   void DrawWatchCaption(const std::string& message);
   bool HasReplay(std::size_t index);

@@ -293,6 +293,26 @@ TEST_F(GameMenuTest, TodaysChallengeOnlyWhereOffered) {
   }
 }
 
+// The pause menu says so, with the round's time left, above its items; the
+// start menu, the results and the high-score page opened from a pause don't.
+TEST_F(GameMenuTest, ThePauseMenuSaysPausedAndTheTimeLeft) {
+  Build();
+  const auto lines = [this]() {
+    std::vector<std::string> texts;
+    for (const Caption& c : Draw()) {
+      if (c.colour != kShadow && c.y < 290.0f) texts.push_back(c.text);
+    }
+    return texts;
+  };
+  EXPECT_TRUE(lines().empty());
+  menu->pausedTimeLeft = 42.26f;
+  EXPECT_EQ(lines(), (std::vector<std::string>{"Paused", "42.3 s left in the round"}));
+  menu->pausedTimeLeft = -0.01f;  // the last frame's overshoot reads 0
+  EXPECT_EQ(lines(), (std::vector<std::string>{"Paused", "0.0 s left in the round"}));
+  menu->highScoresShown = true;
+  for (const std::string& text : lines()) EXPECT_NE(text, "Paused");
+}
+
 TEST_F(GameMenuTest, TheRoundsEndOpensTheResultsWithTheNewScoreRed) {
   scores.Load("Scores.vtr", 1000);
   scores.Enter(250, 2000);
