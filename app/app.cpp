@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "audio/sound_manager.h"
+#include "config/first_round.h"
 #include "config/settings.h"
 #include "config/window_mode.h"
 #include "game/game.h"
@@ -119,6 +120,7 @@ bool App::Start() {
   game_ = new Game();
   g_game = game_;  // Init reaches the game through the process-wide reference
   game_->Init();
+  game_->UseFirstRoundFile(options_.readOnly ? "" : kFirstRoundFile);
   SoundManager::Instance().SetMuted(windowMode_.muted);
   if (!folders_.writable) {
     game_->notice.Show("Scores cannot be saved: no folder for them can be written", 6.0f);

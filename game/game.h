@@ -161,6 +161,11 @@ class Game final : public Stage {
   // lock (the results page says it could not be saved yet).
   bool ScoreSaveWaiting() const { return scoreSaveWaiting_; }
   float MusicVolume() const { return musicVolume_; }
+  // The main menu's line of help shows until a round of the player's own is
+  // finished (a watched or replayed one does not count), remembered in the
+  // file at path; "" shows no hint and writes nothing.
+  void UseFirstRoundFile(std::string path);
+  bool ShowsFirstTimeHint() const { return firstTimeHint_; }
   // Shows the splash from its start, as a game that starts with it does.
   void ShowSplash();
   bool SplashShowing() const { return splashShowing_; }
@@ -221,6 +226,8 @@ class Game final : public Stage {
   // saved (lost, unlike the score, when the game ends first).
   std::vector<std::unique_ptr<Replay>> waitingReplays_;
   bool escapeWasDown_ = false;
+  std::string firstRoundFile_;
+  bool firstTimeHint_ = false;
 
   // The splash screen.
   float splashTime_ = 0.0f;

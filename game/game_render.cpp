@@ -34,7 +34,10 @@ bool Game::Render() {
     }
     notice.Draw(*hud.font, width * 0.5f, height - 40.0f);
   }
-  if (playback_) playback_->DrawCursor(engine);
+  if (playback_) {
+    if (!splashShowing_) playback_->DrawLabel(*hud.font);
+    playback_->DrawCursor(engine);
+  }
   engine->Gfx_EndScene();
   return false;
 }

@@ -2,9 +2,11 @@
 // score of a finished round.
 #include <cassert>
 #include <ctime>
+#include <utility>
 
 #include "actors/actor_list.h"
 #include "actors/explosion.h"
+#include "config/first_round.h"
 #include "config/settings.h"
 #include "game/game.h"
 #include "game/rocket_spawner.h"
@@ -116,6 +118,7 @@ void Game::StartRound() {
   round_.roundRunning = true;
   ActorList::Instance().Clear();
   scoreSaveFailed_ = false;
+  if (menu) menu->roundSummary.reset();
 }
 
 // Every rocket in the sky, flying or already fading, bursts at once. The
@@ -158,6 +161,12 @@ void Game::KeepRoundScore() {
   if (round_.scoreEntered) return;
   const std::int64_t entryTime = EnterScore();
   if (replaying_) return;
+  if (firstTimeHint_) {
+    firstTimeHint_ = false;
+    if (!RememberFirstRoundFinished(firstRoundFile_)) {
+      engine->System_Log("Cannot write %s: the first-time hint comes back at the next start", firstRoundFile_.c_str());
+    }
+  }
   GiveBackDailySetAside();  // the score file is named the same in both
   const SaveOutcome outcome = SaveScores();
   scoreSaveFailed_ = outcome == SaveOutcome::Failed;
@@ -198,6 +207,11 @@ void Game::SaveWaitingScores(float dt) {
                          ReplayFolderFor(Settings::Instance().ScoreFile).c_str());
     }
   }
+}
+
+void Game::UseFirstRoundFile(std::string path) {
+  firstRoundFile_ = std::move(path);
+  firstTimeHint_ = !firstRoundFile_.empty() && !FirstRoundFinished(firstRoundFile_);
 }
 
 std::int64_t Game::EnterScore() {

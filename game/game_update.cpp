@@ -6,6 +6,7 @@
 #include <ctime>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "actors/actor_list.h"
 #include "actors/rocket.h"
@@ -76,6 +77,7 @@ bool Game::Update(float dt) {
   // its score (never in a pause, so a recorded round never starts one).
   menu->dailyOffered = !replaying_ && !round_.roundRunning && (!round_.roundOver || round_.scoreEntered);
   menu->pausedTimeLeft = round_.roundRunning ? std::optional<float>(round_.timeLeft) : std::nullopt;
+  menu->firstTimeHint = firstTimeHint_;
   if (round_.menuShown) return Choose(menu->Update(dt));
 
   if (round_.roundOver) {
@@ -150,11 +152,20 @@ bool Game::Choose(const MenuChoice& choice) {
   return false;
 }
 
-// The last burst has faded: the results page opens and the score is kept.
+// The last burst has faded: the results page opens and the score is kept;
+// the page sums the round up above the table.
 void Game::FinishRound() {
   menu->highScoresShown = true;
   round_.menuShown = true;
   KeepRoundScore();
+  const std::vector<ScoreEntry>& entries = scores.Entries();
+  RoundSummary summary;
+  summary.newBest = !entries.empty() && entries.front().isNew;
+  summary.catches = round_.catches;
+  summary.shots = round_.shots;
+  summary.longestChain = round_.highestCombo;
+  summary.multiplier = MultiplierReadout(round_.multiplier);
+  menu->roundSummary = summary;
 }
 
 void Game::RefreshHud() {

@@ -1,10 +1,13 @@
 #include "game/playback.h"
 
 #include <algorithm>
+#include <ctime>
+#include <string>
 #include <utility>
 
 #include "game/game.h"
 #include "game/replay_driver.h"
+#include "helpers/font.h"
 
 namespace vtr {
 
@@ -16,6 +19,27 @@ constexpr float kShortestFrame = 0.001f;
 
 constexpr DWORD kCursorOutline = 0xFF000000;
 constexpr DWORD kCursorFill = 0xFFFFFFFF;
+
+// The label, in the left panel above the HUD's readouts (which start at 200).
+constexpr float kLabelX = 20.0f;
+constexpr float kLabelTop = 24.0f;
+constexpr float kLabelStep = 20.0f;
+constexpr float kLabelScale = 0.5f;
+constexpr DWORD kLabelTitle = 0xFFFFE8A0;  // the notices' warm white
+constexpr DWORD kLabelText = 0xFFFFFFFF;
+constexpr DWORD kLabelState = 0xFFFFFF00;
+
+// The local calendar date of a moment, "2026-12-08"; "?" for a moment the
+// calendar cannot hold (a replay's time is whatever its file says).
+std::string LocalDate(std::int64_t unixSeconds) {
+  const std::time_t moment = static_cast<std::time_t>(unixSeconds);
+  std::tm local{};
+  char text[32];
+  if (localtime_r(&moment, &local) == nullptr || std::strftime(text, sizeof text, "%Y-%m-%d", &local) == 0) {
+    return "?";
+  }
+  return text;
+}
 
 // A filled triangle as a quad whose last two corners meet.
 void DrawTriangle(HGE* engine, float x0, float y0, float x1, float y1, float x2, float y2, DWORD colour) {
@@ -115,6 +139,26 @@ void Playback::DrawCursor(HGE* engine) const {
   // An arrow pointing up and to the left, its tip on the spot, outlined.
   DrawTriangle(engine, x - 1.5f, y - 3.0f, x - 1.5f, y + 20.0f, x + 15.0f, y + 13.5f, kCursorOutline);
   DrawTriangle(engine, x, y, x, y + 16.0f, x + 11.5f, y + 11.5f, kCursorFill);
+}
+
+void Playback::DrawLabel(hgeFont& font) const {
+  const float scale = font.GetScale();
+  const DWORD colour = font.GetColor();
+  const std::string score = "Score: " + std::to_string(static_cast<std::uint32_t>(replay_->score));
+  const std::string date = LocalDate(replay_->entryTime);
+  const char* state = paused_ ? "paused" : fast_ ? "4x" : nullptr;
+  font.SetScale(kLabelScale);
+  font.SetColor(kLabelTitle);
+  font.Render(kLabelX, kLabelTop, 0, "Replay");
+  font.SetColor(kLabelText);
+  font.Render(kLabelX, kLabelTop + kLabelStep, 0, date.c_str());
+  font.Render(kLabelX, kLabelTop + 2.0f * kLabelStep, 0, score.c_str());
+  if (state != nullptr) {
+    font.SetColor(kLabelState);
+    font.Render(kLabelX, kLabelTop + 3.0f * kLabelStep, 0, state);
+  }
+  font.SetScale(scale);
+  font.SetColor(colour);
 }
 
 }  // namespace vtr

@@ -12,7 +12,9 @@
 // Real speed: the window's frame times are summed, and recorded frames are
 // played while the sum reaches them, to the nearest frame, so a round
 // recorded at the window's own rate plays one recorded frame per drawn frame.
-// The player's cursor is drawn where it was. Once the last frame has played
+// The player's cursor is drawn where it was, and a small label at the top of
+// the left panel says "Replay", the round's date and score, and "paused" or
+// "4x" while the watcher's keys make it so. Once the last frame has played
 // it stays on screen for a moment before the playback ends.
 //
 // A round that does not play out as recorded (its score entered before the
@@ -26,6 +28,8 @@
 
 #include "platform/hge.h"
 #include "replay/replay_file.h"
+
+class hgeFont;
 
 namespace vtr {
 
@@ -58,6 +62,8 @@ class Playback {
 
   // Draws the player's cursor where it was in the frame shown.
   void DrawCursor(HGE* engine) const;
+  // Draws the label with the font given (its scale and colour kept).
+  void DrawLabel(hgeFont& font) const;
 
   bool Paused() const { return paused_; }
   bool Fast() const { return fast_; }

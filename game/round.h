@@ -18,6 +18,8 @@ struct Round {
   std::int32_t score = 0;  // signed, wraps at 32 bits
   std::uint32_t chain = 0;  // the chain link of the latest catch
   std::uint32_t highestCombo = 0;
+  std::uint32_t catches = 0;  // rockets caught, for the results page; wraps, never read by a rule
+  std::uint32_t shots = 0;    // the player's rockets fired
   float multiplier = 1.0f;
   float timeLeft = 0.0f;
   bool warningPlayed = false;  // the low-time warning has sounded

@@ -39,8 +39,12 @@ void Round::ScoreCatch(std::uint32_t link, std::int32_t points) {
   AddScore(points);  // with the multiplier before this catch
   multiplier = MultiplierAfterCatch(multiplier, Settings::Instance());
   if (highestCombo < link) highestCombo = link;
+  ++catches;
 }
 
-void Round::ChargeShot(float dt) { multiplier = MultiplierAfterShot(multiplier, dt, Settings::Instance()); }
+void Round::ChargeShot(float dt) {
+  multiplier = MultiplierAfterShot(multiplier, dt, Settings::Instance());
+  ++shots;
+}
 
 }  // namespace vtr

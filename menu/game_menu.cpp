@@ -22,7 +22,6 @@ namespace {
 constexpr int kNavigation = HGEGUI_UPDOWN | HGEGUI_CYCLED;
 constexpr int kNumpad0 = 96;  // key code of the numeric pad's 0; 1 to 9 follow
 constexpr int kAlignCentre = 2;
-constexpr float kCaptionScale = 0.6f;
 constexpr DWORD kCaptionColour = 0xFFB0B0D0;
 constexpr DWORD kMessageColour = 0xFFFF3333;  // the new-entry red
 constexpr std::size_t kKnownReplaysKept = 32;
@@ -31,6 +30,17 @@ constexpr float kDailyCaptionY = 470.0f;  // under "Quit", above nothing
 constexpr float kPausedTitleY = 190.0f;   // between the logo and "New Game"
 constexpr float kPausedTimeY = 235.0f;
 constexpr DWORD kPausedColour = 0xFFFFFFFF;
+// The results page's summary, in the same band as the pause title: between
+// the logo and the first score line.
+constexpr float kSummaryTitleY = 182.0f;
+constexpr float kNewBestY = 220.0f;
+constexpr float kSummaryLineY = 244.0f;
+constexpr float kSummaryLineStep = 22.0f;
+// The first-time hint, under "Quit" and today's challenge.
+constexpr float kHintY = 530.0f;
+constexpr float kHintScale = 0.55f;  // a little smaller, to keep it between the side panels
+constexpr const char* kHint =
+    "Click to launch a rocket: its burst catches rising rockets. Catches chain; each shot costs multiplier";
 
 // The watching keys as the caption names them: runs of lines as "1-3",
 // lines on their own as "5", so "1-3, 5".
@@ -94,6 +104,7 @@ MenuChoice GameMenu::Update(float dt) {
     const MenuChoice watch = WatchKeys();
     if (highScorePage_->Update(dt) == kBack) {
       highScoresShown = false;
+      roundSummary.reset();
       mainPage_->Enter();
       mainPage_->SetFocus(kNewGame);
     }
@@ -104,6 +115,7 @@ MenuChoice GameMenu::Update(float dt) {
 
 void GameMenu::Render(bool saveFailed, const std::string& message, bool saveWaiting) {
   if (highScoresShown) {
+    if (roundSummary) DrawRoundSummary(*roundSummary);
     DrawScoreLines(font_.get(), scores_->Entries());
     PlaceBack();
     if (saveFailed || saveWaiting) {
@@ -115,6 +127,7 @@ void GameMenu::Render(bool saveFailed, const std::string& message, bool saveWait
     mainPage_->Render();
     if (dailyOffered) DrawCaption(kDailyCaptionY, "D: today's challenge", kCaptionColour);
     if (pausedTimeLeft) DrawPausedTitle(*pausedTimeLeft);
+    if (firstTimeHint) DrawCaption(kHintY, kHint, kCaptionColour, kHintScale);
   }
 }
 
@@ -177,11 +190,29 @@ void GameMenu::DrawPausedTitle(float timeLeft) {
   DrawCaption(kPausedTimeY, line, kCaptionColour);
 }
 
-// A line of small text, centred on the screen.
-void GameMenu::DrawCaption(float y, const std::string& text, DWORD colour) {
+// "Time's up" in the menu's letters, "New best!" in the new entry's red
+// when the round heads the table, and two lines of how the round went.
+void GameMenu::DrawRoundSummary(const RoundSummary& summary) {
   const float width = static_cast<float>(Settings::Instance().SystemScreenWidth);
   const DWORD previousColour = font_->GetColor();
-  font_->SetScale(kCaptionScale);
+  font_->SetColor(kPausedColour);
+  font_->Render(std::floor(width * 0.5f), kSummaryTitleY, kAlignCentre, "Time's up");
+  font_->SetColor(previousColour);
+  if (summary.newBest) DrawCaption(kNewBestY, "New best!", kMessageColour);
+  DrawCaption(kSummaryLineY,
+              "Catches: " + std::to_string(summary.catches) + "   Shots: " + std::to_string(summary.shots),
+              kCaptionColour);
+  DrawCaption(kSummaryLineY + kSummaryLineStep,
+              "Longest chain: " + std::to_string(summary.longestChain) +
+                  "   Multiplier: " + std::to_string(summary.multiplier) + " %",
+              kCaptionColour);
+}
+
+// A line of small text, centred on the screen.
+void GameMenu::DrawCaption(float y, const std::string& text, DWORD colour, float scale) {
+  const float width = static_cast<float>(Settings::Instance().SystemScreenWidth);
+  const DWORD previousColour = font_->GetColor();
+  font_->SetScale(scale);
   font_->SetColor(colour);
   font_->Render(std::floor(width * 0.5f), y, kAlignCentre, text.c_str());
   font_->SetScale(1.0f);

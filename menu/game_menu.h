@@ -37,6 +37,18 @@ struct MenuChoice {
   bool operator==(const MenuChoice&) const = default;
 };
 
+// What the results page says of the round that has just ended, above the
+// table: the time ran out, whether its entry heads the table, and how it went.
+struct RoundSummary {
+  bool newBest = false;
+  std::uint32_t catches = 0;
+  std::uint32_t shots = 0;
+  std::uint32_t longestChain = 0;
+  std::uint32_t multiplier = 0;  // at the end, in hundredths as the HUD reads it
+
+  bool operator==(const RoundSummary&) const = default;
+};
+
 class GameMenu {
  public:
   // Item ids of the main page and of the high-score page.
@@ -78,14 +90,21 @@ class GameMenu {
   // Set while the menu is the pause menu of a round under way: the main page
   // then says "Paused" and the round's time left above its items.
   std::optional<float> pausedTimeLeft;
+  // Set by the game as the results page opens at the end of a round; the
+  // page shows it until "Back" (so never on a page opened from the menu).
+  std::optional<RoundSummary> roundSummary;
+  // The main page's line of help, until the player has finished a round.
+  bool firstTimeHint = false;
 
  private:
   // Moves "Back" below the score lines drawn for the current table.
   void PlaceBack();
   // The keys that watch a line's round: the entry's choice, or None.
   MenuChoice WatchKeys();
-  void DrawCaption(float y, const std::string& text, DWORD colour);
+  static constexpr float kCaptionScale = 0.6f;
+  void DrawCaption(float y, const std::string& text, DWORD colour, float scale = kCaptionScale);
   void DrawPausedTitle(float timeLeft);
+  void DrawRoundSummary(const RoundSummary& summary);
   // The line under "Back": which keys watch, or why a round could not.
   void DrawWatchCaption(const std::string& message);
   bool HasReplay(std::size_t index);

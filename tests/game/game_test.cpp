@@ -193,6 +193,7 @@ TEST_F(GameTest, ChainsScoreLinkByLinkAndShowComboTextsFromTheThirdLink) {
   EXPECT_EQ(scores[3], 100 + 220 + 360 + 520);
   EXPECT_NEAR(game->CurrentRound().multiplier, 1.4f, 1e-5f);
   EXPECT_EQ(game->CurrentRound().highestCombo, 4u);
+  EXPECT_EQ(game->CurrentRound().catches, 4u);
   // Combo texts from the third link on, joining the list in the frame of
   // their catch.
   EXPECT_EQ(texts[0], 0);
@@ -251,6 +252,51 @@ TEST_F(GameTest, RoundEndsInABurstAndTheResultsOpenOnceTheSkyIsEmpty) {
   // Later frames leave the table alone.
   Frames(30);
   EXPECT_EQ(game->scores.Entries().size(), 2u);
+}
+
+// The results page of a finished round sums it up; the first-time hint shows
+// until then, and stays gone in the next run.
+TEST_F(GameTest, TheResultsSumUpTheRoundAndTheHintLastsUntilItsEnd) {
+  Start(std::string("StartingTime 1 ") + kQuietSky);
+  Frame();
+  EXPECT_TRUE(game->ShowsFirstTimeHint());
+  EXPECT_TRUE(game->menu->firstTimeHint);
+  StartRound();
+  game->ScoreCatch(1, 5000);  // beats the starting entry of 100
+  Click(512.0f, 200.0f);
+  Click(300.0f, 200.0f);
+  while (!game->CurrentRound().roundOver) Frame();
+  EXPECT_FALSE(game->menu->roundSummary.has_value());  // not before the page opens
+  for (int i = 0; i < 600 && !game->CurrentRound().menuShown; ++i) Frame();
+  ASSERT_TRUE(game->menu->highScoresShown);
+  ASSERT_TRUE(game->menu->roundSummary.has_value());
+  EXPECT_EQ(*game->menu->roundSummary, (RoundSummary{true, 1, 2, 1, game->hud.multiplier}));
+  EXPECT_LT(game->hud.multiplier, 100u);
+  EXPECT_FALSE(game->ShowsFirstTimeHint());
+  EXPECT_EQ(dir_->Read("FirstRound.vtr"), "FirstRoundFinished 1\n");
+
+  Click(512.0f, 510.0f);  // "Back"
+  EXPECT_FALSE(game->menu->highScoresShown);
+  EXPECT_FALSE(game->menu->firstTimeHint);
+  Click(512.0f, 360.0f);  // "High Scores"
+  ASSERT_TRUE(game->menu->highScoresShown);
+  EXPECT_FALSE(game->menu->roundSummary.has_value());
+
+  // A round below the best: no "New best!".
+  Click(512.0f, 510.0f);
+  StartRound();
+  while (!game->CurrentRound().menuShown) Frame();
+  ASSERT_TRUE(game->menu->roundSummary.has_value());
+  EXPECT_EQ(*game->menu->roundSummary, (RoundSummary{false, 0, 0, 0, 100}));
+
+  StartOptions options;
+  options.folder = dir_->path().string();
+  options.fixedFrameTime = kDt;
+  options.render = false;
+  app_ = std::make_unique<App>(options);
+  ASSERT_TRUE(app_->Start()) << app_->error();
+  game = app_->game();
+  EXPECT_FALSE(game->ShowsFirstTimeHint());
 }
 
 TEST_F(GameTest, EscapePausesAndResumesInTheSameFrame) {

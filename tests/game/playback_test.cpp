@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -23,10 +25,13 @@
 #include "config/settings.h"
 #include "game/game.h"
 #include "game/replay_driver.h"
+#include "helpers/font.h"
 #include "menu/game_menu.h"
 #include "platform/hge_headless.h"
 #include "replay/replay_folder.h"
+#include "tests/support/coded_font.h"
 #include "tests/support/headless_game.h"
+#include "tests/support/scoped_env.h"
 
 namespace {
 
@@ -164,18 +169,22 @@ TEST_F(PlaybackTest, AWatchedRoundDrawsEveryFrameAsPlayedAndLeavesTheSessionAsIt
   // the last one (drawing them all headless would take minutes).
   std::vector<hgeQuad> quads;
   headless::SetQuadTap(hge, [&quads](const hgeQuad& q) { quads.push_back(q); });
-  auto drawn = [&](std::size_t less) {
+  auto drawn = [&](std::size_t count) {
     quads.clear();
     game->Render();
-    return HashQuads(hge, quads, quads.size() - less);
+    return HashQuads(hge, quads, std::min(count, quads.size()));
   };
   NewGame();
   std::vector<std::uint64_t> live;
+  std::vector<std::size_t> liveCounts;
   std::size_t frames = 0;
   for (int i = 0; i < 60 * 30 && !game->ScoreEntered(); ++i) {
     Play(1);
     ++frames;
-    if (frames % 12 == 0 || game->ScoreEntered()) live.push_back(drawn(0));
+    if (frames % 12 == 0 || game->ScoreEntered()) {
+      live.push_back(drawn(static_cast<std::size_t>(-1)));
+      liveCounts.push_back(quads.size());
+    }
   }
   ASSERT_TRUE(game->ScoreEntered());
   const std::int32_t liveScore = game->CurrentRound().score;
@@ -187,14 +196,19 @@ TEST_F(PlaybackTest, AWatchedRoundDrawsEveryFrameAsPlayedAndLeavesTheSessionAsIt
   const std::vector<vtr::SettingValue> values = vtr::CaptureSettings();
   ASSERT_EQ(replays.size(), 1u);
 
-  // Watched: the same frames, with the player's cursor drawn on top.
+  // Watched: the same frames, with the label and the player's cursor drawn
+  // on top of them.
   Tap('0' + NewLine());
   std::vector<std::uint64_t> watched;
   do {
     Frame();
     ASSERT_TRUE(game->Watching());
     const std::uint32_t played = game->CurrentPlayback()->FramesPlayed();
-    if (played % 12 == 0 || played == frames) watched.push_back(drawn(2));  // less the cursor
+    if (played % 12 == 0 || played == frames) {
+      const std::size_t sample = watched.size();
+      watched.push_back(drawn(sample < liveCounts.size() ? liveCounts[sample] : 0));
+      EXPECT_GT(quads.size(), sample < liveCounts.size() ? liveCounts[sample] + 2 : 0) << "the label and cursor";
+    }
   } while (game->CurrentPlayback()->FramesPlayed() < frames);
   ASSERT_EQ(game->CurrentPlayback()->FramesRecorded(), frames);
   ASSERT_EQ(watched.size(), live.size());
@@ -398,6 +412,70 @@ TEST_F(PlaybackTest, WatchingFromAPausedRoundGivesTheRoundBackAndItsRecordingSti
   ASSERT_EQ(vtr::ReadReplayFile(path, &replay, &error), vtr::ReplayError::None) << error;
   const vtr::Verdict verdict = vtr::VerifyReplay(game, replay);
   EXPECT_TRUE(verdict.ok()) << vtr::VerdictLine(replay, verdict);
+}
+
+// The label says "Replay", the round's local date and score, and the
+// watcher's pause or speed; a date no calendar holds reads "?". The watched
+// round's results page sums up the watched round, and watching it does not
+// count as the player's first finished round.
+TEST_F(PlaybackTest, TheLabelSaysWhatIsWatchedAndTheResultsSumItUp) {
+  testing_support::ScopedEnv utc("TZ", "UTC");
+  tzset();
+  PlayARound();
+  const vtr::RoundSummary live = game->menu->roundSummary.value();
+  const std::string path = game->ReplayOfEntry(static_cast<std::size_t>(NewLine() - 1));
+  vtr::Replay replay;
+  std::string error;
+  ASSERT_EQ(vtr::ReadReplayFile(path, &replay, &error), vtr::ReplayError::None) << error;
+  const std::string score = "Score: " + std::to_string(static_cast<std::uint32_t>(replay.score));
+  std::filesystem::remove("FirstRound.vtr");
+  game->UseFirstRoundFile("FirstRound.vtr");
+  ASSERT_TRUE(game->ShowsFirstTimeHint());
+
+  session->dir.Write("coded.fnt", testing_support::CodedFont());
+  hgeFont coded("coded.fnt", false);
+  const auto label = [&] {
+    std::vector<std::string> lines;
+    for (const auto& line : testing_support::ReadDrawnLines(hge, [&] { game->CurrentPlayback()->DrawLabel(coded); })) {
+      lines.push_back(line.text);
+    }
+    return lines;
+  };
+  using Lines = std::vector<std::string>;
+  const struct {
+    std::int64_t entryTime;
+    std::string date;
+  } dates[] = {{0, "1970-01-01"}, {86399, "1970-01-01"}, {86400, "1970-01-02"}, {INT64_MAX, "?"}};
+  for (const auto& d : dates) {
+    vtr::Replay copy = replay;
+    copy.entryTime = d.entryTime;
+    game->Watch(copy, false);
+    Frame();
+    EXPECT_EQ(label(), (Lines{"Replay", d.date, score}));
+    game->StopWatching();
+  }
+
+  game->Watch(replay, false);
+  Frame();
+  Tap(HGEK_SPACE);
+  Frame();
+  EXPECT_EQ(label().back(), "paused");
+  Tap(HGEK_SPACE);
+  headless::PushKey(HGEK_RIGHT, true);
+  Frame();
+  EXPECT_EQ(label().back(), "4x");
+  headless::PushKey(HGEK_RIGHT, false);
+  Frame();
+  EXPECT_EQ(label().back(), score);
+  EXPECT_EQ(coded.GetScale(), 1.0f);  // the font's own scale given back
+
+  while (!game->CurrentPlayback()->Ended()) Frame();
+  ASSERT_TRUE(game->menu->roundSummary.has_value());
+  EXPECT_EQ(*game->menu->roundSummary, live);
+  Frames(static_cast<int>(vtr::Playback::kEndHold / kDt) + 2);
+  ASSERT_FALSE(game->Watching());
+  EXPECT_TRUE(game->ShowsFirstTimeHint());
+  EXPECT_FALSE(std::filesystem::exists("FirstRound.vtr"));
 }
 
 TEST_F(PlaybackTest, ABrokenReplayShowsAMessageAndPlaysNothing) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/settings.h"
@@ -311,6 +312,76 @@ TEST_F(GameMenuTest, ThePauseMenuSaysPausedAndTheTimeLeft) {
   EXPECT_EQ(lines(), (std::vector<std::string>{"Paused", "0.0 s left in the round"}));
   menu->highScoresShown = true;
   for (const std::string& text : lines()) EXPECT_NE(text, "Paused");
+}
+
+// The results page of a round sums it up above the table, the first-time
+// hint stands under the main page's items; neither moves a specified text,
+// and "Back" puts the summary away, so the page opened from the menu has none.
+TEST_F(GameMenuTest, TheSummaryAndTheHintAddLinesAndMoveNothing) {
+  scores.Load("Scores.vtr", 1000);
+  scores.Enter(250, 2000);
+  Build();
+  const auto split = [this](float below) {
+    std::vector<std::string> added;
+    std::vector<Caption> kept;
+    for (const Caption& c : Draw()) {
+      if (c.colour == kShadow || c.y >= below) {
+        kept.push_back(c);
+      } else {
+        added.push_back(c.text);
+      }
+    }
+    return std::make_pair(added, kept);
+  };
+  const auto same = [](const std::vector<Caption>& a, const std::vector<Caption>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      if (a[i].text != b[i].text || a[i].x != b[i].x || a[i].y != b[i].y || a[i].colour != b[i].colour) return false;
+    }
+    return true;
+  };
+
+  menu->highScoresShown = true;
+  const auto plainPage = split(290.0f);
+  EXPECT_TRUE(plainPage.first.empty());
+  const struct {
+    vtr::RoundSummary summary;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {{true, 12, 30, 5, 185},
+       {"Time's up", "New best!", "Catches: 12   Shots: 30", "Longest chain: 5   Multiplier: 185 %"}},
+      {{false, 0, 0, 0, 1}, {"Time's up", "Catches: 0   Shots: 0", "Longest chain: 0   Multiplier: 1 %"}},
+      {{false, 4294967295u, 7, 4294967295u, 0},
+       {"Time's up", "Catches: 4294967295   Shots: 7", "Longest chain: 4294967295   Multiplier: 0 %"}},
+  };
+  for (const auto& c : cases) {
+    menu->roundSummary = c.summary;
+    const auto page = split(290.0f);
+    EXPECT_EQ(page.first, c.lines);
+    EXPECT_TRUE(same(page.second, plainPage.second));
+  }
+
+  // The main page never shows it; the hint is one more line, under the items.
+  menu->highScoresShown = false;
+  const std::vector<Caption> plainMain = Draw();
+  menu->firstTimeHint = true;
+  std::vector<Caption> hinted = Draw();
+  ASSERT_EQ(hinted.size(), plainMain.size() + 1);
+  EXPECT_EQ(hinted.back().text.rfind("Click to launch a rocket", 0), 0u);
+  EXPECT_GT(hinted.back().y, 480.0f);
+  hinted.pop_back();
+  EXPECT_TRUE(same(hinted, plainMain));
+  menu->highScoresShown = true;
+  for (const std::string& text : split(1000.0f).first) EXPECT_EQ(text.find("Click"), std::string::npos);
+
+  // "Back", then "High Scores": the plain page.
+  Key(HGEK_ENTER);
+  EXPECT_FALSE(menu->highScoresShown);
+  EXPECT_FALSE(menu->roundSummary.has_value());
+  Key(HGEK_DOWN);
+  Key(HGEK_ENTER);
+  ASSERT_TRUE(menu->highScoresShown);
+  EXPECT_TRUE(split(290.0f).first.empty());
 }
 
 TEST_F(GameMenuTest, TheRoundsEndOpensTheResultsWithTheNewScoreRed) {
