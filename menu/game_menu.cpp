@@ -32,10 +32,10 @@ constexpr float kPausedTimeY = 235.0f;
 constexpr DWORD kPausedColour = 0xFFFFFFFF;
 // The results page's summary, in the same band as the pause title: between
 // the logo and the first score line.
-constexpr float kSummaryTitleY = 182.0f;
-constexpr float kNewBestY = 220.0f;
-constexpr float kSummaryLineY = 244.0f;
-constexpr float kSummaryLineStep = 22.0f;
+constexpr float kSummaryTitleY = 180.0f;
+constexpr float kNewBestY = 216.0f;
+constexpr float kSummaryLineY = 238.0f;
+constexpr float kSummaryLineStep = 20.0f;
 // The first-time hint, under "Quit" and today's challenge.
 constexpr float kHintY = 530.0f;
 constexpr float kHintScale = 0.55f;  // a little smaller, to keep it between the side panels
