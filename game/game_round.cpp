@@ -118,7 +118,6 @@ void Game::StartRound() {
   round_.roundRunning = true;
   ActorList::Instance().Clear();
   scoreSaveFailed_ = false;
-  if (menu) menu->roundSummary.reset();
 }
 
 // Every rocket in the sky, flying or already fading, bursts at once. The

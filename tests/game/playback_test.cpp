@@ -458,10 +458,10 @@ TEST_F(PlaybackTest, TheLabelSaysWhatIsWatchedAndTheResultsSumItUp) {
   game->Watch(replay, false);
   Frame();
   Tap(HGEK_SPACE);
+  headless::PushKey(HGEK_RIGHT, true);  // held while paused: steps a frame, still paused
   Frame();
   EXPECT_EQ(label().back(), "paused");
   Tap(HGEK_SPACE);
-  headless::PushKey(HGEK_RIGHT, true);
   Frame();
   EXPECT_EQ(label().back(), "4x");
   headless::PushKey(HGEK_RIGHT, false);
