@@ -190,6 +190,20 @@ TEST(AtomicFile, AFifoOrALinkAtTheTemporaryNameIsReplacedNotUsed) {
   EXPECT_EQ(Listing(), (std::vector<std::string>{"Fifo.vtr", "Link.vtr", "victim"}));
 }
 
+// A link put back at the temporary's name after the stale one was removed
+// (another process racing the save) makes the save fail, never follow it.
+TEST(AtomicFile, ALinkPutBackAtTheTemporaryNameFailsTheSave) {
+  TempDir dir;
+  dir.Write("victim", "keep me\n");
+  fs::create_symlink(dir.path() / "victim", "Link.vtr.tmp");
+  FileCalls calls = platform::SystemFileCalls();
+  calls.unlink = [](const char*) { return 0; };  // the link is back at once
+  const ScopedFileCalls seam(calls);
+  EXPECT_FALSE(platform::WriteFileAtomically("Link.vtr", "scores\n").ok);
+  EXPECT_EQ(dir.Read("victim"), "keep me\n");
+  EXPECT_FALSE(fs::exists("Link.vtr"));
+}
+
 // A link the player made to keep the file elsewhere stays a link to the same
 // file, which takes the new content and keeps its permissions; a FIFO at the
 // file's own name is refused without waiting.

@@ -129,7 +129,8 @@ TEST(Viewport, HiDpiWindowPointsCoverTheSamePictureAsPixels) {
 // first point of the next bar. The third window has a drawable twice as
 // dense across as down (2 and 1.5 pixels per point), so an axis that takes
 // the other's density lands far off. A bar of one pixel, a picture side that
-// must be rounded (934.67 pixels wide: 935) and a flush fit complete it.
+// must be rounded (934.67 pixels wide: 935; 750.75 high: 751) and a flush fit
+// complete it.
 TEST(Viewport, EdgesOfThePictureAndItsBarsMapExactly) {
   struct Point {
     double wx, wy;
@@ -148,6 +149,7 @@ TEST(Viewport, EdgesOfThePictureAndItsBarsMapExactly) {
        {{124.5, 0, 0, 0}, {125, 500, 0, 512}, {874.5, 749.5, 1023.3173f, 767.488f}, {875, 750, 1023, 767}}},
       {{1024, 768}, {1025, 768}, {1025, 768}, 0, 0, 1024, 768, {{0, 0, 0, 0}, {1023, 767, 1023, 767}, {1024, 768, 1023, 767}}},
       {{1024, 768}, {1000, 701}, {1000, 701}, 32, 0, 935, 701, {{31, 0, 0, 0}, {32, 700, 0, 766.9044f}, {967, 701, 1023, 767}}},
+      {{1024, 768}, {1001, 900}, {1001, 900}, 0, 74, 1001, 751, {{0, 73, 0, 0}, {1000, 824, 1022.977f, 766.977f}, {1001, 825, 1023, 767}}},
   };
   for (const auto& c : cases) {
     const Viewport v(c.logical, c.window, c.drawable);

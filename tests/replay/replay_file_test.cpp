@@ -161,6 +161,11 @@ TEST(ReplayFile, TheEncoderWritesNothingTheReaderWouldRefuse) {
   EXPECT_FALSE(encoder.Add(0.01f, input));
   EXPECT_EQ(encoder.Count(), 0u);
   EXPECT_TRUE(encoder.Stream().empty());
+  // The most frames a file may hold are taken, one more is not.
+  input = InputFrame{};
+  for (std::uint32_t i = 0; i < vtr::kReplayMaxFrames; ++i) ASSERT_TRUE(encoder.Add(0.01f, input)) << i;
+  EXPECT_FALSE(encoder.Add(0.01f, input));
+  EXPECT_EQ(encoder.Count(), vtr::kReplayMaxFrames);
 }
 
 // Each field of the header set to what the game could never have written is
@@ -391,6 +396,8 @@ TEST(ReplayFile, EveryBoundIsTakenAtItAndRefusedJustPastIt) {
   std::vector<std::uint8_t> runs(vtr::kReplayMaxFrames / 128, 0xFF);
   runs.front() = 0x20;  // the first frame's time, then the rest of its run
   runs.insert(runs.begin() + 1, {0x02, 0xFE});
+  std::vector<std::uint8_t> runsAndOne = runs;
+  runsAndOne.push_back(0x80);  // a run of one quiet frame
   const std::vector<Case> cases = {
       // After a frame of 1 us (float bits 0x358637BD), the engine's longest
       // frame is taken and anything past it, or a frame of no time, refused.
@@ -423,6 +430,7 @@ TEST(ReplayFile, EveryBoundIsTakenAtItAndRefusedJustPastIt) {
       {"a run of 128 counted as 130", {}, "frame count", {0x20, 0x02, 0xFF}, 130},
       {"the most frames", {}, nullptr, runs, vtr::kReplayMaxFrames},
       {"one frame more", {}, "frame count", runs, vtr::kReplayMaxFrames + 1},
+      {"one frame more, in the stream too", {}, "frame count", runsAndOne, vtr::kReplayMaxFrames + 1},
       {"one frame", {}, nullptr, {0x20, 0x02}, 1},
       {"one frame of no time", {}, "frame time", {0x80}, 1},
       {"no frame", {}, "frame count", {}, 0},
