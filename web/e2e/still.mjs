@@ -173,7 +173,7 @@ async function heldShot() {
       last = now;
       await sleep(750);
       return held ? now : null;
-    }, 120);
+    }, 300);
     if (errors.length > 0) fail(`the page reported errors:\n${errors.join('\n')}`);
     return shot;
   } finally {
