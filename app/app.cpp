@@ -1,6 +1,8 @@
 #include "app/app.h"
 
+#include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
@@ -166,6 +168,22 @@ void App::Shutdown() {
   SetContentRoot("");
 }
 
+bool ParseHoldFrame(const char* text, std::uint32_t* frame) {
+  const char* end = text + std::strlen(text);
+  if (text == end || *text < '0' || *text > '9') return false;  // from_chars would take a '-'
+  std::uint32_t value = 0;
+  const std::from_chars_result parsed = std::from_chars(text, end, value);
+  if (parsed.ec != std::errc() || parsed.ptr != end || value == 0) return false;
+  *frame = value;
+  return true;
+}
+
+std::string HoldFrameProblem(const Replay& replay, std::uint32_t frame) {
+  if (frame >= 1 && frame <= replay.frameCount) return "";
+  return "cannot be held at frame " + std::to_string(frame) + ": it has frames 1 to " +
+         std::to_string(replay.frameCount);
+}
+
 int RunGame(const StartOptions& options) {
   // A replay is read before anything starts, so a bad file opens no window.
   Replay replay;
@@ -175,12 +193,17 @@ int RunGame(const StartOptions& options) {
       std::fprintf(stderr, "%s: %s\n", options.replayFile.c_str(), error.c_str());
       return 2;
     }
+    if (options.replayHold != 0) error = HoldFrameProblem(replay, options.replayHold);
+    if (!error.empty()) {
+      std::fprintf(stderr, "%s: %s\n", options.replayFile.c_str(), error.c_str());
+      return 2;
+    }
   }
   App app(options);
   int status = kExitCannotStart;
   if (app.Start()) {
     status = 0;
-    if (!options.replayFile.empty()) app.game()->Watch(std::move(replay), true);
+    if (!options.replayFile.empty()) app.game()->Watch(std::move(replay), true, options.replayHold);
     if (options.daily) app.game()->NewDailyRound(static_cast<std::int64_t>(std::time(nullptr)));
     app.Run();
     if (!options.replayFile.empty()) {

@@ -9,6 +9,7 @@
 // App, so no copy of this order can drift from the others.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "config/window_mode.h"
@@ -18,6 +19,7 @@
 namespace vtr {
 
 class Game;
+struct Replay;
 
 // The window mode's file, beside the settings.
 inline constexpr const char* kWindowModeFile = "Window.vtr";
@@ -59,6 +61,9 @@ struct StartOptions {
   // A recorded round to play in the window instead of the menu; the run ends
   // when it does (no splash). Give an absolute path: Start changes folder.
   std::string replayFile;
+  // Above 0: the replay stays at this recorded frame once it gets there, and
+  // the run lasts until Escape or a stop (a still picture of that moment).
+  std::uint32_t replayHold = 0;
   // Start today's challenge at once (no splash, no menu).
   bool daily = false;
   // A stop signal (SIGINT, SIGTERM, SIGHUP) ends the process at once instead
@@ -122,6 +127,14 @@ inline constexpr int kExitDisplayLost = 4;  // the display went away under the g
 // line on standard error) when it cannot be read or played back, 1 when it
 // did not play as recorded (its outcome line is printed either way).
 int RunGame(const StartOptions& options);
+
+// The N of `--replay-hold N`: decimal digits alone, from 1 to 2^32 - 1;
+// false for anything else (0, a sign, a space, too many digits).
+bool ParseHoldFrame(const char* text, std::uint32_t* frame);
+
+// Why replay cannot be held at frame, in one line; "" when it can (frame 1
+// to the replay's last).
+std::string HoldFrameProblem(const Replay& replay, std::uint32_t frame);
 
 // Creates and initialises the audio system inside the SoundManager with 100
 // channels. A failure is shown to the player and start-up goes on silent.

@@ -2,6 +2,9 @@
 //
 //   vantor                  plays
 //   vantor --replay FILE    plays a recorded round in the window, then quits
+//   vantor --replay-hold N FILE
+//                           plays it up to its recorded frame N and stays
+//                           there (a still picture, until Escape)
 //   vantor --daily          plays today's challenge at once
 //   vantor --verify FILE    re-simulates a recorded round and checks its score
 //   vantor --verify-all     the same for every replay beside the score file
@@ -22,14 +25,19 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--verify") == 0) return vtr::VerifyCommand(argv[2]);
   if (argc == 2 && std::strcmp(argv[1], "--verify-all") == 0) return vtr::VerifyAllCommand();
   vtr::StartOptions options;  // folders found from the executable, audio, real time, a window
-  if (argc == 3 && std::strcmp(argv[1], "--replay") == 0) {
+  const bool hold = argc == 4 && std::strcmp(argv[1], "--replay-hold") == 0;
+  if ((argc == 3 && std::strcmp(argv[1], "--replay") == 0) || hold) {
+    if (hold && !vtr::ParseHoldFrame(argv[2], &options.replayHold)) {
+      std::fprintf(stderr, "--replay-hold takes a recorded frame from 1 on, not \"%s\"\n", argv[2]);
+      return 2;
+    }
     std::error_code error;  // a path that cannot be made absolute is tried as given
-    const std::filesystem::path file = std::filesystem::absolute(argv[2], error);
-    options.replayFile = error ? argv[2] : file.string();
+    const std::filesystem::path file = std::filesystem::absolute(argv[argc - 1], error);
+    options.replayFile = error ? argv[argc - 1] : file.string();
   } else if (argc == 2 && std::strcmp(argv[1], "--daily") == 0) {
     options.daily = true;
   } else if (argc > 1) {
-    std::fprintf(stderr, "usage: vantor [--daily | --replay FILE | --verify FILE | --verify-all]\n");
+    std::fprintf(stderr, "usage: vantor [--daily | --replay FILE | --replay-hold N FILE | --verify FILE | --verify-all]\n");
     return 2;
   }
   return vtr::RunGame(options);

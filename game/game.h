@@ -107,8 +107,9 @@ class Game final : public Stage {
   // one that cannot be played leaves a WatchMessage.
   void RequestWatch(std::size_t index);
   // Plays a replay that has been read, from now on. quitAtEnd: Frame returns
-  // true once it is over (the run that only plays one file).
-  void Watch(Replay replay, bool quitAtEnd);
+  // true once it is over (the run that only plays one file). holdFrame above
+  // 0: the playback stays at that recorded frame (Playback::HoldAt).
+  void Watch(Replay replay, bool quitAtEnd, std::uint32_t holdFrame = 0);
   bool Watching() const { return playback_ != nullptr; }
   // Ends a playback now and gives the live session back (the game's
   // teardown does it first, so the player's mute is what is remembered).

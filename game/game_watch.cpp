@@ -77,7 +77,7 @@ void Game::StartRequestedWatch() {
   Watch(std::move(replay), false);
 }
 
-void Game::Watch(Replay replay, bool quitAtEnd) {
+void Game::Watch(Replay replay, bool quitAtEnd, std::uint32_t holdFrame) {
   if (Watching()) StopWatching();
   quitAfterWatch_ = quitAtEnd;
   SetWatchMessage("");
@@ -99,6 +99,7 @@ void Game::Watch(Replay replay, bool quitAtEnd) {
 
   splashShowing_ = false;  // the splash never comes back, so it is not kept
   playback_ = std::make_unique<Playback>(this, std::move(replay));
+  playback_->HoldAt(holdFrame);
   playback_->Start();
 }
 

@@ -74,6 +74,10 @@ bool Playback::Frame(float dt) {
     left_ = true;
     return false;
   }
+  if (Held()) {
+    owed_ = 0.0f;
+    return true;
+  }
   if (engine->Input_KeyDown(HGEK_SPACE)) {
     paused_ = !paused_;
     owed_ = 0.0f;
@@ -89,7 +93,7 @@ bool Playback::Frame(float dt) {
     return true;
   }
   owed_ += dt * (fast_ ? kFastSpeed : 1.0f);
-  for (int steps = 0; steps < kMaxStepsPerFrame && !Ended(); ++steps) {
+  for (int steps = 0; steps < kMaxStepsPerFrame && !Ended() && !Held(); ++steps) {
     if (owed_ < 0.5f * std::max(lastStep_, kShortestFrame)) break;
     Step();
     owed_ -= lastStep_;
@@ -109,6 +113,8 @@ void Playback::Step() {
 }
 
 void Playback::Stop() { driver_->Stop(); }
+
+bool Playback::Held() const { return hold_ != 0 && driver_->Played() >= hold_; }
 
 bool Playback::Ended() const { return diverged_ || driver_->Finished(); }
 

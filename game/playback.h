@@ -17,6 +17,11 @@
 // "4x" while the watcher's keys make it so. Once the last frame has played
 // it stays on screen for a moment before the playback ends.
 //
+// Held at a frame (HoldAt), the playback plays up to that recorded frame at
+// real speed and stays there, drawing it again every frame, until Escape; the
+// watcher's other keys do nothing meanwhile. Two builds held at one frame of
+// one replay draw the same picture.
+//
 // A round that does not play out as recorded (its score entered before the
 // last frame, not at all, or different) is stopped where that shows and
 // reported as not faithful.
@@ -56,6 +61,9 @@ class Playback {
   // recorded frames the time has reached. False once the playback is over
   // (left with Escape, or its end shown long enough).
   bool Frame(float dt);
+  // Plays no further than recorded frame `frame` (1 to FramesRecorded())
+  // and stays there; 0 plays on as usual.
+  void HoldAt(std::uint32_t frame) { hold_ = frame; }
   // Ends the replay in the game (the settings, generators and spawner as
   // they were at Start, an empty sky).
   void Stop();
@@ -66,6 +74,8 @@ class Playback {
   void DrawLabel(hgeFont& font) const;
 
   bool Paused() const { return paused_; }
+  // At the frame HoldAt names.
+  bool Held() const;
   bool Fast() const { return fast_; }
   bool LeftEarly() const { return left_; }
   // No more recorded frames will be played.
@@ -94,6 +104,7 @@ class Playback {
   float owed_ = 0.0f;      // real time not yet played, in recorded seconds
   float lastStep_ = 0.0f;  // frame time of the frame played last
   float heldAtEnd_ = 0.0f;
+  std::uint32_t hold_ = 0;  // 0: no hold
 };
 
 }  // namespace vtr

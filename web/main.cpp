@@ -81,26 +81,35 @@ extern "C" EMSCRIPTEN_KEEPALIVE int vantor_watching() {
 
 // main(["--replay", FILE]) plays a recorded round from the page's file
 // system instead of the menu, as `vantor --replay FILE` does (the timing of
-// the browser build against the native one plays the same round in both).
+// the browser build against the native one plays the same round in both);
+// main(["--replay-hold", N, FILE]) stays at its recorded frame N, as
+// `vantor --replay-hold N FILE` does (the two builds' pictures of one frame
+// are compared).
 int main(int argc, char** argv) {
   vtr::StartOptions options;
   options.folder = "/vantor/";
   options.contentFolder = "/";
   vtr::Replay replay;
-  if (argc == 3 && std::strcmp(argv[1], "--replay") == 0) {
+  const bool hold = argc == 4 && std::strcmp(argv[1], "--replay-hold") == 0;
+  if ((argc == 3 && std::strcmp(argv[1], "--replay") == 0) || hold) {
     std::string error;
-    if (vtr::ReadReplayFile(argv[2], &replay, &error) != vtr::ReplayError::None) {
+    if (hold && !vtr::ParseHoldFrame(argv[2], &options.replayHold)) {
+      error = std::string("--replay-hold takes a recorded frame from 1 on, not \"") + argv[2] + "\"";
+    } else if (vtr::ReadReplayFile(argv[argc - 1], &replay, &error) == vtr::ReplayError::None && hold) {
+      error = vtr::HoldFrameProblem(replay, options.replayHold);
+    }
+    if (!error.empty()) {
       EM_ASM({ if (Module.onGameFailed) Module.onGameFailed(UTF8ToString($0)); }, error.c_str());
       return 2;
     }
-    options.replayFile = argv[2];
+    options.replayFile = argv[argc - 1];
   }
   static vtr::App app(options);
   if (!app.Start()) {
     EM_ASM({ if (Module.onGameFailed) Module.onGameFailed(UTF8ToString($0)); }, app.error().c_str());
     return 1;
   }
-  if (!options.replayFile.empty()) app.game()->Watch(std::move(replay), true);
+  if (!options.replayFile.empty()) app.game()->Watch(std::move(replay), true, options.replayHold);
   g_app = &app;
   // 0 frames per second: the browser's animation frame paces the loop. The
   // last argument unwinds main here, leaving the game running.

@@ -487,6 +487,78 @@ TEST_F(PlaybackTest, ABrokenReplayShowsAMessageAndPlaysNothing) {
   EXPECT_TRUE(game->WatchMessage().empty());
 }
 
+// Held at a frame: the playback reaches it (played four at a time here, with
+// the right arrow held, so a hold between two of the steps must cut the last
+// short) and stays there, drawing the same picture whatever the watcher's
+// keys, at the first frame, a middle one and the last (past the end's usual
+// hold); Escape still leaves.
+TEST_F(PlaybackTest, AHeldPlaybackStaysAtItsFrameAndDrawsItStill) {
+  PlayARound();
+  const auto stored = vtr::ListReplays(vtr::ReplayFolderFor(vtr::Settings::Instance().ScoreFile));
+  ASSERT_EQ(stored.size(), 1u);
+  vtr::Replay replay;
+  std::string error;
+  ASSERT_EQ(vtr::ReadReplayFile(stored[0].path, &replay, &error), vtr::ReplayError::None) << error;
+  const std::uint32_t last = replay.frameCount;
+  std::vector<hgeQuad> quads;
+  headless::SetQuadTap(hge, [&quads](const hgeQuad& q) { quads.push_back(q); });
+  auto drawn = [&] {
+    quads.clear();
+    game->Render();
+    return HashQuads(hge, quads, quads.size());
+  };
+  for (const std::uint32_t hold : {1u, 38u, last}) {
+    SCOPED_TRACE(hold);
+    game->Watch(replay, false, hold);
+    const vtr::Playback& playback = *game->CurrentPlayback();
+    headless::PushKey(HGEK_RIGHT, true);
+    while (!playback.Held() && playback.FramesPlayed() < hold) Frame();
+    headless::PushKey(HGEK_RIGHT, false);
+    EXPECT_EQ(playback.FramesPlayed(), hold);
+    const std::uint64_t still = drawn();
+    const int enough = static_cast<int>(vtr::Playback::kEndHold / kDt) + 10;
+    for (const int key : {HGEK_SPACE, HGEK_RIGHT, HGEK_SPACE}) {
+      Tap(key);
+      Frames(enough);
+    }
+    headless::PushKey(HGEK_RIGHT, true);
+    Frames(10);
+    headless::PushKey(HGEK_RIGHT, false);
+    ASSERT_TRUE(game->Watching());
+    EXPECT_EQ(playback.FramesPlayed(), hold);
+    EXPECT_FALSE(playback.Paused());
+    EXPECT_EQ(drawn(), still);
+    Tap(HGEK_ESCAPE);
+    Frame();
+    EXPECT_FALSE(game->Watching());
+    EXPECT_TRUE(game->LastWatchLeftEarly());
+    Frames(2);
+  }
+}
+
+// `--replay-hold N FILE`: N in decimal digits alone, and a frame the file has.
+TEST(PlaybackCommand, TheHeldFrameIsReadStrictlyAndMustBeInTheReplay) {
+  const struct {
+    const char* text;
+    std::uint32_t frame;  // 0: refused
+  } cases[] = {
+      {"1", 1},       {"600", 600}, {"4294967295", 4294967295u}, {"0", 0},  {"4294967296", 0},
+      {"", 0},        {"-1", 0},    {"+1", 0},                   {" 1", 0}, {"1 ", 0},
+      {"12x", 0},     {"0x10", 0},
+  };
+  for (const auto& c : cases) {
+    std::uint32_t frame = 99;
+    EXPECT_EQ(vtr::ParseHoldFrame(c.text, &frame), c.frame != 0) << '"' << c.text << '"';
+    EXPECT_EQ(frame, c.frame != 0 ? c.frame : 99u) << '"' << c.text << '"';
+  }
+  vtr::Replay replay;
+  replay.frameCount = 300;
+  EXPECT_EQ(vtr::HoldFrameProblem(replay, 1), "");
+  EXPECT_EQ(vtr::HoldFrameProblem(replay, 300), "");
+  EXPECT_EQ(vtr::HoldFrameProblem(replay, 301), "cannot be held at frame 301: it has frames 1 to 300");
+  EXPECT_NE(vtr::HoldFrameProblem(replay, 0), "");
+}
+
 TEST(PlaybackCommand, PlaysAFileToItsEndAndQuitsOrRefusesABrokenOne) {
   testing_support::TempDir outside{true};  // with Content
   fs::path file;

@@ -375,8 +375,9 @@ try {
   console.log(`played a round in Chromium (${await browser.version()}); Scores.vtr kept across a reload:`);
   console.log(after.trim());
 
-  // The round's replay, as stored beside the table, for the native build to
-  // verify (scripts/web e2e): the newest one, named "<time>-<score>.vtreplay".
+  // The round's replay, as stored beside the table, kept with the screenshots:
+  // the newest one, named "<time>-<score>.vtreplay", names an entry of the
+  // table (its download verified natively above).
   const replays = await page.evaluate(() => new Promise((resolve, reject) => {
     const open = indexedDB.open('/vantor');
     open.onerror = () => reject(new Error('cannot open the game files database'));
