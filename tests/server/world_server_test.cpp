@@ -117,6 +117,9 @@ class WorldServerTest : public ::testing::TestWithParam<std::string> {
     ASSERT_TRUE(server->Start(&error)) << error;
     running = std::thread([this] { server->Run(); });
     client = std::make_unique<httplib::Client>("127.0.0.1", server->port());
+    // A round is played again before the answer: slow under the sanitizers
+    // on a busy machine, past the client's default 5 s.
+    client->set_read_timeout(60, 0);
     // Answered once the server's loop runs: a Stop before that would be lost.
     Get("/healthz");
   }
