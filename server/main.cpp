@@ -1,5 +1,5 @@
 // vantor-server: the world table of today's challenge.
-//   vantor-server [--listen ADDRESS:PORT] [--data DIR]
+//   vantor-server [--listen ADDRESS:PORT] [--data DIR] [--database postgresql://...]
 // SIGINT or SIGTERM stops it after the requests under way.
 #include <pthread.h>
 #include <signal.h>
@@ -16,9 +16,10 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: vantor-server [--listen ADDRESS:PORT] [--data DIR]\n"
-               "  --listen  where to answer (127.0.0.1:8470)\n"
-               "  --data    the folder of the database, world.sqlite (the current one)\n");
+               "usage: vantor-server [--listen ADDRESS:PORT] [--data DIR] [--database URL]\n"
+               "  --listen    where to answer (127.0.0.1:8470)\n"
+               "  --data      the server's folder, and of its database world.sqlite (the current one)\n"
+               "  --database  keep the table in PostgreSQL instead: postgresql://USER@HOST/DB\n");
   return 2;
 }
 
@@ -43,6 +44,8 @@ int main(int argc, char** argv) {
       if (!ParseListen(argv[++i], &options.host, &options.port)) return Usage();
     } else if (arg == "--data" && i + 1 < argc) {
       options.dataFolder = argv[++i];
+    } else if (arg == "--database" && i + 1 < argc) {
+      options.database = argv[++i];
     } else {
       return Usage();
     }

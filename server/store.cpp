@@ -1,106 +1,13 @@
 #include "server/store.h"
 
 #include <openssl/evp.h>
-#include <sqlite3.h>
 
 #include <cstdio>
 
+#include "server/pg_store.h"
+#include "server/sqlite_store.h"
+
 namespace vtr::server {
-
-namespace {
-
-constexpr const char* kSchema = R"sql(
-CREATE TABLE IF NOT EXISTS players (
-  name TEXT PRIMARY KEY,
-  key_hash TEXT NOT NULL
-);
-CREATE TABLE IF NOT EXISTS rounds (
-  id INTEGER PRIMARY KEY,
-  replay_hash TEXT NOT NULL UNIQUE,
-  player TEXT NOT NULL REFERENCES players(name),
-  day TEXT NOT NULL,
-  score INTEGER NOT NULL,
-  combo INTEGER NOT NULL,
-  time INTEGER NOT NULL,
-  bytes BLOB NOT NULL
-);
-CREATE INDEX IF NOT EXISTS rounds_by_day ON rounds (day, score DESC, id);
-)sql";
-
-// A prepared statement, finalized on every path.
-class Statement {
- public:
-  Statement(sqlite3* db, const char* sql) { ok_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) == SQLITE_OK; }
-  ~Statement() { sqlite3_finalize(stmt_); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-
-  Statement& Bind(int i, const std::string& text) {
-    if (ok_) ok_ = sqlite3_bind_text(stmt_, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) == SQLITE_OK;
-    return *this;
-  }
-  Statement& Bind(int i, std::int64_t value) {
-    if (ok_) ok_ = sqlite3_bind_int64(stmt_, i, value) == SQLITE_OK;
-    return *this;
-  }
-  Statement& Bind(int i, const std::vector<std::uint8_t>& bytes) {
-    if (ok_) ok_ = sqlite3_bind_blob(stmt_, i, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT) == SQLITE_OK;
-    return *this;
-  }
-  // SQLITE_ROW, SQLITE_DONE or an error code.
-  int Step() { return ok_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
-  std::int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
-  std::string Text(int column) const {
-    const auto* text = sqlite3_column_text(stmt_, column);
-    return text ? std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))) : "";
-  }
-  std::vector<std::uint8_t> Blob(int column) const {
-    const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt_, column));
-    return data ? std::vector<std::uint8_t>(data, data + sqlite3_column_bytes(stmt_, column)) : std::vector<std::uint8_t>{};
-  }
-
- private:
-  sqlite3_stmt* stmt_ = nullptr;
-  bool ok_ = false;
-};
-
-// The round columns in the order RoundFrom reads them.
-constexpr const char* kRoundColumns = "id, player, day, score, combo, time";
-
-StoredRound RoundFrom(const Statement& row) {
-  StoredRound round;
-  round.id = row.Int(0);
-  round.player = row.Text(1);
-  round.day = row.Text(2);
-  round.score = static_cast<std::int32_t>(row.Int(3));
-  round.combo = static_cast<std::uint32_t>(row.Int(4));
-  round.time = row.Int(5);
-  return round;
-}
-
-// A transaction that rolls back unless committed.
-class Transaction {
- public:
-  explicit Transaction(sqlite3* db) : db_(db) {
-    // IMMEDIATE takes the write lock at once: two writers never both read a
-    // free name and then both claim it.
-    open_ = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
-  }
-  ~Transaction() {
-    if (open_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-  }
-  bool open() const { return open_; }
-  bool Commit() {
-    open_ = false;
-    return sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
-  }
-
- private:
-  sqlite3* db_;
-  bool open_;
-};
-
-}  // namespace
 
 std::string Sha256Hex(const void* data, std::size_t size) {
   unsigned char digest[EVP_MAX_MD_SIZE];
@@ -115,128 +22,13 @@ std::string Sha256Hex(const void* data, std::size_t size) {
   return hex;
 }
 
-std::unique_ptr<Store> Store::Open(const std::string& path, std::string* error) {
-  sqlite3* db = nullptr;
-  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
-  if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
-    *error = path + ": " + (db ? sqlite3_errmsg(db) : "cannot be opened");
-    sqlite3_close(db);
-    return nullptr;
+std::unique_ptr<Store> Store::Open(const std::string& database, const std::string& sqlitePath, std::string* error) {
+  if (database.empty()) return OpenSqliteStore(sqlitePath, error);
+  if (database.starts_with("postgresql://") || database.starts_with("postgres://")) {
+    return OpenPostgresStore(database, error);
   }
-  // Another process (a backup, a second reader) may hold the lock a moment.
-  sqlite3_busy_timeout(db, 5000);
-  char* message = nullptr;
-  const std::string setup = std::string("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;") + kSchema;
-  if (sqlite3_exec(db, setup.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-    *error = path + ": " + (message ? message : "cannot be set up");
-    sqlite3_free(message);
-    sqlite3_close(db);
-    return nullptr;
-  }
-  return std::unique_ptr<Store>(new Store(db));
-}
-
-Store::~Store() { sqlite3_close(db_); }
-
-bool Store::KeyFits(const std::string& name, const std::string& keyHash) {
-  std::lock_guard lock(mutex_);
-  Statement find(db_, "SELECT key_hash FROM players WHERE name = ?");
-  find.Bind(1, name);
-  return find.Step() != SQLITE_ROW || find.Text(0) == keyHash;
-}
-
-std::optional<StoredRound> Store::RoundByHash(const std::string& replayHash) {
-  Statement find(db_, (std::string("SELECT ") + kRoundColumns + " FROM rounds WHERE replay_hash = ?").c_str());
-  find.Bind(1, replayHash);
-  if (find.Step() != SQLITE_ROW) return std::nullopt;
-  return RoundFrom(find);
-}
-
-std::int64_t Store::RankOf(const StoredRound& round) {
-  // One more than the other players with a better round that day (a higher
-  // score, or the same one sent earlier).
-  Statement count(db_,
-                  "SELECT COUNT(DISTINCT player) FROM rounds WHERE day = ?1 AND player <> ?2 AND "
-                  "(score > ?3 OR (score = ?3 AND id < ?4))");
-  count.Bind(1, round.day).Bind(2, round.player).Bind(3, std::int64_t{round.score}).Bind(4, round.id);
-  return count.Step() == SQLITE_ROW ? count.Int(0) + 1 : 0;
-}
-
-Store::AddResult Store::Add(const StoredRound& round, const std::string& keyHash, const std::string& replayHash,
-                            const std::vector<std::uint8_t>& bytes) {
-  std::lock_guard lock(mutex_);
-  AddResult result;
-  Transaction transaction(db_);
-  if (!transaction.open()) {
-    result.error = sqlite3_errmsg(db_);
-    return result;
-  }
-  {
-    Statement claim(db_, "INSERT INTO players (name, key_hash) VALUES (?, ?) ON CONFLICT (name) DO NOTHING");
-    claim.Bind(1, round.player).Bind(2, keyHash);
-    if (claim.Step() != SQLITE_DONE) {
-      result.error = sqlite3_errmsg(db_);
-      return result;
-    }
-    Statement find(db_, "SELECT key_hash FROM players WHERE name = ?");
-    find.Bind(1, round.player);
-    if (find.Step() != SQLITE_ROW || find.Text(0) != keyHash) {
-      result.outcome = Outcome::WrongKey;
-      return result;
-    }
-  }
-  if (std::optional<StoredRound> held = RoundByHash(replayHash)) {
-    result.outcome = held->player == round.player ? Outcome::AlreadyHeld : Outcome::OtherPlayer;
-    result.round = *held;
-    result.rank = RankOf(*held);
-    return result;  // rolled back: a name is not claimed by sending another's file
-  }
-  Statement insert(db_,
-                   "INSERT INTO rounds (replay_hash, player, day, score, combo, time, bytes) "
-                   "VALUES (?, ?, ?, ?, ?, ?, ?)");
-  insert.Bind(1, replayHash)
-      .Bind(2, round.player)
-      .Bind(3, round.day)
-      .Bind(4, std::int64_t{round.score})
-      .Bind(5, std::int64_t{round.combo})
-      .Bind(6, round.time)
-      .Bind(7, bytes);
-  if (insert.Step() != SQLITE_DONE) {
-    result.error = sqlite3_errmsg(db_);
-    return result;
-  }
-  result.round = round;
-  result.round.id = sqlite3_last_insert_rowid(db_);
-  result.rank = RankOf(result.round);
-  if (!transaction.Commit()) {
-    result.error = sqlite3_errmsg(db_);
-    return result;
-  }
-  result.outcome = Outcome::Added;
-  return result;
-}
-
-std::vector<TableLine> Store::Table(const std::string& day, std::int64_t limit) {
-  std::lock_guard lock(mutex_);
-  Statement query(db_,
-                  "SELECT id, player, day, score, combo, time FROM ("
-                  "  SELECT *, ROW_NUMBER() OVER (PARTITION BY player ORDER BY score DESC, id) AS nth"
-                  "  FROM rounds WHERE day = ?1) "
-                  "WHERE nth = 1 ORDER BY score DESC, id LIMIT ?2");
-  query.Bind(1, day).Bind(2, limit);
-  std::vector<TableLine> lines;
-  while (query.Step() == SQLITE_ROW) {
-    lines.push_back({static_cast<std::int64_t>(lines.size()) + 1, RoundFrom(query)});
-  }
-  return lines;
-}
-
-std::optional<std::vector<std::uint8_t>> Store::ReplayBytes(std::int64_t id) {
-  std::lock_guard lock(mutex_);
-  Statement find(db_, "SELECT bytes FROM rounds WHERE id = ?");
-  find.Bind(1, id);
-  if (find.Step() != SQLITE_ROW) return std::nullopt;
-  return find.Blob(0);
+  *error = "--database takes a postgresql:// URL";
+  return nullptr;
 }
 
 }  // namespace vtr::server

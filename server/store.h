@@ -1,5 +1,6 @@
-// The world table's storage: one SQLite file (write-ahead log, so readers
-// never wait for the writer), three facts kept.
+// The world table's storage, kept in SQLite (one file, the default) or in
+// PostgreSQL (--database postgresql://...). Both keep the same two tables
+// under the same rules:
 //
 //   players  a name and the SHA-256 of its key: the first round sent under a
 //            name claims it, later ones must carry the same key
@@ -7,17 +8,19 @@
 //            time it came in, and the replay's bytes, keyed by their SHA-256
 //            (unique: the same file is stored once, whoever sends it again)
 //
-// One connection, used by one caller at a time (the store holds a lock).
+// A round is added in one transaction (the name claimed, the file stored), so
+// two servers sharing one database never both claim a name or both store a
+// file. Every statement is prepared; no input is ever part of the SQL.
+// A database that cannot be reached (a lost connection, a server restarting,
+// a lock held too long) is reported as Unavailable, worth trying again later;
+// one that refuses a statement as Failed. Either way one line goes to stderr.
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
-
-struct sqlite3;
 
 namespace vtr::server {
 
@@ -41,14 +44,23 @@ struct TableLine {
 
 class Store {
  public:
-  // Opens (or makes) the file and its tables; nullptr with a message in error.
-  static std::unique_ptr<Store> Open(const std::string& path, std::string* error);
-  ~Store();
-  Store(const Store&) = delete;
-  Store& operator=(const Store&) = delete;
+  // Opens (or makes) the tables: in PostgreSQL when database is a
+  // postgresql:// or postgres:// URL, else in the SQLite file sqlitePath
+  // (database empty). nullptr with a message in error (never the URL's
+  // password).
+  static std::unique_ptr<Store> Open(const std::string& database, const std::string& sqlitePath,
+                                     std::string* error);
+  virtual ~Store() = default;
+
+  // How a call went.
+  enum class Status {
+    Ok,
+    Unavailable,  // the database cannot be reached now
+    Failed,       // the database refused
+  };
 
   // Whether a key may send rounds under a name: a free name may be claimed.
-  bool KeyFits(const std::string& name, const std::string& keyHash);
+  virtual Status KeyFits(const std::string& name, const std::string& keyHash, bool* fits) = 0;
 
   // What Add did.
   enum class Outcome {
@@ -56,6 +68,7 @@ class Store {
     AlreadyHeld,  // the same bytes were stored before under this name: round is that one
     OtherPlayer,  // the same bytes are stored under another name
     WrongKey,     // the name is claimed with another key
+    Unavailable,  // the database cannot be reached now: nothing stored
     Failed,       // the database refused: error says why
   };
   struct AddResult {
@@ -66,23 +79,15 @@ class Store {
   };
   // Claims the name if free and stores the round, in one transaction.
   // round.id is filled in; replayHash is Sha256Hex of bytes.
-  AddResult Add(const StoredRound& round, const std::string& keyHash, const std::string& replayHash,
-                const std::vector<std::uint8_t>& bytes);
+  virtual AddResult Add(const StoredRound& round, const std::string& keyHash, const std::string& replayHash,
+                        const std::vector<std::uint8_t>& bytes) = 0;
 
   // The day's best round per player, best first (ties: the earlier round
   // first), at most limit lines.
-  std::vector<TableLine> Table(const std::string& day, std::int64_t limit);
+  virtual Status Table(const std::string& day, std::int64_t limit, std::vector<TableLine>* lines) = 0;
 
   // A stored replay's bytes; nullopt when there is no such round.
-  std::optional<std::vector<std::uint8_t>> ReplayBytes(std::int64_t id);
-
- private:
-  explicit Store(sqlite3* db) : db_(db) {}
-  std::int64_t RankOf(const StoredRound& round);
-  std::optional<StoredRound> RoundByHash(const std::string& replayHash);
-
-  std::mutex mutex_;
-  sqlite3* db_;
+  virtual Status ReplayBytes(std::int64_t id, std::optional<std::vector<std::uint8_t>>* bytes) = 0;
 };
 
 }  // namespace vtr::server

@@ -32,6 +32,15 @@ void Refuse(httplib::Response& res, int status, const std::string& reason) {
   Answer(res, status, json{{"error", reason}});
 }
 
+// The answer to a database that could not answer.
+void RefuseStore(httplib::Response& res, Store::Status status) {
+  if (status == Store::Status::Unavailable) {
+    res.set_header("Retry-After", "5");
+    return Refuse(res, 503, "the world table's database cannot be reached; try again shortly");
+  }
+  Refuse(res, 500, "the world table's database failed");
+}
+
 bool NameCharacter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
          c == '.' || c == ' ';
@@ -124,7 +133,7 @@ bool WorldServer::Start(std::string* error) {
     *error = options_.dataFolder + ": " + failed.message();
     return false;
   }
-  store_ = Store::Open((data / "world.sqlite").string(), error);
+  store_ = Store::Open(options_.database, (data / "world.sqlite").string(), error);
   if (!store_) return false;
   http_ = std::make_unique<httplib::Server>();
   // The library would share the port with any other process bound to it
@@ -207,7 +216,11 @@ void WorldServer::Route() {
     if (!reason.empty()) return Refuse(res, 422, reason);
     const std::string keyHash = Sha256Hex(key.data(), key.size());
     // Checked before the costly part; Add checks again in its transaction.
-    if (!store_->KeyFits(name, keyHash)) return Refuse(res, 403, "the name " + name + " is taken by another key");
+    bool fits = false;
+    if (const Store::Status status = store_->KeyFits(name, keyHash, &fits); status != Store::Status::Ok) {
+      return RefuseStore(res, status);
+    }
+    if (!fits) return Refuse(res, 403, "the name " + name + " is taken by another key");
 
     const Verdict verdict = verifier_->Verify(replay);
     if (!verdict.ok()) {
@@ -236,6 +249,8 @@ void WorldServer::Route() {
         return Refuse(res, 409, "this round was sent before under another name");
       case Store::Outcome::WrongKey:
         return Refuse(res, 403, "the name " + name + " is taken by another key");
+      case Store::Outcome::Unavailable:
+        return RefuseStore(res, Store::Status::Unavailable);
       case Store::Outcome::Failed:
         break;
     }
@@ -252,8 +267,12 @@ void WorldServer::Route() {
       return Refuse(res, 400, "limit must be a whole number from 1 to " + std::to_string(kMaxTableLimit));
     }
     const std::string day = DailyDateText(date);
+    std::vector<TableLine> table;
+    if (const Store::Status status = store_->Table(day, limit, &table); status != Store::Status::Ok) {
+      return RefuseStore(res, status);
+    }
     json lines = json::array();
-    for (const TableLine& line : store_->Table(day, limit)) {
+    for (const TableLine& line : table) {
       lines.push_back({{"rank", line.rank}, {"name", line.round.player}, {"score", line.round.score},
                        {"combo", line.round.combo}, {"id", line.round.id}, {"time", line.round.time}});
     }
@@ -263,7 +282,10 @@ void WorldServer::Route() {
   http.Get(R"(/api/v1/rounds/(\d{1,18})/replay)", [this](const httplib::Request& req, httplib::Response& res) {
     std::int64_t id = 0;
     if (!ParseNumber(req.matches[1].str(), 1, INT64_MAX, &id)) return Refuse(res, 404, "no such round");
-    const std::optional<std::vector<std::uint8_t>> bytes = store_->ReplayBytes(id);
+    std::optional<std::vector<std::uint8_t>> bytes;
+    if (const Store::Status status = store_->ReplayBytes(id, &bytes); status != Store::Status::Ok) {
+      return RefuseStore(res, status);
+    }
     if (!bytes) return Refuse(res, 404, "no such round");
     res.status = 200;
     res.set_content(reinterpret_cast<const char*>(bytes->data()), bytes->size(), "application/octet-stream");

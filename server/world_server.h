@@ -13,6 +13,8 @@
 //                                        round or not the recorded score: {"error": one line}
 //   GET  /api/v1/table?date=YYYY-MM-DD&limit=N   the day's best round per player
 //   GET  /api/v1/rounds/{id}/replay      the stored bytes
+// A database that cannot be reached answers 503 (with Retry-After), one
+// that refuses 500.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +39,7 @@ struct ServerOptions {
   std::string host = "127.0.0.1";
   int port = 8470;  // 0: any free port (see WorldServer::port)
   std::string dataFolder = ".";  // holds world.sqlite
+  std::string database;          // a postgresql:// URL; empty: world.sqlite
   std::string contentFolder;     // holds Content/; empty: found from the executable
   // Seconds since 1970 (UTC): decides "today". Tests fix it.
   std::function<std::int64_t()> clock;

@@ -1,8 +1,9 @@
-// The world table's server, run for real on 127.0.0.1 with its SQLite file in
-// a temporary folder: today's round, recorded by the real game headless, is
-// accepted and ranked; forged, foreign and oversized files are refused with
-// the status and reason a client can act on; the table and the stored
-// replays answer as stored.
+// The world table's server, run for real on 127.0.0.1, once with its SQLite
+// file in a temporary folder and once on a throwaway PostgreSQL cluster:
+// today's round, recorded by the real game headless, is accepted and ranked;
+// forged, foreign and oversized files are refused with the status and reason
+// a client can act on; the table and the stored replays answer as stored; a
+// database gone answers 503 until it is back.
 #include <gtest/gtest.h>
 #include <httplib.h>
 
@@ -26,6 +27,7 @@
 #include "replay/daily.h"
 #include "replay/replay_folder.h"
 #include "server/world_server.h"
+#include "tests/server/databases.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -93,9 +95,13 @@ vtr::Replay Parsed(const std::vector<std::uint8_t>& bytes) {
 
 std::string Text(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
 
-class WorldServerTest : public ::testing::Test {
+class WorldServerTest : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
+    std::string skip, failure;
+    const std::string database = server_tests::DatabaseFor(GetParam(), &skip, &failure);
+    if (!skip.empty()) GTEST_SKIP() << skip;
+    ASSERT_TRUE(failure.empty()) << failure;
     // The game runs once per process: the rounds are recorded before the
     // server starts its own.
     best = RecordDailyRound(dir.path() / "alice", 40, &changedInput);
@@ -103,6 +109,7 @@ class WorldServerTest : public ::testing::Test {
     vtr::server::ServerOptions options;
     options.port = 0;
     options.dataFolder = (dir.path() / "server").string();
+    options.database = database;
     options.contentFolder = VANTOR_SOURCE_DIR "/";
     options.clock = [] { return kMorning + 3600; };
     server = std::make_unique<vtr::server::WorldServer>(options);
@@ -110,6 +117,11 @@ class WorldServerTest : public ::testing::Test {
     ASSERT_TRUE(server->Start(&error)) << error;
     running = std::thread([this] { server->Run(); });
     client = std::make_unique<httplib::Client>("127.0.0.1", server->port());
+    // A round is played again before the answer: slow under the sanitizers
+    // on a busy machine, past the client's default 5 s.
+    client->set_read_timeout(60, 0);
+    // Answered once the server's loop runs: a Stop before that would be lost.
+    Get("/healthz");
   }
   void TearDown() override {
     if (server) server->Stop();
@@ -137,7 +149,7 @@ class WorldServerTest : public ::testing::Test {
   std::unique_ptr<httplib::Client> client;
 };
 
-TEST_F(WorldServerTest, AcceptsTodaysRoundAndRefusesEveryForgery) {
+TEST_P(WorldServerTest, AcceptsTodaysRoundAndRefusesEveryForgery) {
   const vtr::Replay replay = Parsed(best);
   ASSERT_GT(replay.score, 0);
 
@@ -207,7 +219,7 @@ TEST_F(WorldServerTest, AcceptsTodaysRoundAndRefusesEveryForgery) {
   EXPECT_EQ(Get("/api/v1/table")["rounds"].size(), 2u);
 }
 
-TEST_F(WorldServerTest, TableAndReplaysAnswerAsStored) {
+TEST_P(WorldServerTest, TableAndReplaysAnswerAsStored) {
   const json daily = Get("/api/v1/daily");
   EXPECT_EQ(daily["date"], "2026-12-08");
   EXPECT_EQ(daily["launchState"], vtr::DailyRoundStart({2026, 12, 8}).launchState);
@@ -253,5 +265,30 @@ TEST_F(WorldServerTest, TableAndReplaysAnswerAsStored) {
   EXPECT_FALSE(second.Start(&error));
   EXPECT_NE(error.find("cannot listen on 127.0.0.1:"), std::string::npos) << error;
 }
+
+// Only a database server can go away under the world table's.
+using WorldServerOutageTest = WorldServerTest;
+
+TEST_P(WorldServerOutageTest, AnUnreachableDatabaseAnswers503UntilItIsBack) {
+  std::string why;
+  testing_support::PgCluster* cluster = testing_support::PgCluster::Shared(&why);
+  ASSERT_TRUE(cluster->Stop());
+  const auto sent = Send(Text(best));
+  EXPECT_EQ(sent.first, 503) << sent.second;
+  EXPECT_NE(sent.second.value("error", "").find("try again"), std::string::npos) << sent.second;
+  const auto table = client->Get("/api/v1/table");
+  ASSERT_TRUE(table);
+  EXPECT_EQ(table->status, 503);
+  EXPECT_EQ(table->get_header_value("Retry-After"), "5");
+  Get("/api/v1/rounds/1/replay", 503);
+
+  ASSERT_TRUE(cluster->Start());
+  EXPECT_EQ(Send(Text(best)).first, 201);
+  EXPECT_EQ(Get("/api/v1/table")["rounds"].size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, WorldServerTest, server_tests::kBackends, server_tests::BackendName);
+INSTANTIATE_TEST_SUITE_P(Databases, WorldServerOutageTest, ::testing::Values(std::string("postgresql")),
+                         server_tests::BackendName);
 
 }  // namespace

@@ -1,0 +1,249 @@
+#include "server/sqlite_store.h"
+
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <mutex>
+
+namespace vtr::server {
+
+namespace {
+
+constexpr const char* kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS players (
+  name TEXT PRIMARY KEY,
+  key_hash TEXT NOT NULL
+);
+CREATE TABLE IF NOT EXISTS rounds (
+  id INTEGER PRIMARY KEY,
+  replay_hash TEXT NOT NULL UNIQUE,
+  player TEXT NOT NULL REFERENCES players(name),
+  day TEXT NOT NULL,
+  score INTEGER NOT NULL,
+  combo INTEGER NOT NULL,
+  time INTEGER NOT NULL,
+  bytes BLOB NOT NULL
+);
+CREATE INDEX IF NOT EXISTS rounds_by_day ON rounds (day, score DESC, id);
+)sql";
+
+// A prepared statement, finalized on every path.
+class Statement {
+ public:
+  Statement(sqlite3* db, const char* sql) { ok_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) == SQLITE_OK; }
+  ~Statement() { sqlite3_finalize(stmt_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  Statement& Bind(int i, const std::string& text) {
+    if (ok_) ok_ = sqlite3_bind_text(stmt_, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) == SQLITE_OK;
+    return *this;
+  }
+  Statement& Bind(int i, std::int64_t value) {
+    if (ok_) ok_ = sqlite3_bind_int64(stmt_, i, value) == SQLITE_OK;
+    return *this;
+  }
+  Statement& Bind(int i, const std::vector<std::uint8_t>& bytes) {
+    if (ok_) ok_ = sqlite3_bind_blob(stmt_, i, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT) == SQLITE_OK;
+    return *this;
+  }
+  // SQLITE_ROW, SQLITE_DONE or an error code.
+  int Step() { return ok_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
+  std::int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+  std::string Text(int column) const {
+    const auto* text = sqlite3_column_text(stmt_, column);
+    return text ? std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))) : "";
+  }
+  std::vector<std::uint8_t> Blob(int column) const {
+    const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt_, column));
+    return data ? std::vector<std::uint8_t>(data, data + sqlite3_column_bytes(stmt_, column)) : std::vector<std::uint8_t>{};
+  }
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+  bool ok_ = false;
+};
+
+StoredRound RoundFrom(const Statement& row) {
+  StoredRound round;
+  round.id = row.Int(0);
+  round.player = row.Text(1);
+  round.day = row.Text(2);
+  round.score = static_cast<std::int32_t>(row.Int(3));
+  round.combo = static_cast<std::uint32_t>(row.Int(4));
+  round.time = row.Int(5);
+  return round;
+}
+
+// A transaction that rolls back unless committed.
+class Transaction {
+ public:
+  explicit Transaction(sqlite3* db) : db_(db) {
+    // IMMEDIATE takes the write lock at once: two writers never both read a
+    // free name and then both claim it.
+    open_ = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+  ~Transaction() {
+    if (open_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
+  bool open() const { return open_; }
+  bool Commit() {
+    open_ = false;
+    return sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+
+ private:
+  sqlite3* db_;
+  bool open_;
+};
+
+class SqliteStore final : public Store {
+ public:
+  explicit SqliteStore(sqlite3* db) : db_(db) {}
+  ~SqliteStore() override { sqlite3_close(db_); }
+
+  Status KeyFits(const std::string& name, const std::string& keyHash, bool* fits) override {
+    std::lock_guard lock(mutex_);
+    Statement find(db_, "SELECT key_hash FROM players WHERE name = ?");
+    find.Bind(1, name);
+    const int step = find.Step();
+    if (step != SQLITE_ROW && step != SQLITE_DONE) return Fault();
+    *fits = step == SQLITE_DONE || find.Text(0) == keyHash;
+    return Status::Ok;
+  }
+
+  AddResult Add(const StoredRound& round, const std::string& keyHash, const std::string& replayHash,
+                const std::vector<std::uint8_t>& bytes) override {
+    std::lock_guard lock(mutex_);
+    AddResult result;
+    Transaction transaction(db_);
+    if (!transaction.open()) return Failure(result);
+    {
+      Statement claim(db_, "INSERT INTO players (name, key_hash) VALUES (?, ?) ON CONFLICT (name) DO NOTHING");
+      claim.Bind(1, round.player).Bind(2, keyHash);
+      if (claim.Step() != SQLITE_DONE) return Failure(result);
+      Statement find(db_, "SELECT key_hash FROM players WHERE name = ?");
+      find.Bind(1, round.player);
+      const int step = find.Step();
+      if (step != SQLITE_ROW) return Failure(result);
+      if (find.Text(0) != keyHash) {
+        result.outcome = Outcome::WrongKey;
+        return result;
+      }
+    }
+    {
+      Statement held(db_, "SELECT id, player, day, score, combo, time FROM rounds WHERE replay_hash = ?");
+      held.Bind(1, replayHash);
+      const int step = held.Step();
+      if (step == SQLITE_ROW) {
+        result.round = RoundFrom(held);
+        result.outcome = result.round.player == round.player ? Outcome::AlreadyHeld : Outcome::OtherPlayer;
+        if (!RankOf(result.round, &result.rank)) return Failure(result);
+        return result;  // rolled back: a name is not claimed by sending another's file
+      }
+      if (step != SQLITE_DONE) return Failure(result);
+    }
+    Statement insert(db_,
+                     "INSERT INTO rounds (replay_hash, player, day, score, combo, time, bytes) "
+                     "VALUES (?, ?, ?, ?, ?, ?, ?)");
+    insert.Bind(1, replayHash)
+        .Bind(2, round.player)
+        .Bind(3, round.day)
+        .Bind(4, std::int64_t{round.score})
+        .Bind(5, std::int64_t{round.combo})
+        .Bind(6, round.time)
+        .Bind(7, bytes);
+    if (insert.Step() != SQLITE_DONE) return Failure(result);
+    result.round = round;
+    result.round.id = sqlite3_last_insert_rowid(db_);
+    if (!RankOf(result.round, &result.rank) || !transaction.Commit()) return Failure(result);
+    result.outcome = Outcome::Added;
+    return result;
+  }
+
+  Status Table(const std::string& day, std::int64_t limit, std::vector<TableLine>* lines) override {
+    std::lock_guard lock(mutex_);
+    Statement query(db_,
+                    "SELECT id, player, day, score, combo, time FROM ("
+                    "  SELECT id, player, day, score, combo, time,"
+                    "    ROW_NUMBER() OVER (PARTITION BY player ORDER BY score DESC, id) AS nth"
+                    "  FROM rounds WHERE day = ?1) "
+                    "WHERE nth = 1 ORDER BY score DESC, id LIMIT ?2");
+    query.Bind(1, day).Bind(2, limit);
+    lines->clear();
+    int step;
+    while ((step = query.Step()) == SQLITE_ROW) {
+      lines->push_back({static_cast<std::int64_t>(lines->size()) + 1, RoundFrom(query)});
+    }
+    return step == SQLITE_DONE ? Status::Ok : Fault();
+  }
+
+  Status ReplayBytes(std::int64_t id, std::optional<std::vector<std::uint8_t>>* bytes) override {
+    std::lock_guard lock(mutex_);
+    Statement find(db_, "SELECT bytes FROM rounds WHERE id = ?");
+    find.Bind(1, id);
+    const int step = find.Step();
+    if (step == SQLITE_ROW) {
+      *bytes = find.Blob(0);
+    } else if (step == SQLITE_DONE) {
+      bytes->reset();
+    } else {
+      return Fault();
+    }
+    return Status::Ok;
+  }
+
+ private:
+  // One more than the other players with a better round that day (a higher
+  // score, or the same one sent earlier).
+  bool RankOf(const StoredRound& round, std::int64_t* rank) {
+    Statement count(db_,
+                    "SELECT COUNT(DISTINCT player) FROM rounds WHERE day = ?1 AND player <> ?2 AND "
+                    "(score > ?3 OR (score = ?3 AND id < ?4))");
+    count.Bind(1, round.day).Bind(2, round.player).Bind(3, std::int64_t{round.score}).Bind(4, round.id);
+    if (count.Step() != SQLITE_ROW) return false;
+    *rank = count.Int(0) + 1;
+    return true;
+  }
+
+  // The last error, logged: a lock held past the busy timeout is worth
+  // trying again later, anything else is a refusal.
+  Status Fault() {
+    std::fprintf(stderr, "vantor-server: SQLite: %s\n", sqlite3_errmsg(db_));
+    const int code = sqlite3_errcode(db_) & 0xff;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED ? Status::Unavailable : Status::Failed;
+  }
+  AddResult& Failure(AddResult& result) {
+    result.outcome = Fault() == Status::Unavailable ? Outcome::Unavailable : Outcome::Failed;
+    result.error = sqlite3_errmsg(db_);
+    return result;
+  }
+
+  std::mutex mutex_;
+  sqlite3* db_;
+};
+
+}  // namespace
+
+std::unique_ptr<Store> OpenSqliteStore(const std::string& path, std::string* error) {
+  sqlite3* db = nullptr;
+  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
+  if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+    *error = path + ": " + (db ? sqlite3_errmsg(db) : "cannot be opened");
+    sqlite3_close(db);
+    return nullptr;
+  }
+  // Another process (a backup, a second reader) may hold the lock a moment.
+  sqlite3_busy_timeout(db, 5000);
+  char* message = nullptr;
+  const std::string setup = std::string("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;") + kSchema;
+  if (sqlite3_exec(db, setup.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    *error = path + ": " + (message ? message : "cannot be set up");
+    sqlite3_free(message);
+    sqlite3_close(db);
+    return nullptr;
+  }
+  return std::make_unique<SqliteStore>(db);
+}
+
+}  // namespace vtr::server
