@@ -3,16 +3,15 @@
 #include <sys/resource.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <vector>
 
 #include "actors/actor_list.h"
 #include "app/app.h"
+#include "app/verify.h"
 #include "game/game.h"
 #include "game/replay_driver.h"
 #include "game/rocket_spawner.h"
-#include "replay/frame_codec.h"
 #include "tests/support/hostile_replay.h"
 #include "tests/support/temp_dir.h"
 
@@ -53,13 +52,9 @@ int RunHostile(const HostileOptions& options) {
 
   // Started as `vantor --verify` starts: headless, silent, drawing nothing.
   testing_support::TempDir dir(true);
-  vtr::StartOptions start;
+  vtr::StartOptions start = vtr::VerifyOptions();
   start.folder = dir.path();
-  start.headless = true;
-  start.audio = false;
-  start.render = false;
-  start.readOnly = true;
-  start.logFile.clear();
+  start.endOnSignal = false;  // the benchmark's own runner ends it
   vtr::App app(start);
   if (!app.Start()) {
     std::fprintf(stderr, "hostile: the game does not start headless\n");

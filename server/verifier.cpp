@@ -3,6 +3,7 @@
 #include <future>
 
 #include "app/app.h"
+#include "app/verify.h"
 #include "game/game.h"
 
 namespace vtr::server {
@@ -28,15 +29,10 @@ bool Verifier::Start(std::string* error) {
 }
 
 void Verifier::Work() {
-  StartOptions options;
+  StartOptions options = VerifyOptions();
   options.folder = dataFolder_;
   options.contentFolder = contentFolder_;
   options.loadSettings = false;  // each replay brings its own
-  options.readOnly = true;
-  options.headless = true;
-  options.audio = false;
-  options.render = false;
-  options.logFile.clear();
   options.endOnSignal = false;  // the server decides how it ends
   App app(options);
   const bool ready = app.Start();
