@@ -1,5 +1,6 @@
 // vantor-server: the world table of today's challenge.
-//   vantor-server [--listen ADDRESS:PORT] [--data DIR]
+//   vantor-server [--listen ADDRESS:PORT] [--data DIR] [--workers N]
+// (and `vantor-server --worker ...`, the verifier it starts itself)
 // SIGINT or SIGTERM stops it after the requests under way.
 #include <pthread.h>
 #include <signal.h>
@@ -16,9 +17,10 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: vantor-server [--listen ADDRESS:PORT] [--data DIR]\n"
-               "  --listen  where to answer (127.0.0.1:8470)\n"
-               "  --data    the folder of the database, world.sqlite (the current one)\n");
+               "usage: vantor-server [--listen ADDRESS:PORT] [--data DIR] [--workers N]\n"
+               "  --listen   where to answer (127.0.0.1:8470)\n"
+               "  --data     the folder of the database, world.sqlite (the current one)\n"
+               "  --workers  processes that play rounds again (one per core)\n");
   return 2;
 }
 
@@ -36,6 +38,7 @@ bool ParseListen(const std::string& text, std::string* host, int* port) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--worker") == 0) return vtr::server::WorkerMain(argc, argv);
   vtr::server::ServerOptions options;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -43,6 +46,12 @@ int main(int argc, char** argv) {
       if (!ParseListen(argv[++i], &options.host, &options.port)) return Usage();
     } else if (arg == "--data" && i + 1 < argc) {
       options.dataFolder = argv[++i];
+    } else if (arg == "--workers" && i + 1 < argc) {
+      const std::string count = argv[++i];
+      const auto [ptr, ec] = std::from_chars(count.data(), count.data() + count.size(), options.pool.workers);
+      if (ec != std::errc() || ptr != count.data() + count.size() || options.pool.workers < 1 || options.pool.workers > 256) {
+        return Usage();
+      }
     } else {
       return Usage();
     }

@@ -24,6 +24,11 @@ CREATE TABLE IF NOT EXISTS rounds (
   time INTEGER NOT NULL,
   bytes BLOB NOT NULL
 );
+CREATE TABLE IF NOT EXISTS tokens (
+  token TEXT PRIMARY KEY,
+  day TEXT NOT NULL,
+  issued INTEGER NOT NULL
+);
 CREATE INDEX IF NOT EXISTS rounds_by_day ON rounds (day, score DESC, id);
 )sql";
 
@@ -65,7 +70,7 @@ class Statement {
 };
 
 // The round columns in the order RoundFrom reads them.
-constexpr const char* kRoundColumns = "id, player, day, score, combo, time";
+constexpr const char* kRoundColumns = "id, player, day, score, combo, time, pauses";
 
 StoredRound RoundFrom(const Statement& row) {
   StoredRound round;
@@ -75,6 +80,7 @@ StoredRound RoundFrom(const Statement& row) {
   round.score = static_cast<std::int32_t>(row.Int(3));
   round.combo = static_cast<std::uint32_t>(row.Int(4));
   round.time = row.Int(5);
+  round.pauses = static_cast<std::uint32_t>(row.Int(6));
   return round;
 }
 
@@ -128,6 +134,19 @@ std::unique_ptr<Store> Store::Open(const std::string& path, std::string* error) 
   char* message = nullptr;
   const std::string setup = std::string("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;") + kSchema;
   if (sqlite3_exec(db, setup.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    *error = path + ": " + (message ? message : "cannot be set up");
+    sqlite3_free(message);
+    sqlite3_close(db);
+    return nullptr;
+  }
+  // Files from before the pause count get it, as 0 for the rounds they hold.
+  bool counted = false;
+  {
+    Statement has(db, "SELECT 1 FROM pragma_table_info('rounds') WHERE name = 'pauses'");
+    counted = has.Step() == SQLITE_ROW;
+  }
+  if (!counted &&
+      sqlite3_exec(db, "ALTER TABLE rounds ADD COLUMN pauses INTEGER NOT NULL DEFAULT 0", nullptr, nullptr, &message) != SQLITE_OK) {
     *error = path + ": " + (message ? message : "cannot be set up");
     sqlite3_free(message);
     sqlite3_close(db);
@@ -192,15 +211,16 @@ Store::AddResult Store::Add(const StoredRound& round, const std::string& keyHash
     return result;  // rolled back: a name is not claimed by sending another's file
   }
   Statement insert(db_,
-                   "INSERT INTO rounds (replay_hash, player, day, score, combo, time, bytes) "
-                   "VALUES (?, ?, ?, ?, ?, ?, ?)");
+                   "INSERT INTO rounds (replay_hash, player, day, score, combo, time, bytes, pauses) "
+                   "VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
   insert.Bind(1, replayHash)
       .Bind(2, round.player)
       .Bind(3, round.day)
       .Bind(4, std::int64_t{round.score})
       .Bind(5, std::int64_t{round.combo})
       .Bind(6, round.time)
-      .Bind(7, bytes);
+      .Bind(7, bytes)
+      .Bind(8, std::int64_t{round.pauses});
   if (insert.Step() != SQLITE_DONE) {
     result.error = sqlite3_errmsg(db_);
     return result;
@@ -219,7 +239,7 @@ Store::AddResult Store::Add(const StoredRound& round, const std::string& keyHash
 std::vector<TableLine> Store::Table(const std::string& day, std::int64_t limit) {
   std::lock_guard lock(mutex_);
   Statement query(db_,
-                  "SELECT id, player, day, score, combo, time FROM ("
+                  "SELECT id, player, day, score, combo, time, pauses FROM ("
                   "  SELECT *, ROW_NUMBER() OVER (PARTITION BY player ORDER BY score DESC, id) AS nth"
                   "  FROM rounds WHERE day = ?1) "
                   "WHERE nth = 1 ORDER BY score DESC, id LIMIT ?2");
@@ -229,6 +249,26 @@ std::vector<TableLine> Store::Table(const std::string& day, std::int64_t limit) 
     lines.push_back({static_cast<std::int64_t>(lines.size()) + 1, RoundFrom(query)});
   }
   return lines;
+}
+
+bool Store::AddToken(const std::string& token, const std::string& day, std::int64_t issued) {
+  std::lock_guard lock(mutex_);
+  Statement forget(db_, "DELETE FROM tokens WHERE day <> ?");
+  forget.Bind(1, day);
+  Statement add(db_, "INSERT INTO tokens (token, day, issued) VALUES (?, ?, ?)");
+  add.Bind(1, token).Bind(2, day).Bind(3, issued);
+  return forget.Step() == SQLITE_DONE && add.Step() == SQLITE_DONE;
+}
+
+std::optional<std::int64_t> Store::TakeToken(const std::string& token, const std::string& day) {
+  std::lock_guard lock(mutex_);
+  // One statement: two submissions with the same token cannot both take it.
+  Statement take(db_, "DELETE FROM tokens WHERE token = ? AND day = ? RETURNING issued");
+  take.Bind(1, token).Bind(2, day);
+  if (take.Step() != SQLITE_ROW) return std::nullopt;
+  const std::int64_t issued = take.Int(0);
+  take.Step();  // SQLITE_DONE: the deletion is done
+  return issued;
 }
 
 std::optional<std::vector<std::uint8_t>> Store::ReplayBytes(std::int64_t id) {

@@ -5,7 +5,9 @@
 //            name claims it, later ones must carry the same key
 //   rounds   one accepted round: its player, day, score, highest combo, the
 //            time it came in, and the replay's bytes, keyed by their SHA-256
-//            (unique: the same file is stored once, whoever sends it again)
+//            (unique: the same file is stored once, whoever sends it again),
+//            and how often the round was paused
+//   tokens   a round token handed out: when, for which day; used once
 //
 // One connection, used by one caller at a time (the store holds a lock).
 #pragma once
@@ -31,6 +33,7 @@ struct StoredRound {
   std::int32_t score = 0;
   std::uint32_t combo = 0;
   std::int64_t time = 0;  // when it came in, seconds since 1970 (UTC)
+  std::uint32_t pauses = 0;  // entries into the pause menu during the round
 };
 
 // A line of a day's table: a player's best round.
@@ -72,6 +75,13 @@ class Store {
   // The day's best round per player, best first (ties: the earlier round
   // first), at most limit lines.
   std::vector<TableLine> Table(const std::string& day, std::int64_t limit);
+
+  // Keeps a round token issued at a time for a day, and forgets the tokens
+  // of other days; false when the database refused.
+  bool AddToken(const std::string& token, const std::string& day, std::int64_t issued);
+  // Takes a token of the day, once: its issue time, or nullopt when there is
+  // no such token for that day (never issued, another day's, or used).
+  std::optional<std::int64_t> TakeToken(const std::string& token, const std::string& day);
 
   // A stored replay's bytes; nullopt when there is no such round.
   std::optional<std::vector<std::uint8_t>> ReplayBytes(std::int64_t id);
