@@ -12,6 +12,7 @@
 #include "game/game.h"
 #include "game/replay_driver.h"
 #include "game/rocket_spawner.h"
+#include "replay/frame_codec.h"
 #include "tests/support/hostile_replay.h"
 #include "tests/support/temp_dir.h"
 
@@ -37,6 +38,19 @@ int RunHostile(const HostileOptions& options) {
   vtr::Replay costliest = testing_support::GoldenReplay("chains");
   if (!options.defaults) testing_support::MakeSettingsAbsurd(costliest);
   testing_support::MakeQuietFrames(costliest, frames, options.micros);
+  if (options.pauseAt > 0 && options.pauseAt + 1 < frames) {
+    // The round runs to pauseAt and spends every frame after it in the pause
+    // menu: what paused frames cost.
+    vtr::FrameEncoder encoder;
+    const float dt = static_cast<float>(options.micros) / 1.0e6f;
+    hge_record::InputFrame still, down, up;
+    down.keys[HGEK_ESCAPE] = hge_record::kHeld | hge_record::kWentDown;
+    up.keys[HGEK_ESCAPE] = hge_record::kWentUp;
+    for (std::uint32_t i = 0; i < frames; ++i) encoder.Add(dt, i == options.pauseAt ? down : i == options.pauseAt + 1 ? up : still);
+    encoder.Flush();
+    costliest.frames = encoder.Stream();
+    costliest.frameCount = encoder.Count();
+  }
   const std::vector<std::uint8_t> bytes = vtr::SerializeReplay(costliest);
   if (!options.write.empty() && !vtr::WriteReplayFile(options.write, costliest)) {
     std::fprintf(stderr, "hostile: cannot write %s\n", options.write.c_str());
