@@ -290,6 +290,10 @@ void WorldServer::Route() {
     if (const std::int64_t wait = byAddress_.Take(req.remote_addr, now)) return TooMany(res, wait, "requests from this address");
     if (!req.has_header("X-Vantor-Player")) return Refuse(res, 400, "no X-Vantor-Player header (NAME:KEY)");
     if (!ParsePlayer(req.get_header_value("X-Vantor-Player"), &name, &key, &reason)) return Refuse(res, 400, reason);
+    const std::string keyHash = Sha256Hex(key.data(), key.size());
+    // Checked before the costly part (Add checks again in its transaction),
+    // and before the name's rate: only its owner spends it.
+    if (!store_->KeyFits(name, keyHash)) return Refuse(res, 403, "the name " + name + " is taken by another key");
     if (const std::int64_t wait = byPlayer_.Take(name, now)) return TooMany(res, wait, "rounds from " + name);
     if (!req.has_header("X-Vantor-Token")) {
       return Refuse(res, 400, "no X-Vantor-Token header: POST /api/v1/daily/token gives one as the round starts");
@@ -316,9 +320,6 @@ void WorldServer::Route() {
       return Refuse(res, 422, "a frame of " + std::to_string(times.shortestMicros) + " us: the game records none under " +
                                   std::to_string(kMinDailyFrameMicros) + " us");
     }
-    const std::string keyHash = Sha256Hex(key.data(), key.size());
-    // Checked before the costly part; Add checks again in its transaction.
-    if (!store_->KeyFits(name, keyHash)) return Refuse(res, 403, "the name " + name + " is taken by another key");
     const std::optional<std::int64_t> issued = store_->TakeToken(token, today);
     if (!issued) return Refuse(res, 422, "the round token is not one of today's unused tokens");
     const std::int64_t wall = now - *issued;
@@ -335,11 +336,11 @@ void WorldServer::Route() {
       case Check::Outcome::Refused:
         return Refuse(res, 422, "refused: " + check.reason);
       case Check::Outcome::Busy:
-        res.set_header("Retry-After", "10");
-        return Refuse(res, 503, check.reason);
       case Check::Outcome::Unavailable:
+        // Not the round's fault: its token serves again when it is sent again.
+        store_->AddToken(token, today, *issued);
         res.set_header("Retry-After", "10");
-        return Refuse(res, 503, "the round cannot be checked now: " + check.reason);
+        return Refuse(res, 503, (check.outcome == Check::Outcome::Busy ? "" : "the round cannot be checked now: ") + check.reason);
     }
     const Verdict& verdict = check.verdict;
     if (!verdict.ok()) {

@@ -452,11 +452,15 @@ TEST_F(WorldServerTest, CostlyRoundIsStoppedAtItsLimitAndTheServerKeepsAnswering
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
   }
   httplib::Headers headers;
-  const auto [full, body] = Send(file, kAlice, RecordedSeconds(file), nullptr, &headers);
+  const std::string retried = Token(RecordedSeconds(file));
+  const auto [full, body] = Send(file, kAlice, 0, retried.c_str(), &headers);
   EXPECT_EQ(full, 503) << body;
   EXPECT_STRNE(httplib::detail::get_header_value(headers, "Retry-After", 0, ""), "");
   for (std::thread& t : queued) t.join();
   EXPECT_EQ(statuses, (std::vector<int>{422, 422}));
+  // A round turned away busy keeps its token for the next try.
+  const auto [again, later] = Send(file, kAlice, 0, retried.c_str());
+  EXPECT_NE(later.value("error", "").find("past its 1 s of CPU"), std::string::npos) << later;
 }
 
 // A few hundred requests from a few threads, each answered as it should be.
