@@ -252,6 +252,11 @@ bool Verifier::Start(std::string* error) {
   return true;
 }
 
+Verifier::Load Verifier::load() {
+  std::lock_guard lock(mutex_);
+  return {total_ - static_cast<int>(idle_.size()), waiting_};
+}
+
 Check Verifier::Verify(const std::vector<std::uint8_t>& bytes) {
   Check busy;
   busy.outcome = Check::Outcome::Busy;

@@ -67,6 +67,12 @@ class Verifier {
   Check Verify(const std::vector<std::uint8_t>& bytes);
 
   const PoolLimits& limits() const { return limits_; }
+  // Workers playing a round now, and requests waiting for one.
+  struct Load {
+    int busy = 0;
+    int waiting = 0;
+  };
+  Load load();
 
  private:
   struct Worker {

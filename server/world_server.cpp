@@ -260,7 +260,10 @@ void WorldServer::Route() {
     return httplib::Server::HandlerResponse::Handled;
   }));
 
-  http.Get("/healthz", [](const httplib::Request&, httplib::Response& res) { Answer(res, 200, {{"ok", true}}); });
+  http.Get("/healthz", [this](const httplib::Request&, httplib::Response& res) {
+    const Verifier::Load load = verifier_->load();
+    Answer(res, 200, {{"ok", true}, {"verifiers", verifier_->limits().workers}, {"busy", load.busy}, {"waiting", load.waiting}});
+  });
 
   http.Get("/api/v1/daily", [this](const httplib::Request&, httplib::Response& res) {
     const DailyDate today = DailyDateAt(options_.clock());

@@ -2,7 +2,7 @@
 // (accepted only once the game has played them again to the recorded score),
 // the day's table and the stored replays. JSON in and out.
 //
-//   GET  /healthz                        {"ok": true}
+//   GET  /healthz                        {"ok": true, verifiers, busy, waiting}
 //   GET  /api/v1/daily                   today's date, its seed rule's inputs, the rules version
 //   POST /api/v1/daily/token            201 {token, date, issued}: a round token, for
 //                                        one submission of today's round
