@@ -401,13 +401,14 @@ TEST_F(WorldServerTest, TooFrequentSubmissionsAnswer429) {
 // keeps answering; the verifier is replaced; a full queue answers 503.
 TEST_F(WorldServerTest, CostlyRoundIsStoppedAtItsLimitAndTheServerKeepsAnswering) {
   Restart([](vtr::server::ServerOptions& options) {
-    options.pool.cpuSeconds = 2;
+    options.pool.cpuSeconds = 3;
     options.pool.queue = 1;
   });
-  // A million frames of the shortest time allowed: about 20 s of CPU played
-  // to its end, far past the limit.
+  // 250,000 frames of the shortest time allowed, as many as a round's minute
+  // spans: about 20 s of CPU played to its end, far past the limit, and
+  // quick to read.
   vtr::Replay costly = Parsed(best);
-  testing_support::MakeQuietFrames(costly, vtr::kReplayMaxFrames, vtr::server::kMinDailyFrameMicros);
+  testing_support::MakeQuietFrames(costly, 250000, vtr::server::kMinDailyFrameMicros);
   const std::string file = Text(vtr::SerializeReplay(costly));
   ASSERT_LE(file.size(), vtr::server::kMaxRoundBytes);
 
@@ -432,7 +433,7 @@ TEST_F(WorldServerTest, CostlyRoundIsStoppedAtItsLimitAndTheServerKeepsAnswering
   sender.join();
   EXPECT_GT(answeredMeanwhile, 0) << "health and table requests wait for no verification";
   EXPECT_EQ(costlyAnswer.first, 422) << costlyAnswer.second;
-  EXPECT_NE(costlyAnswer.second.value("error", "").find("past its 2 s of CPU"), std::string::npos)
+  EXPECT_NE(costlyAnswer.second.value("error", "").find("past its 3 s of CPU"), std::string::npos)
       << costlyAnswer.second;
 
   // The replaced verifier plays the next round.
