@@ -14,8 +14,6 @@
 
 namespace vtr {
 
-namespace {
-
 StartOptions VerifyOptions() {
   StartOptions options;
   options.readOnly = true;
@@ -26,6 +24,8 @@ StartOptions VerifyOptions() {
   options.endOnSignal = true;  // nothing to save: the first signal ends it
   return options;
 }
+
+namespace {
 
 // The settings a round was played with, when they are not the defaults: an
 // "ok" says the score is the round's, not that the round was a usual one.

@@ -5,12 +5,19 @@
 
 #include <string>
 
+#include "app/app.h"
+
 namespace vtr {
 
 // Exit statuses of the checks.
 inline constexpr int kVerifyOk = 0;
 inline constexpr int kVerifyMismatch = 1;
 inline constexpr int kVerifyUnreadable = 2;
+
+// How a check that plays recorded rounds starts the game: headless, silent,
+// drawing nothing, writing no file, and ended by the first stop signal
+// (nothing to save). Callers change only what differs (folders, signals).
+StartOptions VerifyOptions();
 
 // `--verify FILE`: plays FILE to its end and prints one line, "recorded S,
 // re-simulated S: ok" or "... MISMATCH", or the reader's one-line error.

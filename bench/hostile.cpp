@@ -3,12 +3,12 @@
 #include <sys/resource.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <vector>
 
 #include "actors/actor_list.h"
 #include "app/app.h"
+#include "app/verify.h"
 #include "game/game.h"
 #include "game/replay_driver.h"
 #include "game/rocket_spawner.h"
@@ -38,6 +38,19 @@ int RunHostile(const HostileOptions& options) {
   vtr::Replay costliest = testing_support::GoldenReplay("chains");
   if (!options.defaults) testing_support::MakeSettingsAbsurd(costliest);
   testing_support::MakeQuietFrames(costliest, frames, options.micros);
+  if (options.pauseAt > 0 && options.pauseAt + 1 < frames) {
+    // The round runs to pauseAt and spends every frame after it in the pause
+    // menu: what paused frames cost.
+    vtr::FrameEncoder encoder;
+    const float dt = static_cast<float>(options.micros) / 1.0e6f;
+    hge_record::InputFrame still, down, up;
+    down.keys[HGEK_ESCAPE] = hge_record::kHeld | hge_record::kWentDown;
+    up.keys[HGEK_ESCAPE] = hge_record::kWentUp;
+    for (std::uint32_t i = 0; i < frames; ++i) encoder.Add(dt, i == options.pauseAt ? down : i == options.pauseAt + 1 ? up : still);
+    encoder.Flush();
+    costliest.frames = encoder.Stream();
+    costliest.frameCount = encoder.Count();
+  }
   const std::vector<std::uint8_t> bytes = vtr::SerializeReplay(costliest);
   if (!options.write.empty() && !vtr::WriteReplayFile(options.write, costliest)) {
     std::fprintf(stderr, "hostile: cannot write %s\n", options.write.c_str());
@@ -53,13 +66,9 @@ int RunHostile(const HostileOptions& options) {
 
   // Started as `vantor --verify` starts: headless, silent, drawing nothing.
   testing_support::TempDir dir(true);
-  vtr::StartOptions start;
+  vtr::StartOptions start = vtr::VerifyOptions();
   start.folder = dir.path();
-  start.headless = true;
-  start.audio = false;
-  start.render = false;
-  start.readOnly = true;
-  start.logFile.clear();
+  start.endOnSignal = false;  // the benchmark's own runner ends it
   vtr::App app(start);
   if (!app.Start()) {
     std::fprintf(stderr, "hostile: the game does not start headless\n");

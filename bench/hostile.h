@@ -15,6 +15,7 @@ struct HostileOptions {
   std::uint32_t frames = 0;  // 0: as many as the reader allows
   std::uint32_t micros = 16667;  // each frame's time
   bool defaults = false;         // the default settings instead of the absurd ones
+  std::uint32_t pauseAt = 0;     // above 0: Escape pauses the round at this frame, for good
   std::string write;         // also write the file here, for `vantor --verify`
   std::uint32_t sampleEvery = 65536;
 };

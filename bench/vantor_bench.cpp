@@ -9,7 +9,7 @@
 //   vantor_bench soak --frames N [--sample-every N] [--render-every N]
 //                     [--no-memory-check]
 //   vantor_bench report [DIR]     the table and plots again from DIR's CSVs
-//   vantor_bench hostile [--frames N] [--frame-us N] [--settings default|absurd] [--write FILE]
+//   vantor_bench hostile [--frames N] [--frame-us N] [--settings default|absurd] [--pause-at N] [--write FILE]
 //                                 the costliest replay played to its end
 //   vantor_bench watch FILE [--backend software|opengl]
 //                                 a recorded round watched with drawing, timed
@@ -219,7 +219,7 @@ int Usage() {
                "       vantor_bench soak --frames N [--sample-every N] [--render-every N]\n"
                "                         [--no-memory-check]\n"
                "       vantor_bench report [DIR]\n"
-               "       vantor_bench hostile [--frames N] [--frame-us N] [--settings default|absurd] [--write FILE]\n"
+               "       vantor_bench hostile [--frames N] [--frame-us N] [--settings default|absurd] [--pause-at N] [--write FILE]\n"
                "       vantor_bench watch FILE [--backend software|opengl]\n");
   return 2;
 }
@@ -264,6 +264,7 @@ int main(int argc, char** argv) {
       if (value < 0) return Usage();
       if (std::strcmp(argv[i], "--frames") == 0) hostile.frames = static_cast<std::uint32_t>(value);
       else if (std::strcmp(argv[i], "--frame-us") == 0) hostile.micros = static_cast<std::uint32_t>(value);
+      else if (std::strcmp(argv[i], "--pause-at") == 0) hostile.pauseAt = static_cast<std::uint32_t>(value);
       else return Usage();
     }
     if (argc % 2 != 0) return Usage();

@@ -1,5 +1,6 @@
 // vantor-server: the world table of today's challenge.
-//   vantor-server [--listen ADDRESS:PORT] [--data DIR] [--database postgresql://...]
+//   vantor-server [--listen ADDRESS:PORT] [--data DIR] [--database postgresql://...] [--workers N]
+// (and `vantor-server --worker ...`, the verifier it starts itself)
 // SIGINT or SIGTERM stops it after the requests under way.
 #include <pthread.h>
 #include <signal.h>
@@ -16,10 +17,11 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: vantor-server [--listen ADDRESS:PORT] [--data DIR] [--database URL]\n"
+               "usage: vantor-server [--listen ADDRESS:PORT] [--data DIR] [--database URL] [--workers N]\n"
                "  --listen    where to answer (127.0.0.1:8470)\n"
                "  --data      the server's folder, and of its database world.sqlite (the current one)\n"
-               "  --database  keep the table in PostgreSQL instead: postgresql://USER@HOST/DB\n");
+               "  --database  keep the table in PostgreSQL instead: postgresql://USER@HOST/DB\n"
+               "  --workers   processes that play rounds again (one per core)\n");
   return 2;
 }
 
@@ -37,6 +39,7 @@ bool ParseListen(const std::string& text, std::string* host, int* port) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--worker") == 0) return vtr::server::WorkerMain(argc, argv);
   vtr::server::ServerOptions options;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -46,6 +49,12 @@ int main(int argc, char** argv) {
       options.dataFolder = argv[++i];
     } else if (arg == "--database" && i + 1 < argc) {
       options.database = argv[++i];
+    } else if (arg == "--workers" && i + 1 < argc) {
+      const std::string count = argv[++i];
+      const auto [ptr, ec] = std::from_chars(count.data(), count.data() + count.size(), options.pool.workers);
+      if (ec != std::errc() || ptr != count.data() + count.size() || options.pool.workers < 1 || options.pool.workers > 256) {
+        return Usage();
+      }
     } else {
       return Usage();
     }

@@ -31,6 +31,12 @@ CREATE TABLE IF NOT EXISTS rounds (
   bytes BYTEA NOT NULL
 );
 CREATE INDEX IF NOT EXISTS rounds_by_day ON rounds (day, score DESC, id);
+ALTER TABLE rounds ADD COLUMN IF NOT EXISTS pauses BIGINT NOT NULL DEFAULT 0;
+CREATE TABLE IF NOT EXISTS tokens (
+  token TEXT PRIMARY KEY,
+  day TEXT NOT NULL,
+  issued BIGINT NOT NULL
+);
 )sql";
 
 // Every statement the store runs, prepared on each new connection.
@@ -43,21 +49,25 @@ constexpr struct {
     // Nothing returned: the file was stored before (or by a writer this one
     // waited for).
     {"insert_round",
-     "INSERT INTO rounds (replay_hash, player, day, score, combo, time, bytes) "
-     "VALUES ($1, $2, $3, $4, $5, $6, $7) ON CONFLICT (replay_hash) DO NOTHING RETURNING id"},
-    {"round_by_hash", "SELECT id, player, day, score, combo, time FROM rounds WHERE replay_hash = $1"},
+     "INSERT INTO rounds (replay_hash, player, day, score, combo, time, bytes, pauses) "
+     "VALUES ($1, $2, $3, $4, $5, $6, $7, $8) ON CONFLICT (replay_hash) DO NOTHING RETURNING id"},
+    {"round_by_hash", "SELECT id, player, day, score, combo, time, pauses FROM rounds WHERE replay_hash = $1"},
     // One more than the other players with a better round that day (a higher
     // score, or the same one sent earlier).
     {"rank",
      "SELECT COUNT(DISTINCT player) + 1 FROM rounds WHERE day = $1 AND player <> $2 AND "
      "(score > $3 OR (score = $3 AND id < $4))"},
     {"day_table",
-     "SELECT id, player, day, score, combo, time FROM ("
-     "  SELECT id, player, day, score, combo, time,"
+     "SELECT id, player, day, score, combo, time, pauses FROM ("
+     "  SELECT id, player, day, score, combo, time, pauses,"
      "    ROW_NUMBER() OVER (PARTITION BY player ORDER BY score DESC, id) AS nth"
      "  FROM rounds WHERE day = $1) AS best "
      "WHERE nth = 1 ORDER BY score DESC, id LIMIT $2"},
     {"replay_bytes", "SELECT bytes FROM rounds WHERE id = $1"},
+    {"forget_tokens", "DELETE FROM tokens WHERE day <> $1"},
+    {"add_token", "INSERT INTO tokens (token, day, issued) VALUES ($1, $2, $3)"},
+    // One statement: two submissions with the same token cannot both take it.
+    {"take_token", "DELETE FROM tokens WHERE token = $1 AND day = $2 RETURNING issued"},
 };
 
 using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
@@ -117,6 +127,7 @@ StoredRound RoundFrom(const PGresult* result, int row) {
   round.score = static_cast<std::int32_t>(Int(result, row, 3));
   round.combo = static_cast<std::uint32_t>(Int(result, row, 4));
   round.time = Int(result, row, 5);
+  round.pauses = static_cast<std::uint32_t>(Int(result, row, 6));
   return round;
 }
 
@@ -177,6 +188,27 @@ class PgStore final : public Store {
     });
   }
 
+  Status AddToken(const std::string& token, const std::string& day, std::int64_t issued) override {
+    std::lock_guard lock(mutex_);
+    return Retried([&] {
+      const Result forgotten = Run("forget_tokens", Params().Text(day));
+      if (!Returned(forgotten)) return Fault(forgotten.get());
+      const Result added = Run("add_token", Params().Text(token).Text(day).Int(issued));
+      return Returned(added) ? Status::Ok : Fault(added.get());
+    });
+  }
+
+  Status TakeToken(const std::string& token, const std::string& day, std::optional<std::int64_t>* issued) override {
+    std::lock_guard lock(mutex_);
+    return Retried([&] {
+      const Result taken = Run("take_token", Params().Text(token).Text(day));
+      if (!Returned(taken)) return Fault(taken.get());
+      issued->reset();
+      if (PQntuples(taken.get()) == 1) *issued = Int(taken.get(), 0, 0);
+      return Status::Ok;
+    });
+  }
+
   Status ReplayBytes(std::int64_t id, std::optional<std::vector<std::uint8_t>>* bytes) override {
     std::lock_guard lock(mutex_);
     return Retried([&] {
@@ -232,7 +264,8 @@ class PgStore final : public Store {
                                                     .Int(round.score)
                                                     .Int(round.combo)
                                                     .Int(round.time)
-                                                    .Bytes(bytes));
+                                                    .Bytes(bytes)
+                                                    .Int(round.pauses));
     if (!Returned(inserted)) return Failure(result, inserted.get());
     if (PQntuples(inserted.get()) == 0) {
       const Result held = Run("round_by_hash", Params().Text(replayHash));

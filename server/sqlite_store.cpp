@@ -24,6 +24,11 @@ CREATE TABLE IF NOT EXISTS rounds (
   time INTEGER NOT NULL,
   bytes BLOB NOT NULL
 );
+CREATE TABLE IF NOT EXISTS tokens (
+  token TEXT PRIMARY KEY,
+  day TEXT NOT NULL,
+  issued INTEGER NOT NULL
+);
 CREATE INDEX IF NOT EXISTS rounds_by_day ON rounds (day, score DESC, id);
 )sql";
 
@@ -72,6 +77,7 @@ StoredRound RoundFrom(const Statement& row) {
   round.score = static_cast<std::int32_t>(row.Int(3));
   round.combo = static_cast<std::uint32_t>(row.Int(4));
   round.time = row.Int(5);
+  round.pauses = static_cast<std::uint32_t>(row.Int(6));
   return round;
 }
 
@@ -132,7 +138,7 @@ class SqliteStore final : public Store {
       }
     }
     {
-      Statement held(db_, "SELECT id, player, day, score, combo, time FROM rounds WHERE replay_hash = ?");
+      Statement held(db_, "SELECT id, player, day, score, combo, time, pauses FROM rounds WHERE replay_hash = ?");
       held.Bind(1, replayHash);
       const int step = held.Step();
       if (step == SQLITE_ROW) {
@@ -144,15 +150,16 @@ class SqliteStore final : public Store {
       if (step != SQLITE_DONE) return Failure(result);
     }
     Statement insert(db_,
-                     "INSERT INTO rounds (replay_hash, player, day, score, combo, time, bytes) "
-                     "VALUES (?, ?, ?, ?, ?, ?, ?)");
+                     "INSERT INTO rounds (replay_hash, player, day, score, combo, time, bytes, pauses) "
+                     "VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
     insert.Bind(1, replayHash)
         .Bind(2, round.player)
         .Bind(3, round.day)
         .Bind(4, std::int64_t{round.score})
         .Bind(5, std::int64_t{round.combo})
         .Bind(6, round.time)
-        .Bind(7, bytes);
+        .Bind(7, bytes)
+        .Bind(8, std::int64_t{round.pauses});
     if (insert.Step() != SQLITE_DONE) return Failure(result);
     result.round = round;
     result.round.id = sqlite3_last_insert_rowid(db_);
@@ -164,8 +171,8 @@ class SqliteStore final : public Store {
   Status Table(const std::string& day, std::int64_t limit, std::vector<TableLine>* lines) override {
     std::lock_guard lock(mutex_);
     Statement query(db_,
-                    "SELECT id, player, day, score, combo, time FROM ("
-                    "  SELECT id, player, day, score, combo, time,"
+                    "SELECT id, player, day, score, combo, time, pauses FROM ("
+                    "  SELECT id, player, day, score, combo, time, pauses,"
                     "    ROW_NUMBER() OVER (PARTITION BY player ORDER BY score DESC, id) AS nth"
                     "  FROM rounds WHERE day = ?1) "
                     "WHERE nth = 1 ORDER BY score DESC, id LIMIT ?2");
@@ -176,6 +183,31 @@ class SqliteStore final : public Store {
       lines->push_back({static_cast<std::int64_t>(lines->size()) + 1, RoundFrom(query)});
     }
     return step == SQLITE_DONE ? Status::Ok : Fault();
+  }
+
+  Status AddToken(const std::string& token, const std::string& day, std::int64_t issued) override {
+    std::lock_guard lock(mutex_);
+    Statement forget(db_, "DELETE FROM tokens WHERE day <> ?");
+    forget.Bind(1, day);
+    if (forget.Step() != SQLITE_DONE) return Fault();
+    Statement add(db_, "INSERT INTO tokens (token, day, issued) VALUES (?, ?, ?)");
+    add.Bind(1, token).Bind(2, day).Bind(3, issued);
+    return add.Step() == SQLITE_DONE ? Status::Ok : Fault();
+  }
+
+  Status TakeToken(const std::string& token, const std::string& day, std::optional<std::int64_t>* issued) override {
+    std::lock_guard lock(mutex_);
+    // One statement: two submissions with the same token cannot both take it.
+    Statement take(db_, "DELETE FROM tokens WHERE token = ? AND day = ? RETURNING issued");
+    take.Bind(1, token).Bind(2, day);
+    const int step = take.Step();
+    if (step == SQLITE_DONE) {
+      issued->reset();
+      return Status::Ok;
+    }
+    if (step != SQLITE_ROW) return Fault();
+    *issued = take.Int(0);
+    return take.Step() == SQLITE_DONE ? Status::Ok : Fault();  // the deletion is done
   }
 
   Status ReplayBytes(std::int64_t id, std::optional<std::vector<std::uint8_t>>* bytes) override {
@@ -238,6 +270,19 @@ std::unique_ptr<Store> OpenSqliteStore(const std::string& path, std::string* err
   char* message = nullptr;
   const std::string setup = std::string("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;") + kSchema;
   if (sqlite3_exec(db, setup.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    *error = path + ": " + (message ? message : "cannot be set up");
+    sqlite3_free(message);
+    sqlite3_close(db);
+    return nullptr;
+  }
+  // Files from before the pause count get it, as 0 for the rounds they hold.
+  bool counted = false;
+  {
+    Statement has(db, "SELECT 1 FROM pragma_table_info('rounds') WHERE name = 'pauses'");
+    counted = has.Step() == SQLITE_ROW;
+  }
+  if (!counted && sqlite3_exec(db, "ALTER TABLE rounds ADD COLUMN pauses INTEGER NOT NULL DEFAULT 0", nullptr, nullptr,
+                               &message) != SQLITE_OK) {
     *error = path + ": " + (message ? message : "cannot be set up");
     sqlite3_free(message);
     sqlite3_close(db);

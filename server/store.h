@@ -1,12 +1,14 @@
 // The world table's storage, kept in SQLite (one file, the default) or in
-// PostgreSQL (--database postgresql://...). Both keep the same two tables
+// PostgreSQL (--database postgresql://...). Both keep the same three tables
 // under the same rules:
 //
 //   players  a name and the SHA-256 of its key: the first round sent under a
 //            name claims it, later ones must carry the same key
 //   rounds   one accepted round: its player, day, score, highest combo, the
 //            time it came in, and the replay's bytes, keyed by their SHA-256
-//            (unique: the same file is stored once, whoever sends it again)
+//            (unique: the same file is stored once, whoever sends it again),
+//            and how often the round was paused
+//   tokens   a round token handed out: when, for which day; used once
 //
 // A round is added in one transaction (the name claimed, the file stored), so
 // two servers sharing one database never both claim a name or both store a
@@ -34,6 +36,7 @@ struct StoredRound {
   std::int32_t score = 0;
   std::uint32_t combo = 0;
   std::int64_t time = 0;  // when it came in, seconds since 1970 (UTC)
+  std::uint32_t pauses = 0;  // entries into the pause menu during the round
 };
 
 // A line of a day's table: a player's best round.
@@ -85,6 +88,14 @@ class Store {
   // The day's best round per player, best first (ties: the earlier round
   // first), at most limit lines.
   virtual Status Table(const std::string& day, std::int64_t limit, std::vector<TableLine>* lines) = 0;
+
+  // Keeps a round token issued at a time for a day, and forgets the tokens
+  // of other days.
+  virtual Status AddToken(const std::string& token, const std::string& day, std::int64_t issued) = 0;
+  // Takes a token of the day, once: its issue time in issued, or nullopt
+  // when there is no such token for that day (never issued, another day's,
+  // or used).
+  virtual Status TakeToken(const std::string& token, const std::string& day, std::optional<std::int64_t>* issued) = 0;
 
   // A stored replay's bytes; nullopt when there is no such round.
   virtual Status ReplayBytes(std::int64_t id, std::optional<std::vector<std::uint8_t>>* bytes) = 0;

@@ -1,13 +1,20 @@
 #include "server/world_server.h"
 
 #include <httplib.h>
+#include <openssl/rand.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
+#include <optional>
+#include <thread>
 #include <nlohmann/json.hpp>
 
 #include "replay/daily.h"
+#include "replay/frame_codec.h"
 #include "replay/replay_file.h"
 #include "server/store.h"
 #include "server/verifier.h"
@@ -111,9 +118,69 @@ std::string NotTodaysRound(const Replay& replay, const DailyDate& today) {
   return "";
 }
 
+// A round's recorded time (every frame, pauses included) and its shortest
+// frame, in whole microseconds.
+struct FrameTimes {
+  double seconds = 0.0;
+  std::uint32_t shortestMicros = UINT32_MAX;
+};
+
+FrameTimes TimesOf(const Replay& replay) {
+  FrameTimes times;
+  FrameDecoder frames(replay.frames);
+  float dt = 0.0f;
+  hge_record::InputFrame input;
+  std::string error;
+  while (frames.Next(&dt, &input, &error)) {
+    times.seconds += dt;
+    // The reader holds dt within (0, 0.1]: the product is in range.
+    times.shortestMicros = std::min(times.shortestMicros, static_cast<std::uint32_t>(std::lround(dt * 1.0e6)));
+  }
+  return times;
+}
+
+constexpr std::size_t kTokenBytes = 16;
+
+// kTokenBytes random bytes as lower-case hex; empty if the generator failed.
+std::string NewToken() {
+  unsigned char random[kTokenBytes];
+  if (RAND_bytes(random, sizeof random) != 1) return "";
+  std::string hex;
+  char pair[3];
+  for (unsigned char byte : random) {
+    std::snprintf(pair, sizeof pair, "%02x", byte);
+    hex += pair;
+  }
+  return hex;
+}
+
+bool TokenShaped(const std::string& token) {
+  return token.size() == 2 * kTokenBytes &&
+         std::all_of(token.begin(), token.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+void TooMany(httplib::Response& res, std::int64_t wait, const std::string& what) {
+  res.set_header("Retry-After", std::to_string(wait));
+  Refuse(res, 429, "too many " + what + ": send again in " + std::to_string(wait) + " s");
+}
+
 }  // namespace
 
-WorldServer::WorldServer(ServerOptions options) : options_(std::move(options)) {
+std::int64_t RateLimiter::Take(const std::string& key, std::int64_t now) {
+  std::lock_guard lock(mutex_);
+  // Keys whose bursts are whole again are forgotten, so the map stays as
+  // small as the senders of the last minutes.
+  if (due_.size() > 10000) std::erase_if(due_, [now](const auto& entry) { return entry.second <= now; });
+  const std::int64_t allowance = (rate_.burst - 1) * rate_.everySeconds;
+  auto [entry, fresh] = due_.try_emplace(key, now);
+  const std::int64_t due = std::max(entry->second, now);
+  if (due - now > allowance) return due - now - allowance;
+  entry->second = due + rate_.everySeconds;
+  return 0;
+}
+
+WorldServer::WorldServer(ServerOptions options)
+    : options_(std::move(options)), byPlayer_(options_.perPlayer), byAddress_(options_.perAddress) {
   if (!options_.clock) {
     options_.clock = [] {
       return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -135,7 +202,22 @@ bool WorldServer::Start(std::string* error) {
   }
   store_ = Store::Open(options_.database, (data / "world.sqlite").string(), error);
   if (!store_) return false;
+  if (options_.workerProgram.empty()) {
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) {
+      *error = "cannot find this program's own file to start its verifiers";
+      return false;
+    }
+    options_.workerProgram.assign(self, static_cast<std::size_t>(length));
+  }
+  verifier_ = std::make_unique<Verifier>(options_.workerProgram, data.string(), options_.contentFolder, options_.pool);
   http_ = std::make_unique<httplib::Server>();
+  // Requests waiting on a verifier hold a thread each, at most the workers
+  // and the queue: the others keep threads for everything else.
+  const PoolLimits& pool = verifier_->limits();
+  const std::size_t threads = static_cast<std::size_t>(pool.workers + pool.queue) + 8;
+  http_->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
   // The library would share the port with any other process bound to it
   // (SO_REUSEPORT), so that a second server started by mistake would take
   // half the rounds into its own table. Only a port left waiting by a server
@@ -154,17 +236,23 @@ bool WorldServer::Start(std::string* error) {
     *error = "cannot listen on " + options_.host + ":" + std::to_string(options_.port);
     return false;
   }
-  // The game starts last: a server that cannot listen fails at once.
-  verifier_ = std::make_unique<Verifier>(data.string(), options_.contentFolder);
+  // The verifiers start last: a server that cannot listen fails at once.
   return verifier_->Start(error);
 }
 
 void WorldServer::Run() {
-  if (http_) http_->listen_after_bind();
+  running_ = true;
+  if (http_ && !stopRequested_) http_->listen_after_bind();
+  running_ = false;
 }
 
 void WorldServer::Stop() {
-  if (http_) http_->stop();
+  stopRequested_ = true;
+  if (!http_) return;
+  // The library only stops a server already listening: a Stop that comes
+  // as Run begins waits until it listens (or Run has seen the request).
+  while (running_ && !http_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  http_->stop();
 }
 
 void WorldServer::Route() {
@@ -181,7 +269,10 @@ void WorldServer::Route() {
     return httplib::Server::HandlerResponse::Handled;
   }));
 
-  http.Get("/healthz", [](const httplib::Request&, httplib::Response& res) { Answer(res, 200, {{"ok", true}}); });
+  http.Get("/healthz", [this](const httplib::Request&, httplib::Response& res) {
+    const Verifier::Load load = verifier_->load();
+    Answer(res, 200, {{"ok", true}, {"verifiers", verifier_->limits().workers}, {"busy", load.busy}, {"waiting", load.waiting}});
+  });
 
   http.Get("/api/v1/daily", [this](const httplib::Request&, httplib::Response& res) {
     const DailyDate today = DailyDateAt(options_.clock());
@@ -196,12 +287,41 @@ void WorldServer::Route() {
             {"rulesVersion", kReplayRulesVersion}});
   });
 
+  http.Post("/api/v1/daily/token", [this](const httplib::Request& req, httplib::Response& res) {
+    const std::int64_t now = options_.clock();
+    if (const std::int64_t wait = byAddress_.Take(req.remote_addr, now)) return TooMany(res, wait, "requests from this address");
+    const std::string token = NewToken();
+    const std::string day = DailyDateText(DailyDateAt(now));
+    if (token.empty()) return Refuse(res, 500, "no round token could be made");
+    if (const Store::Status status = store_->AddToken(token, day, now); status != Store::Status::Ok) {
+      return RefuseStore(res, status);
+    }
+    Answer(res, 201, {{"token", token}, {"date", day}, {"issued", now}});
+  });
+
   http.Post("/api/v1/rounds", [this](const httplib::Request& req, httplib::Response& res) {
     std::string name, key, reason;
+    const std::int64_t now = options_.clock();
+    if (const std::int64_t wait = byAddress_.Take(req.remote_addr, now)) return TooMany(res, wait, "requests from this address");
     if (!req.has_header("X-Vantor-Player")) return Refuse(res, 400, "no X-Vantor-Player header (NAME:KEY)");
     if (!ParsePlayer(req.get_header_value("X-Vantor-Player"), &name, &key, &reason)) return Refuse(res, 400, reason);
+    const std::string keyHash = Sha256Hex(key.data(), key.size());
+    // Checked before the costly part (Add checks again in its transaction),
+    // and before the name's rate: only its owner spends it.
+    bool fits = false;
+    if (const Store::Status status = store_->KeyFits(name, keyHash, &fits); status != Store::Status::Ok) {
+      return RefuseStore(res, status);
+    }
+    if (!fits) return Refuse(res, 403, "the name " + name + " is taken by another key");
+    if (const std::int64_t wait = byPlayer_.Take(name, now)) return TooMany(res, wait, "rounds from " + name);
+    if (!req.has_header("X-Vantor-Token")) {
+      return Refuse(res, 400, "no X-Vantor-Token header: POST /api/v1/daily/token gives one as the round starts");
+    }
+    const std::string token = req.get_header_value("X-Vantor-Token");
+    if (!TokenShaped(token)) return Refuse(res, 400, "X-Vantor-Token must be the 32 hex digits of a round token");
     if (req.body.size() > kMaxRoundBytes) return Refuse(res, 413, "a round's file is at most " + std::to_string(kMaxRoundBytes) + " bytes");
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(req.body.data());
+    const std::vector<std::uint8_t> file(bytes, bytes + req.body.size());
     Replay replay;
     switch (ParseReplay(bytes, req.body.size(), &replay, &reason)) {
       case ReplayError::None:
@@ -211,18 +331,40 @@ void WorldServer::Route() {
       default:
         return Refuse(res, 400, reason);
     }
-    const std::int64_t now = options_.clock();
+    const std::string today = DailyDateText(DailyDateAt(now));
     reason = NotTodaysRound(replay, DailyDateAt(now));
     if (!reason.empty()) return Refuse(res, 422, reason);
-    const std::string keyHash = Sha256Hex(key.data(), key.size());
-    // Checked before the costly part; Add checks again in its transaction.
-    bool fits = false;
-    if (const Store::Status status = store_->KeyFits(name, keyHash, &fits); status != Store::Status::Ok) {
+    const FrameTimes times = TimesOf(replay);
+    if (times.shortestMicros < kMinDailyFrameMicros) {
+      return Refuse(res, 422, "a frame of " + std::to_string(times.shortestMicros) + " us: the game records none under " +
+                                  std::to_string(kMinDailyFrameMicros) + " us");
+    }
+    std::optional<std::int64_t> issued;
+    if (const Store::Status status = store_->TakeToken(token, today, &issued); status != Store::Status::Ok) {
       return RefuseStore(res, status);
     }
-    if (!fits) return Refuse(res, 403, "the name " + name + " is taken by another key");
+    if (!issued) return Refuse(res, 422, "the round token is not one of today's unused tokens");
+    const std::int64_t wall = now - *issued;
+    const auto recorded = static_cast<std::int64_t>(std::floor(times.seconds));
+    const std::string timing = "the round's frames last " + std::to_string(recorded) + " s, but " + std::to_string(wall) +
+                               " s passed between its token and its submission";
+    if (recorded + options_.tokenSlackSeconds < wall) return Refuse(res, 422, timing + " (its clock ran slow)");
+    if (recorded > wall + options_.tokenSlackSeconds) return Refuse(res, 422, timing + " (faster than it can be played)");
 
-    const Verdict verdict = verifier_->Verify(replay);
+    const Check check = verifier_->Verify(file);
+    switch (check.outcome) {
+      case Check::Outcome::Played:
+        break;
+      case Check::Outcome::Refused:
+        return Refuse(res, 422, "refused: " + check.reason);
+      case Check::Outcome::Busy:
+      case Check::Outcome::Unavailable:
+        // Not the round's fault: its token serves again when it is sent again.
+        (void)store_->AddToken(token, today, *issued);  // at worst the round needs a new token
+        res.set_header("Retry-After", "10");
+        return Refuse(res, 503, (check.outcome == Check::Outcome::Busy ? "" : "the round cannot be checked now: ") + check.reason);
+    }
+    const Verdict& verdict = check.verdict;
     if (!verdict.ok()) {
       return Refuse(res, 422, "played again, the round comes to score " + std::to_string(verdict.score) +
                                   " and highest combo " + std::to_string(verdict.highestCombo) +
@@ -232,14 +374,14 @@ void WorldServer::Route() {
     }
     StoredRound round;
     round.player = name;
-    round.day = DailyDateText(DailyDateAt(now));
+    round.day = today;
     round.score = replay.score;
     round.combo = replay.highestCombo;
     round.time = now;
-    const std::vector<std::uint8_t> file(bytes, bytes + req.body.size());
+    round.pauses = check.pauses;
     const Store::AddResult added = store_->Add(round, keyHash, Sha256Hex(file.data(), file.size()), file);
     const json body = {{"id", added.round.id}, {"rank", added.rank}, {"score", added.round.score},
-                       {"combo", added.round.combo}};
+                       {"combo", added.round.combo}, {"pauses", added.round.pauses}};
     switch (added.outcome) {
       case Store::Outcome::Added:
         return Answer(res, 201, body);
@@ -274,7 +416,8 @@ void WorldServer::Route() {
     json lines = json::array();
     for (const TableLine& line : table) {
       lines.push_back({{"rank", line.rank}, {"name", line.round.player}, {"score", line.round.score},
-                       {"combo", line.round.combo}, {"id", line.round.id}, {"time", line.round.time}});
+                       {"combo", line.round.combo}, {"pauses", line.round.pauses}, {"id", line.round.id},
+                       {"time", line.round.time}});
     }
     Answer(res, 200, {{"date", day}, {"rounds", lines}});
   });

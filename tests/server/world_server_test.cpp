@@ -3,11 +3,15 @@
 // today's round, recorded by the real game headless, is accepted and ranked;
 // forged, foreign and oversized files are refused with the status and reason
 // a client can act on; the table and the stored replays answer as stored; a
-// database gone answers 503 until it is back.
+// database gone answers 503 until it is back. Round tokens, rate limits and
+// the verifiers' limits are tried at their bounds, and the server keeps
+// answering under a costly round and a small load.
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -25,9 +29,11 @@
 #include "game/replay_driver.h"
 #include "platform/hge_headless.h"
 #include "replay/daily.h"
+#include "replay/frame_codec.h"
 #include "replay/replay_folder.h"
 #include "server/world_server.h"
 #include "tests/server/databases.h"
+#include "tests/support/hostile_replay.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -41,8 +47,10 @@ const std::string kAlice = "alice:0123456789abcdef0123";
 // rocket every `every` frames; the stored replay file's bytes. With a
 // changed, the same file with one byte of its frame stream changed (and the
 // checksum made right again) such that the game plays it to another result.
+// With pause, the round is paused with Escape at its 100th frame for ten
+// frames.
 std::vector<std::uint8_t> RecordDailyRound(const std::filesystem::path& folder, int every,
-                                           std::vector<std::uint8_t>* changed = nullptr) {
+                                           std::vector<std::uint8_t>* changed = nullptr, bool pause = false) {
   std::filesystem::create_directories(folder);
   vtr::StartOptions options;
   options.folder = folder.string();
@@ -55,7 +63,11 @@ std::vector<std::uint8_t> RecordDailyRound(const std::filesystem::path& folder, 
   EXPECT_TRUE(app.Start()) << app.error();
   app.game()->NewDailyRound(kMorning);
   for (int i = 0; i < 2000 && !app.game()->ScoreEntered(); ++i) {
+    const bool pausing = pause && i >= 100 && i < 112;
+    if (pausing && (i == 100 || i == 110)) headless::PushKey(HGEK_ESCAPE, true);
+    if (pausing && (i == 101 || i == 111)) headless::PushKey(HGEK_ESCAPE, false);
     for (const auto& actor : vtr::ActorList::Instance()) {
+      if (pausing) break;
       if (i % every != 0 || actor->kind != vtr::kRocket || !actor->collidable || actor->dying) continue;
       headless::PushMouseMove(actor->x, actor->y);
       headless::PushMouseButton(HGEK_LBUTTON, true, actor->x, actor->y);
@@ -95,45 +107,95 @@ vtr::Replay Parsed(const std::vector<std::uint8_t>& bytes) {
 
 std::string Text(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
 
+// The whole seconds a replay's frames last (0 for what is no replay).
+std::int64_t RecordedSeconds(const std::string& body) {
+  vtr::Replay replay;
+  std::string error;
+  if (vtr::ParseReplay(reinterpret_cast<const std::uint8_t*>(body.data()), body.size(), &replay, &error) !=
+      vtr::ReplayError::None) {
+    return 0;
+  }
+  vtr::FrameDecoder frames(replay.frames);
+  float dt = 0.0f;
+  hge_record::InputFrame input;
+  double seconds = 0.0;
+  while (frames.Next(&dt, &input, &error)) seconds += dt;
+  return static_cast<std::int64_t>(std::floor(seconds));
+}
+
+constexpr std::int64_t kNow = kMorning + 3600;
+constexpr std::int64_t kFromReplay = -1;  // a token as old as the round sent with it
+
 class WorldServerTest : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     std::string skip, failure;
-    const std::string database = server_tests::DatabaseFor(GetParam(), &skip, &failure);
+    server_tests::DatabaseFor(GetParam(), &skip, &failure);  // the cluster up, once a process
     if (!skip.empty()) GTEST_SKIP() << skip;
     ASSERT_TRUE(failure.empty()) << failure;
     // The game runs once per process: the rounds are recorded before the
     // server starts its own.
     best = RecordDailyRound(dir.path() / "alice", 40, &changedInput);
-    other = RecordDailyRound(dir.path() / "bob", 3);
+    other = RecordDailyRound(dir.path() / "bob", 3, nullptr, true);
+    Restart([](vtr::server::ServerOptions&) {});
+  }
+  void TearDown() override { StopServer(); }
+
+  void StopServer() {
+    if (server) server->Stop();
+    if (running.joinable()) running.join();
+    server.reset();
+  }
+  // A fresh server (and table) with the tests' options, changed by adjust:
+  // one verifier, and limits on rates no test but theirs reaches.
+  void Restart(const std::function<void(vtr::server::ServerOptions&)>& adjust) {
+    StopServer();
     vtr::server::ServerOptions options;
     options.port = 0;
-    options.dataFolder = (dir.path() / "server").string();
-    options.database = database;
+    options.dataFolder = (dir.path() / ("server" + std::to_string(++servers))).string();
+    std::string skip, failure;
+    options.database = server_tests::DatabaseFor(GetParam(), &skip, &failure);  // a fresh table each time
+    ASSERT_TRUE(failure.empty()) << failure;
     options.contentFolder = VANTOR_SOURCE_DIR "/";
-    options.clock = [] { return kMorning + 3600; };
+    options.workerProgram = VANTOR_SERVER_PROGRAM;
+    options.clock = [this] { return now.load(); };
+    options.pool.workers = 1;
+    options.perPlayer = {1000, 1};
+    options.perAddress = {1000, 1};
+    adjust(options);
     server = std::make_unique<vtr::server::WorldServer>(options);
     std::string error;
     ASSERT_TRUE(server->Start(&error)) << error;
     running = std::thread([this] { server->Run(); });
     client = std::make_unique<httplib::Client>("127.0.0.1", server->port());
     // A round is played again before the answer: slow under the sanitizers
-    // on a busy machine, past the client's default 5 s.
-    client->set_read_timeout(60, 0);
-    // Answered once the server's loop runs: a Stop before that would be lost.
+    // on a busy machine.
+    client->set_read_timeout(120, 0);
     Get("/healthz");
   }
-  void TearDown() override {
-    if (server) server->Stop();
-    if (running.joinable()) running.join();
+
+  // A round token issued age seconds before now ("" when none was given).
+  std::string Token(std::int64_t age) {
+    const std::int64_t at = now.load();
+    now = at - age;
+    const auto res = client->Post("/api/v1/daily/token", "", "text/plain");
+    now = at;
+    if (!res || res->status != 201) return "";
+    return json::parse(res->body, nullptr, false).value("token", "");
   }
 
-  // Status and JSON body of a round sent as player ("" sends no header).
-  std::pair<int, json> Send(const std::string& body, const std::string& player = kAlice) {
+  // Status and JSON body of a round sent as player ("" sends no header),
+  // with a token of the given age (or tokenText as it is, when given).
+  std::pair<int, json> Send(const std::string& body, const std::string& player = kAlice,
+                            std::int64_t tokenAge = kFromReplay, const char* tokenText = nullptr,
+                            httplib::Headers* answered = nullptr) {
     httplib::Headers headers;
     if (!player.empty()) headers.emplace("X-Vantor-Player", player);
+    const std::string token = tokenText ? tokenText : Token(tokenAge == kFromReplay ? RecordedSeconds(body) : tokenAge);
+    if (!token.empty()) headers.emplace("X-Vantor-Token", token);
     const auto res = client->Post("/api/v1/rounds", headers, body, "application/octet-stream");
     if (!res) return {0, json{}};
+    if (answered) *answered = res->headers;
     return {res->status, json::parse(res->body, nullptr, false)};
   }
   json Get(const std::string& path, int status = 200) {
@@ -143,6 +205,8 @@ class WorldServerTest : public ::testing::TestWithParam<std::string> {
   }
 
   testing_support::TempDir dir;
+  std::atomic<std::int64_t> now{kNow};
+  int servers = 0;
   std::vector<std::uint8_t> best, other, changedInput;
   std::unique_ptr<vtr::server::WorldServer> server;
   std::thread running;
@@ -243,6 +307,8 @@ TEST_P(WorldServerTest, TableAndReplaysAnswerAsStored) {
   EXPECT_EQ(table["rounds"][0]["time"], kMorning + 3600);
   EXPECT_EQ(table["rounds"][1]["rank"], 2);
   EXPECT_EQ(table["rounds"][1]["name"], "bob");
+  EXPECT_EQ(table["rounds"][0]["pauses"], 0);
+  EXPECT_EQ(table["rounds"][1]["pauses"], 1) << "Bob paused once";
   EXPECT_EQ(Get("/api/v1/table?limit=1")["rounds"].size(), 1u);
   EXPECT_TRUE(Get("/api/v1/table?date=2026-12-07")["rounds"].empty());
   for (const char* bad : {"date=2026-02-30", "date=2026-1-08", "limit=0", "limit=1001", "limit=5x"}) {
@@ -255,6 +321,7 @@ TEST_P(WorldServerTest, TableAndReplaysAnswerAsStored) {
   EXPECT_EQ(replay->body, Text(best));
   Get("/api/v1/rounds/999/replay", 404);
   EXPECT_EQ(Get("/healthz")["ok"], true);
+  EXPECT_EQ(Get("/healthz")["verifiers"], 1);
 
   // A second server on the same port fails instead of sharing it.
   vtr::server::ServerOptions same;
@@ -266,14 +333,190 @@ TEST_P(WorldServerTest, TableAndReplaysAnswerAsStored) {
   EXPECT_NE(error.find("cannot listen on 127.0.0.1:"), std::string::npos) << error;
 }
 
+// The round token at its bounds: a round's frames must last the time
+// between its token and its submission, give or take the slack.
+TEST_P(WorldServerTest, RoundTokenBoundsTheRoundsTime) {
+  now = kNow - 86400;
+  const std::string yesterdays = Token(0);
+  now = kNow;
+  ASSERT_FALSE(yesterdays.empty());
+  const std::string round = Text(best);
+  const std::int64_t lasts = RecordedSeconds(round), slack = 60;
+  ASSERT_GT(lasts, slack) << "the bounds below need a round longer than the slack";
+  const struct {
+    std::int64_t age;
+    int status;
+    const char* reason;
+  } cases[] = {
+      {lasts + slack + 1, 422, "its clock ran slow"},
+      {lasts - slack - 1, 422, "faster than it can be played"},
+      {lasts + slack, 201, ""},
+      {lasts - slack, 200, ""},  // the same file again: the stored round
+  };
+  for (const auto& c : cases) {
+    const auto [got, body] = Send(round, kAlice, c.age);
+    EXPECT_EQ(got, c.status) << "token " << c.age << " s old: " << body;
+    EXPECT_NE(body.value("error", "").find(c.reason), std::string::npos) << body;
+  }
+
+  const std::string used = Token(lasts);
+  EXPECT_EQ(Send(round, kAlice, 0, used.c_str()).first, 200);
+  const auto [again, reused] = Send(round, kAlice, 0, used.c_str());
+  EXPECT_EQ(again, 422) << "a token serves once: " << reused;
+  EXPECT_EQ(Send(round, kAlice, 0, yesterdays.c_str()).first, 422) << "a token serves its own day";
+  EXPECT_EQ(Send(round, kAlice, 0, "").first, 400) << "no token";
+  EXPECT_EQ(Send(round, kAlice, 0, "0123456789ABCDEF0123456789abcdef").first, 400) << "not a token's shape";
+
+  // Frames shorter than the game records are refused before they are played.
+  vtr::Replay quick = Parsed(best);
+  testing_support::MakeQuietFrames(quick, 1000, vtr::server::kMinDailyFrameMicros - 1);
+  const auto [status, body] = Send(Text(vtr::SerializeReplay(quick)));
+  EXPECT_EQ(status, 422);
+  EXPECT_NE(body.value("error", "").find("a frame of 249 us"), std::string::npos) << body;
+}
+
+// A burst, then one request per period, per player and per address; the
+// refusal says when to come back.
+TEST_P(WorldServerPoolTest, TooFrequentSubmissionsAnswer429) {
+  Restart([](vtr::server::ServerOptions& options) {
+    options.perPlayer = {3, 60};
+    options.perAddress = {6, 20};
+  });
+  const std::string bob = "bob:fedcba9876543210fedcba";
+  const struct {
+    const char* player;
+    std::int64_t advance;  // seconds before this request
+    int status;
+    const char* retryAfter;
+  } steps[] = {
+      {kAlice.c_str(), 0, 400, ""}, {kAlice.c_str(), 0, 400, ""}, {kAlice.c_str(), 0, 400, ""},
+      {kAlice.c_str(), 0, 429, "60"},  // Alice's burst is spent
+      {bob.c_str(), 0, 400, ""},       {bob.c_str(), 0, 400, ""},
+      {bob.c_str(), 0, 429, "20"},     // the address's burst is spent (Alice's refusal counted)
+      {bob.c_str(), 20, 400, ""},      // one more after its period
+      {kAlice.c_str(), 20, 429, "20"}, // Alice still waits
+      {kAlice.c_str(), 20, 400, ""},
+  };
+  int at = 0;
+  for (const auto& step : steps) {
+    now += step.advance;
+    httplib::Headers headers;
+    const auto [status, body] = Send("not a replay", step.player, 0, "0123456789abcdef0123456789abcdef", &headers);
+    EXPECT_EQ(status, step.status) << "step " << at << ": " << body;
+    EXPECT_EQ(httplib::detail::get_header_value(headers, "Retry-After", 0, ""), std::string(step.retryAfter))
+        << "step " << at;
+    ++at;
+  }
+}
+
+// A costly round takes one verifier past its CPU limit while the server
+// keeps answering; the verifier is replaced; a full queue answers 503.
+TEST_P(WorldServerPoolTest, CostlyRoundIsStoppedAtItsLimitAndTheServerKeepsAnswering) {
+  Restart([](vtr::server::ServerOptions& options) {
+    options.pool.cpuSeconds = 3;
+    options.pool.queue = 1;
+  });
+  // 250,000 frames of the shortest time allowed, as many as a round's minute
+  // spans: about 20 s of CPU played to its end, far past the limit, and
+  // quick to read.
+  vtr::Replay costly = Parsed(best);
+  testing_support::MakeQuietFrames(costly, 250000, vtr::server::kMinDailyFrameMicros);
+  const std::string file = Text(vtr::SerializeReplay(costly));
+  ASSERT_LE(file.size(), vtr::server::kMaxRoundBytes);
+
+  std::atomic<bool> done{false};
+  std::pair<int, json> costlyAnswer;
+  const std::string token = Token(RecordedSeconds(file));
+  std::thread sender([&] {
+    httplib::Client own("127.0.0.1", server->port());
+    own.set_read_timeout(120, 0);
+    const auto res = own.Post("/api/v1/rounds", {{"X-Vantor-Player", kAlice}, {"X-Vantor-Token", token}}, file,
+                              "application/octet-stream");
+    costlyAnswer = res ? std::pair{res->status, json::parse(res->body, nullptr, false)} : std::pair{0, json{}};
+    done = true;
+  });
+  int answeredMeanwhile = 0;
+  for (int i = 0; i < 200 && !done; ++i) {
+    const auto health = client->Get("/healthz");
+    const auto table = client->Get("/api/v1/table");
+    if (!done) answeredMeanwhile += health && health->status == 200 && table && table->status == 200;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  sender.join();
+  EXPECT_GT(answeredMeanwhile, 0) << "health and table requests wait for no verification";
+  EXPECT_EQ(costlyAnswer.first, 422) << costlyAnswer.second;
+  EXPECT_NE(costlyAnswer.second.value("error", "").find("past its 3 s of CPU"), std::string::npos)
+      << costlyAnswer.second;
+
+  // The replaced verifier plays the next round.
+  EXPECT_EQ(Send(Text(best)).first, 201);
+
+  // One playing, one waiting: a third finds the queue full.
+  std::vector<std::thread> queued;
+  std::vector<int> statuses(2);
+  const std::int64_t lasts = RecordedSeconds(file);
+  for (int i = 0; i < 2; ++i) {
+    const std::string own = Token(lasts);
+    queued.emplace_back([&, i, own] {
+      httplib::Client c("127.0.0.1", server->port());
+      c.set_read_timeout(120, 0);
+      const auto res = c.Post("/api/v1/rounds", {{"X-Vantor-Player", kAlice}, {"X-Vantor-Token", own}}, file,
+                              "application/octet-stream");
+      statuses[static_cast<std::size_t>(i)] = res ? res->status : 0;
+    });
+    for (int wait = 0; wait < 400; ++wait) {
+      const json health = Get("/healthz");
+      if (health.value("busy", 0) == 1 && health.value("waiting", 0) == i) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+  }
+  httplib::Headers headers;
+  const std::string retried = Token(RecordedSeconds(Text(best)));
+  const auto [full, body] = Send(Text(best), kAlice, 0, retried.c_str(), &headers);
+  EXPECT_EQ(full, 503) << body;
+  EXPECT_STRNE(httplib::detail::get_header_value(headers, "Retry-After", 0, ""), "");
+  for (std::thread& t : queued) t.join();
+  EXPECT_EQ(statuses, (std::vector<int>{422, 422}));
+  // A round turned away busy keeps its token for the next try.
+  const auto [again, later] = Send(Text(best), kAlice, 0, retried.c_str());
+  EXPECT_EQ(again, 200) << later;
+}
+
+// A few hundred requests from a few threads, each answered as it should be.
+TEST_P(WorldServerPoolTest, SmallLoadIsAnsweredInFull) {
+  constexpr int kThreads = 4, kEach = 75;
+  std::atomic<int> right{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      httplib::Client c("127.0.0.1", server->port());
+      c.set_read_timeout(30, 0);
+      for (int i = 0; i < kEach; ++i) {
+        int expected = 200;
+        auto res = i % 3 == 0   ? c.Get("/healthz")
+                   : i % 3 == 1 ? c.Get("/api/v1/table?limit=10")
+                                : (expected = 400, c.Post("/api/v1/rounds", {{"X-Vantor-Player", "load" + std::to_string(t) + ":0123456789abcdef0"},
+                                            {"X-Vantor-Token", "0123456789abcdef0123456789abcdef"}},
+                         "not a replay", "application/octet-stream"));
+        right += res && res->status == expected;
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(right.load(), kThreads * kEach);
+}
+
 // Only a database server can go away under the world table's.
 using WorldServerOutageTest = WorldServerTest;
+// The verifiers and the rates do not depend on the database: SQLite only.
+using WorldServerPoolTest = WorldServerTest;
 
 TEST_P(WorldServerOutageTest, AnUnreachableDatabaseAnswers503UntilItIsBack) {
   std::string why;
   testing_support::PgCluster* cluster = testing_support::PgCluster::Shared(&why);
+  const std::string token = Token(RecordedSeconds(Text(best)));
   ASSERT_TRUE(cluster->Stop());
-  const auto sent = Send(Text(best));
+  const auto sent = Send(Text(best), kAlice, 0, token.c_str());
   EXPECT_EQ(sent.first, 503) << sent.second;
   EXPECT_NE(sent.second.value("error", "").find("try again"), std::string::npos) << sent.second;
   const auto table = client->Get("/api/v1/table");
@@ -283,12 +526,14 @@ TEST_P(WorldServerOutageTest, AnUnreachableDatabaseAnswers503UntilItIsBack) {
   Get("/api/v1/rounds/1/replay", 503);
 
   ASSERT_TRUE(cluster->Start());
-  EXPECT_EQ(Send(Text(best)).first, 201);
+  EXPECT_EQ(Send(Text(best), kAlice, 0, token.c_str()).first, 201) << "the token kept while the database was away";
   EXPECT_EQ(Get("/api/v1/table")["rounds"].size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, WorldServerTest, server_tests::kBackends, server_tests::BackendName);
 INSTANTIATE_TEST_SUITE_P(Databases, WorldServerOutageTest, ::testing::Values(std::string("postgresql")),
+                         server_tests::BackendName);
+INSTANTIATE_TEST_SUITE_P(Databases, WorldServerPoolTest, ::testing::Values(std::string("sqlite")),
                          server_tests::BackendName);
 
 }  // namespace

@@ -15,6 +15,7 @@
 
 #include "actors/actor_list.h"
 #include "app/app.h"
+#include "app/verify.h"
 #include "game/game.h"
 #include "game/replay_driver.h"
 #include "replay/replay_file.h"
@@ -31,14 +32,10 @@ constexpr std::uint32_t kFramesPlayed = 100;
 
 vtr::App& Game() {
   static vtr::App* app = [] {
-    vtr::StartOptions options;
+    vtr::StartOptions options = vtr::VerifyOptions();
     options.folder = fuzz::PrivateDir();
     options.contentFolder = VANTOR_ROOT_DIR;  // the game's own Content: its particles decide the rounds
-    options.headless = true;
-    options.audio = false;
-    options.render = false;
-    options.readOnly = true;
-    options.logFile.clear();
+    options.endOnSignal = false;  // libFuzzer handles the signals
     // The game works in its data folder; libFuzzer's paths are the caller's.
     const std::filesystem::path caller = std::filesystem::current_path();
     auto* started = new vtr::App(options);
