@@ -1,12 +1,14 @@
 // The sound effects: three firework bursts, two launch whooshes and the
-// time warning. Each is synthesised from noise and simple oscillators and
-// brought to a peak of -1 dBFS, so the game's effect volume alone decides
-// how loud they are.
+// time warning. Each is synthesised from oscillators and a little filtered
+// noise and brought to a fixed peak level (the bursts a little under the
+// others), so the game's effect volume alone decides how loud they are.
 //
-// A burst is a boom (a falling sine with a noisy thump and a sharp crack at
-// its front) followed by a crackling tail: hundreds of tiny filtered clicks
-// and a few pops scattered across the stereo field, thinning out as the
-// stars of the firework burn away.
+// A burst is short and pitched, so that a long chain stays a rhythm of
+// pops over the music instead of a wall of hiss: a thump (a sine whose pitch
+// drops fast, with a few milliseconds of muffled noise at its front), a
+// tonal body ringing above it, then a crackle of tiny pitched pings, tuned
+// to the burst, scattered across the stereo field and dying away within
+// half a second.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -20,54 +22,57 @@ namespace contentgen {
 namespace {
 
 constexpr float kEffectPeakDb = -1.0f;
+// Bursts come in chains, a dozen of them within a couple of seconds, where a
+// launch or the warning sounds alone: they sit 4 dB under the other effects
+// so that a chain leaves room for the music and the warning.
+constexpr float kBurstPeakDb = -5.0f;
 
 struct BurstRecipe {
   const char* file;
   double length;        // seconds
-  double boomHigh;      // Hz at the start of the boom's fall
-  double boomLow;       // Hz it settles at
-  double boomDecay;     // seconds, time constant
+  double thumpHigh;     // Hz at the start of the thump's fall
+  double thumpLow;      // Hz it settles at
+  double thumpDecay;    // seconds, time constant
+  double bodyHz;        // pitch of the ringing body
+  double bodyDecay;     // seconds
   double crackleStart;  // seconds after the bang
   double crackleLength;
-  double crackleRate;   // clicks per second at the start of the tail
-  double popShare;      // share of clicks that are deeper pops
-  double sizzle;        // level of the hissing glitter under the clicks
-  double echoDelay;     // a second, softer boom after this many seconds (0: none)
+  double crackleRate;   // pings per second at the start of the crackle
+  double pingRoot;      // Hz: the pings sound this note's harmonics 2 to 6
+  double echoDelay;     // a second, softer thump after this many seconds (0: none)
 };
 
-// The boom: a sine falling from boomHigh to boomLow, a low noisy thump and
-// a short broadband crack.
-void AddBoom(Stereo& out, Rng& rng, const BurstRecipe& r, size_t start, float level) {
-  Svf thumpFilter, crackFilter;
-  thumpFilter.Set(160, 0.8);
-  crackFilter.Set(1800, 0.7);
-  double phase = 0;
-  const size_t n = std::min(out.Frames() - std::min(out.Frames(), start), Frames(1.5));
+// The thump and the body: a sine falling from thumpHigh to thumpLow, a
+// short muffled knock of noise at its front, and the body's tone (with a
+// fifth above it) bending a little flat as it rings out.
+void AddBang(Stereo& out, Rng& rng, const BurstRecipe& r, size_t start, float level) {
+  Svf knockFilter;
+  knockFilter.Set(900, 0.7);
+  double thumpPhase = 0, bodyPhase = 0;
+  const size_t n = std::min(out.Frames() - std::min(out.Frames(), start), Frames(r.thumpDecay * 7));
   for (size_t i = 0; i < n; ++i) {
     const double t = static_cast<double>(i) / kSampleRate;
-    const double f = r.boomLow + (r.boomHigh - r.boomLow) * std::exp(-t / 0.07);
-    phase += kTwoPi * f / kSampleRate;
-    const double attack = 1 - std::exp(-t / 0.0015);
-    const double sine = std::sin(phase) * attack * std::exp(-t / r.boomDecay);
-    const float noise = static_cast<float>(rng.Noise());
-    const double thump = thumpFilter.Process(noise).low * 2.2 * attack * std::exp(-t / (r.boomDecay * 0.6));
-    const double crack = crackFilter.Process(noise).high * 0.9 * std::exp(-t / 0.010);
-    const float v = static_cast<float>((0.85 * sine + thump + crack) * level);
-    out.Add(start + i, v, 0.5f);
+    const double f = r.thumpLow + (r.thumpHigh - r.thumpLow) * std::exp(-t / 0.035);
+    thumpPhase += kTwoPi * f / kSampleRate;
+    bodyPhase += kTwoPi * r.bodyHz * (1 - 0.06 * (1 - std::exp(-t / 0.08))) / kSampleRate;
+    const double attack = 1 - std::exp(-t / 0.0012);
+    const double thump = std::sin(thumpPhase) * attack * std::exp(-t / r.thumpDecay);
+    const double body = (std::sin(bodyPhase) + 0.35 * std::sin(1.5 * bodyPhase)) * attack * std::exp(-t / r.bodyDecay);
+    const double knock = knockFilter.Process(static_cast<float>(rng.Noise())).low * 1.6 * std::exp(-t / 0.004);
+    out.Add(start + i, static_cast<float>((thump + 0.32 * body + knock) * level), 0.5f);
   }
 }
 
-// One click of the tail: a few milliseconds of band-passed noise.
-void AddClick(Stereo& out, Rng& rng, size_t at, float amplitude, float pan, bool pop) {
-  Svf filter;
-  const double centre = pop ? rng.Range(500, 1400) : rng.Range(2200, 7500);
-  filter.Set(centre, pop ? 3.0 : 1.6);
-  const double decay = pop ? rng.Range(0.004, 0.012) : rng.Range(0.0004, 0.0016);
+// One ping of the crackle: a few milliseconds of a sine that drops a touch
+// in pitch, with a sharp start.
+void AddPing(Stereo& out, size_t at, double hz, double decay, float amplitude, float pan) {
   const size_t n = Frames(decay * 6);
+  double phase = 0;
   for (size_t i = 0; i < n; ++i) {
     const double t = static_cast<double>(i) / kSampleRate;
-    const float v = filter.Process(static_cast<float>(rng.Noise())).band;
-    out.Add(at + i, v * amplitude * static_cast<float>(std::exp(-t / decay)) * (pop ? 2.5f : 1.8f), pan);
+    phase += kTwoPi * hz * (1 + 0.08 * std::exp(-t / 0.004)) / kSampleRate;
+    const double env = std::min(1.0, t / 0.0006) * std::exp(-t / decay);
+    out.Add(at + i, static_cast<float>(std::sin(phase) * env) * amplitude, pan);
   }
 }
 
@@ -76,24 +81,14 @@ void AddCrackle(Stereo& out, Rng& rng, const BurstRecipe& r) {
   const double end = r.crackleStart + r.crackleLength;
   while (t < end) {
     const double age = (t - r.crackleStart) / r.crackleLength;
-    const double rate = r.crackleRate * std::exp(-age * 2.2);
+    const double rate = r.crackleRate * std::exp(-age * 2.0);
     t += -std::log(1 - rng.Uniform()) / rate;
     if (t >= end) break;
-    const float fade = static_cast<float>(std::pow(1 - (t - r.crackleStart) / r.crackleLength, 1.3));
-    const bool pop = rng.Chance(r.popShare);
-    const float amplitude = fade * static_cast<float>(0.25 + 0.75 * std::pow(rng.Uniform(), 1.8)) * 0.5f;
-    AddClick(out, rng, Frames(t), amplitude, static_cast<float>(rng.Range(0.1, 0.9)), pop);
-  }
-  // Glitter: a faint hiss that flickers under the clicks.
-  Svf hiss;
-  hiss.Set(6500, 0.7);
-  float flicker = 0;
-  for (size_t i = Frames(r.crackleStart); i < out.Frames(); ++i) {
-    const double t = static_cast<double>(i) / kSampleRate - r.crackleStart;
-    if (i % 220 == 0) flicker = static_cast<float>(rng.Uniform());
-    const double env = std::min(1.0, t / 0.08) * std::exp(-t / (r.crackleLength * 0.35));
-    const float v = hiss.Process(static_cast<float>(rng.Noise())).high * flicker * static_cast<float>(env * r.sizzle);
-    out.Add(i, v, static_cast<float>(0.5 + 0.3 * std::sin(t * 9)));
+    const float fade = static_cast<float>(std::pow(1 - (t - r.crackleStart) / r.crackleLength, 1.5));
+    const double hz = r.pingRoot * rng.Int(2, 6) * rng.Range(0.995, 1.005);
+    const double decay = rng.Range(0.004, 0.014);
+    const float amplitude = fade * static_cast<float>(0.3 + 0.7 * std::pow(rng.Uniform(), 1.5)) * 0.45f;
+    AddPing(out, Frames(t), hz, decay, amplitude, static_cast<float>(rng.Range(0.1, 0.9)));
   }
 }
 
@@ -120,12 +115,12 @@ void FadeTail(Stereo& s) {
 bool WriteBurst(const Context& ctx, const BurstRecipe& r) {
   Rng rng(ctx.seed, r.file);
   Stereo s(Frames(r.length));
-  AddBoom(s, rng, r, 0, 1.0f);
-  if (r.echoDelay > 0) AddBoom(s, rng, r, Frames(r.echoDelay), 0.45f);
+  AddBang(s, rng, r, 0, 1.0f);
+  if (r.echoDelay > 0) AddBang(s, rng, r, Frames(r.echoDelay), 0.4f);
   AddCrackle(s, rng, r);
-  AddRoom(s, 0.6f);
+  AddRoom(s, 0.25f);
   FadeTail(s);
-  NormalisePeak(s, kEffectPeakDb);
+  NormalisePeak(s, kBurstPeakDb);
   return WriteWav(ctx.Out(r.file), s, 2);
 }
 
@@ -160,22 +155,23 @@ bool WriteWhoosh(const Context& ctx, const char* file, double length, double swe
   return WriteWav(ctx.Out(file), s, 2);
 }
 
-// The time warning: two clear tones, high then low, in a bright timbre of
-// odd harmonics; it must cut through at a fifth of the effect volume.
+// The time warning: two tones, high then low, above the bursts' crackle,
+// each a sine driven nearly square (louder for its peak than a pure tone)
+// whose upper harmonics fall where the bursts leave the spectrum empty, so
+// it cuts through a busy sky at a fifth of the effect volume.
 bool WriteWarning(const Context& ctx) {
   Stereo s(Frames(0.5));
   const struct {
     double start, length, hz;
-  } tones[] = {{0.0, 0.23, 987.77}, {0.25, 0.23, 739.99}};
+  } tones[] = {{0.0, 0.23, 1975.53}, {0.25, 0.23, 1479.98}};
   for (const auto& tone : tones) {
     double phase = 0;
     const size_t start = Frames(tone.start), n = Frames(tone.length);
     for (size_t i = 0; i < n; ++i) {
       const double t = static_cast<double>(i) / kSampleRate;
       phase += kTwoPi * tone.hz / kSampleRate;
-      double v = 0;
-      for (int h = 1; h <= 9; h += 2) v += std::sin(phase * h) / std::pow(h, 1.3);
-      const double env = std::min({1.0, t / 0.005, (tone.length - t) / 0.012});
+      const double v = std::tanh(3 * std::sin(phase));
+      const double env = std::min({1.0, t / 0.004, (tone.length - t) / 0.012});
       s.Add(start + i, static_cast<float>(v * env), 0.5f);
     }
   }
@@ -187,10 +183,10 @@ bool WriteWarning(const Context& ctx) {
 
 bool MakeEffects(const Context& ctx) {
   const BurstRecipe bursts[] = {
-      // file, length, boom high/low/decay, crackle start/length/rate, pops, sizzle, echo
-      {"exp1.wav", 1.7, 120, 42, 0.30, 0.16, 1.35, 260, 0.10, 0.10, 0},
-      {"exp2.wav", 1.5, 170, 55, 0.20, 0.09, 1.25, 380, 0.04, 0.22, 0},
-      {"exp3.wav", 1.9, 100, 38, 0.34, 0.30, 1.45, 140, 0.30, 0.06, 0.16},
+      // file, length, thump high/low/decay, body Hz/decay, crackle start/length/rate, ping root, echo
+      {"exp1.wav", 0.80, 150, 60, 0.050, 196.00, 0.06, 0.04, 0.55, 90, 220.00, 0},
+      {"exp2.wav", 0.70, 190, 72, 0.040, 246.94, 0.05, 0.03, 0.50, 120, 277.18, 0},
+      {"exp3.wav", 0.90, 130, 52, 0.060, 164.81, 0.07, 0.08, 0.60, 70, 185.00, 0.12},
   };
   bool ok = true;
   for (const BurstRecipe& r : bursts) ok = ok && WriteBurst(ctx, r);

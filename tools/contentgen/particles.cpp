@@ -3,12 +3,14 @@
 // particle takes its colour from its vertex colours and is added onto the
 // screen.
 //
-// Two cells are load-bearing: the soft round glow at (96, 32), which is the
+// Two cells are load-bearing: the spark at (96, 32), which is the
 // game's one particle picture (frame 7 of the sheet read as a strip), and
 // the ring at (96, 64), which the explosions scale with their catching
 // radius. The ring alone has colour of its own, since it is drawn white: a
-// circle of golden sparks with white-hot heads, some of them glinting, on a
-// faint band of glow, so that a burst reads as fireworks. The other cells
+// circle of golden sparks with white-hot heads, some of them glinting, each
+// streaking out from a warm core, on a faint band of glow, so that a burst
+// reads as fireworks: a flash while it is small and bright, then a widening
+// star of sparks whose heads mark how far it reaches. The other cells
 // are further glows, sparks and stars in the same style. Every shape falls
 // to zero before its cell's border, so filtering never pulls a neighbour's
 // pixels into a particle.
@@ -105,14 +107,20 @@ Shape CellShape(int index, const ValueNoise& noise, Rng& rng) {
         const float d = std::hypot(dx, dy);
         return std::min(1.0f, 0.7f * Gauss(d, 2.5f) + 0.6f * std::pow(std::max(0.0f, 1 - d / 14.0f), 2.0f));
       };
-    case 7:  // THE particle: a soft round glow fading to nothing at the cell's edge
+    case 7:  // THE particle: a hot spark with a soft glow, nothing at the cell's edge
       return [](float dx, float dy) {
-        // Full in the middle so that even a small particle shines, then a
-        // long soft shoulder down to zero.
+        // A wide core at full strength, so that even a particle drawn at
+        // half size shows a bright point through its fading colour; four
+        // thin rays, so that a burst's few particles read as sparks; and a
+        // soft shoulder down to zero. The core takes the light the shoulder
+        // gives up: the cell holds as much light in all as a plain glow of
+        // this size, so a dense trail of them shines no brighter.
         const float d = std::hypot(dx, dy);
         const float t = std::min(1.0f, d / 15.5f);
         const float body = (1 - t * t) * (1 - t * t) * (1 - t);
-        return std::min(1.0f, 0.85f * body + 0.35f * Gauss(d, 3.0f));
+        const float c = std::clamp((8.0f - d) / 4.5f, 0.0f, 1.0f);  // 1 within 3.5 px, 0 beyond 8
+        const float core = c * c * (3 - 2 * c);
+        return std::min(1.0f, core + 0.25f * body + 0.5f * Star(dx, dy, 4, 15.0f, 0.8f, 0));
       };
     case 8:  // wide, faint glow filling the cell
       return [](float dx, float dy) {
@@ -170,9 +178,10 @@ Shape CellShape(int index, const ValueNoise& noise, Rng& rng) {
 }
 
 // The ring cell in colour: sparks spaced around a circle, large and small
-// in turn, each flying outwards with a white-hot head and a golden trail
-// that reddens towards its end, some of the large ones crossed by a glint,
-// over a faint band of glow. Clear inside and outside the circle.
+// in turn, each flying outwards with a white-hot head and a long golden
+// trail that reddens and thins back towards the middle, some of the large
+// ones crossed by a glint, over a faint band of glow, around a warm core.
+// Dark between the sparks and clear outside the circle.
 class SparkRing {
  public:
   explicit SparkRing(Rng& rng) {
@@ -184,8 +193,8 @@ class SparkRing {
       s.sy = std::sin(angle);
       s.radius = kRadius + (large ? 0.0f : static_cast<float>(rng.Range(-0.8, 0.3)));
       s.brightness = static_cast<float>(large ? rng.Range(0.85, 1.0) : rng.Range(0.45, 0.7));
-      s.size = large ? 0.8f : 0.55f;
-      s.trail = static_cast<float>(rng.Range(2.8, 4.2));
+      s.size = large ? 0.95f : 0.65f;
+      s.trail = static_cast<float>(large ? rng.Range(7.5, 9.5) : rng.Range(5.0, 7.0));
       s.glint = large && i % 4 == 0;
       sparks_.push_back(s);
     }
@@ -195,6 +204,7 @@ class SparkRing {
   Color At(float dx, float dy) const {
     const float d = std::hypot(dx, dy);
     const float band = 0.12f * Gauss(d - kRadius, 0.9f) + 0.06f * Bump(d - 12.0f, 4.0f);
+    const float core = 0.7f * Gauss(d, 2.4f) + 0.15f * Gauss(d, 5.0f);
     float hot = 0, trails = 0, ember = 0;  // light of the heads, the trails, and the trails' red ends
     for (const Spark& s : sparks_) {
       const float along = dx * s.cx + dy * s.sy, across = -dx * s.sy + dy * s.cx;
@@ -203,15 +213,15 @@ class SparkRing {
       if (s.glint) hot += s.brightness * Star(fromHead, across, 4, 2.6f, 0.35f, 0);
       const float t = -fromHead / s.trail;  // 0 at the head, 1 at the trail's end
       if (t > 0 && t < 1) {
-        const float light = s.brightness * 1.1f * (1 - t) * Gauss(across, s.size * (0.8f - 0.4f * t));
+        const float light = s.brightness * 1.1f * (1 - t) * Gauss(across, s.size * (0.8f - 0.5f * t));
         trails += light * (1 - t);
         ember += light * t;
       }
     }
-    const float light = band + hot + trails + ember;
+    const float light = band + core + hot + trails + ember;
     Color c{};
     if (light > 0) {
-      for (auto [part, tint] : {std::pair{band, kGold}, {hot, Color{1, 1, 1, 1}}, {trails, kGold}, {ember, kEmber}}) {
+      for (auto [part, tint] : {std::pair{band, kGold}, {core, kWarmWhite}, {hot, Color{1, 1, 1, 1}}, {trails, kGold}, {ember, kEmber}}) {
         c.r += tint.r * part / light;
         c.g += tint.g * part / light;
         c.b += tint.b * part / light;
@@ -231,6 +241,7 @@ class SparkRing {
   static constexpr float kRadius = 13.2f;
   static constexpr Color kGold{1.0f, 0.82f, 0.45f, 1};
   static constexpr Color kEmber{1.0f, 0.50f, 0.22f, 1};
+  static constexpr Color kWarmWhite{1.0f, 0.93f, 0.75f, 1};
   std::vector<Spark> sparks_;
 };
 
