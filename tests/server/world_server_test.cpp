@@ -213,6 +213,11 @@ class WorldServerTest : public ::testing::TestWithParam<std::string> {
   std::unique_ptr<httplib::Client> client;
 };
 
+// Only a database server can go away under the world table's.
+using WorldServerOutageTest = WorldServerTest;
+// The verifiers and the rates do not depend on the database: SQLite only.
+using WorldServerPoolTest = WorldServerTest;
+
 TEST_P(WorldServerTest, AcceptsTodaysRoundAndRefusesEveryForgery) {
   const vtr::Replay replay = Parsed(best);
   ASSERT_GT(replay.score, 0);
@@ -506,10 +511,6 @@ TEST_P(WorldServerPoolTest, SmallLoadIsAnsweredInFull) {
   EXPECT_EQ(right.load(), kThreads * kEach);
 }
 
-// Only a database server can go away under the world table's.
-using WorldServerOutageTest = WorldServerTest;
-// The verifiers and the rates do not depend on the database: SQLite only.
-using WorldServerPoolTest = WorldServerTest;
 
 TEST_P(WorldServerOutageTest, AnUnreachableDatabaseAnswers503UntilItIsBack) {
   std::string why;
