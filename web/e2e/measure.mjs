@@ -23,27 +23,14 @@
 //   the interval is what a drawn frame costs in all. Each NATIVE_LINE,
 //   vantor_bench watch's line for the same file (whose frame includes the
 //   rasterizing), gives the ratios.
-import { readFileSync, mkdtempSync, rmSync } from 'node:fs';
-import { tmpdir } from 'node:os';
-import { join } from 'node:path';
+import { readFileSync } from 'node:fs';
 import { gzipSync } from 'node:zlib';
-import puppeteer from 'puppeteer-core';
+import { launchChromium, sleep, waitFor } from './chromium.mjs';
 
 const [url, replayFile, ...nativeLines] = process.argv.slice(2);
 if (!url || !replayFile) {
   console.error('usage: node measure.mjs URL REPLAY_FILE [NATIVE_LINE...]');
   process.exit(2);
-}
-
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-
-async function waitFor(what, test, seconds) {
-  for (let i = 0; i < seconds * 10; ++i) {
-    const value = await test();
-    if (value) return value;
-    await sleep(100);
-  }
-  throw new Error(`timed out waiting for ${what}`);
 }
 
 // Before any of the page's scripts: the moments the "Click to play" layer
@@ -83,16 +70,11 @@ const ms = (value) => `${value.toFixed(2)} ms`;
 const [width, height] = (process.env.VANTOR_VIEWPORT || '1200x800').split('x').map(Number);
 if (!(width > 0 && height > 0)) throw new Error(`VANTOR_VIEWPORT is not WxH: ${process.env.VANTOR_VIEWPORT}`);
 
-const profile = mkdtempSync(join(tmpdir(), 'vantor-chromium-'));
-const browser = await puppeteer.launch({
-  executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-  headless: true,
-  userDataDir: profile,
-  defaultViewport: { width, height },
-  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-         '--disable-component-update', '--disable-sync', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
-         '--autoplay-policy=no-user-gesture-required', `--window-size=${width},${height}`],
+const chromium = await launchChromium({
+  viewport: { width, height },
+  args: ['--autoplay-policy=no-user-gesture-required', `--window-size=${width},${height}`],
 });
+const browser = chromium.browser;
 
 try {
   // 1. A fresh load: the transfer, and the time to the first frame.
@@ -183,6 +165,5 @@ try {
   }
   if (errors.length > 0) throw new Error(`the page reported errors:\n${errors.join('\n')}`);
 } finally {
-  await browser.close();
-  rmSync(profile, { recursive: true, force: true });
+  await chromium.close();
 }

@@ -17,10 +17,9 @@
 //   node play.mjs URL SHOTS_FOLDER     (scripts/web e2e starts the server)
 // VANTOR_NATIVE names the native game (build/vantor).
 import { execFileSync } from 'node:child_process';
-import { existsSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
-import { tmpdir } from 'node:os';
+import { existsSync, mkdirSync, readdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
-import puppeteer from 'puppeteer-core';
+import { fail, launchChromium, sleep, waitFor } from './chromium.mjs';
 
 const [url, shots] = process.argv.slice(2);
 const native = process.env.VANTOR_NATIVE;
@@ -29,24 +28,13 @@ if (!url || !shots || !native) {
   process.exit(2);
 }
 
-const profile = mkdtempSync(join(tmpdir(), 'vantor-chromium-'));
-const browser = await puppeteer.launch({
-  executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-  headless: true,
-  userDataDir: profile,
-  // The window's own size, no emulated viewport, so that fullscreen really
-  // takes the (wide) screen and the page's picture must keep 4:3 with bars.
-  defaultViewport: null,
-  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-         '--disable-component-update', '--disable-sync', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
-         '--autoplay-policy=no-user-gesture-required', '--window-size=1200,800', '--screen-info={1280x720}'],
+// The window's own size, no emulated viewport, so that fullscreen really
+// takes the (wide) screen and the page's picture must keep 4:3 with bars.
+const chromium = await launchChromium({
+  viewport: null,
+  args: ['--autoplay-policy=no-user-gesture-required', '--window-size=1200,800', '--screen-info={1280x720}'],
 });
-
-function fail(text) {
-  throw new Error(text);
-}
-
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+const browser = chromium.browser;
 
 // The picture's 1024x768 point (x, y) on the page, wherever the canvas was
 // placed and however it was scaled.
@@ -191,15 +179,6 @@ async function canvasShot(page) {
 // into another window (SDL listens on the page's window).
 async function windowFocus(page, focused) {
   await page.evaluate((type) => window.dispatchEvent(new FocusEvent(type)), focused ? 'focus' : 'blur');
-}
-
-async function waitFor(what, test, seconds) {
-  for (let i = 0; i < seconds * 4; ++i) {
-    const value = await test();
-    if (value) return value;
-    await sleep(250);
-  }
-  fail(`timed out waiting for ${what}`);
 }
 
 // Opens the page and starts the game through the "click to play" layer, with
@@ -423,6 +402,5 @@ try {
   if (!/could not be loaded/.test(said)) fail(`the page's message for the missing Content: ${said}`);
   console.log(`with Content answered 404 the page says: ${said}`);
 } finally {
-  await browser.close();
-  rmSync(profile, { recursive: true, force: true });
+  await chromium.close();
 }

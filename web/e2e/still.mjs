@@ -16,11 +16,10 @@
 //   node still.mjs URL REPLAY FRAME SAME_PNG OTHER_PNG OUT_FOLDER
 //
 // OUT_FOLDER gets the browser's shot and a picture of where the two differ.
-import { mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
-import { tmpdir } from 'node:os';
+import { readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { PNG } from 'pngjs';
-import puppeteer from 'puppeteer-core';
+import { fail, launchChromium, sleep, waitFor } from './chromium.mjs';
 
 const [url, replayFile, frameText, samePng, otherPng, out] = process.argv.slice(2);
 if (!out || !/^[1-9]\d*$/.test(frameText)) {
@@ -34,39 +33,9 @@ if (!out || !/^[1-9]\d*$/.test(frameText)) {
 const kTolerance = 16;
 const kMatchShare = 0.005;
 
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-
-function fail(text) {
-  throw new Error(text);
-}
-
-async function waitFor(what, test, seconds) {
-  for (let i = 0; i < seconds * 4; ++i) {
-    const value = await test();
-    if (value) return value;
-    await sleep(250);
-  }
-  fail(`timed out waiting for ${what}`);
-}
-
 async function launch(args) {
-  const profile = mkdtempSync(join(tmpdir(), 'vantor-chromium-'));
-  const browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    headless: true,
-    userDataDir: profile,
-    defaultViewport: { width: 1024, height: 768, deviceScaleFactor: 1 },
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
-           '--window-size=1024,768', ...args],
-  });
-  return {
-    browser,
-    async close() {
-      await browser.close();
-      rmSync(profile, { recursive: true, force: true });
-    },
-  };
+  return launchChromium({ viewport: { width: 1024, height: 768, deviceScaleFactor: 1 },
+                          args: ['--window-size=1024,768', ...args] });
 }
 
 async function clickToPlayShown(page) {
