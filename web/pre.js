@@ -2,6 +2,13 @@
 // (settings, scores, window mode, replays, log) in /vantor, a folder held in
 // the browser's IndexedDB: it is read back before the game may start, and
 // written out after every change the game makes to it.
+//
+// Each tab holds a copy of the folder, and writing one copy out replaces
+// what another tab wrote (its rounds and replays would be lost). So one tab
+// at a time saves: the one holding the "vantor-files" lock for as long as it
+// is open. A tab opened while another holds it plays, saves nothing, and
+// says so (Module.onSavesElsewhere); reloaded once the other is closed, it
+// reads the other's rounds back and saves again.
 Module.preRun = Module.preRun || [];
 Module.preRun.push(function () {
   const folder = '/vantor';
@@ -14,8 +21,11 @@ Module.preRun.push(function () {
   let syncing = false;
   let again = false;
   let queued = false;
+  let saving = true;
+  Module.savesFiles = function () { return saving; };
   function writeOut() {
     queued = false;
+    if (!saving) return;
     if (syncing) {
       again = true;
       return;
@@ -66,11 +76,23 @@ Module.preRun.push(function () {
     }
   }
 
+  function readBack() {
+    FS.syncfs(true, function (error) {
+      if (error && Module.onFilesFailed) Module.onFilesFailed(error);
+      watchSaves();
+      removeRunDependency('vantor-files');
+    });
+  }
   addRunDependency('vantor-files');
-  FS.syncfs(true, function (error) {
-    if (error && Module.onFilesFailed) Module.onFilesFailed(error);
-    watchSaves();
-    removeRunDependency('vantor-files');
+  if (!navigator.locks) {
+    readBack();  // no locks outside a secure context (plain http to another host): every tab saves
+    return;
+  }
+  navigator.locks.request('vantor-files', { ifAvailable: true }, function (lock) {
+    saving = lock !== null;
+    if (!saving && Module.onSavesElsewhere) Module.onSavesElsewhere();
+    readBack();
+    return saving ? new Promise(function () {}) : undefined;  // held until the page goes
   });
 });
 

@@ -253,6 +253,23 @@ try {
   await sleep(1500);
   if (!(settled >= 1) || (await writeOuts()) !== settled) fail(`write-outs went on after the save: ${settled}, then ${await writeOuts()}`);
 
+  // A second tab while this one is open plays but saves nothing, and says
+  // so: writing its copy of the folder out would replace this tab's rounds.
+  const second = await browser.newPage();
+  await second.goto(url, { waitUntil: 'load' });
+  await waitFor('the second tab\'s line', () => second.evaluate(() => {
+    const notice = document.getElementById('notice');
+    return !notice.hidden && notice.textContent.includes('open in another tab');
+  }), 60);
+  if (!(await page.evaluate(() => Module.savesFiles())) || (await second.evaluate(() => Module.savesFiles()))) {
+    fail('the first tab should save and the second not');
+  }
+  await second.waitForFunction(() => typeof FS !== 'undefined' && FS.readdir('/vantor').includes('Scores.vtr'), { timeout: 60000 });
+  await second.evaluate(() => FS.writeFile('/vantor/Scores.vtr', '0\n'));
+  await sleep(1500);
+  if ((await storedScores(page)) !== after) fail('the second tab wrote over the first tab\'s scores');
+  await second.close();
+
   // Fullscreen, the page's: from its button, then F11 and Alt+Enter.
   await expectFullscreen(page, true, 'the button', () => page.click('#fullscreen'));
   await sleep(300);
