@@ -1,7 +1,8 @@
 // The sound effects: three firework bursts, two launch whooshes and the
 // time warning. Each is synthesised from oscillators and a little filtered
-// noise and brought to a fixed peak level (the bursts a little under the
-// others), so the game's effect volume alone decides how loud they are.
+// noise and brought to a fixed peak level (the bursts and launches, which
+// come many at a time, under the warning), so the game's effect volume
+// alone decides how loud they are.
 //
 // A burst is short and pitched, so that a long chain stays a rhythm of
 // pops over the music instead of a wall of hiss: a thump (a sine whose pitch
@@ -22,10 +23,13 @@ namespace contentgen {
 namespace {
 
 constexpr float kEffectPeakDb = -1.0f;
-// Bursts come in chains, a dozen of them within a couple of seconds, where a
-// launch or the warning sounds alone: they sit 4 dB under the other effects
-// so that a chain leaves room for the music and the warning.
+// Bursts come in chains, a dozen of them within a couple of seconds, where
+// the warning sounds alone: they sit 4 dB under it so that a chain leaves
+// room for the music and the warning.
 constexpr float kBurstPeakDb = -5.0f;
+// A round fires a few shots a second, each with its launch: they sit 3 dB
+// under the warning too, so that a volley does not cover the music.
+constexpr float kLaunchPeakDb = -4.0f;
 
 struct BurstRecipe {
   const char* file;
@@ -124,35 +128,51 @@ bool WriteBurst(const Context& ctx, const BurstRecipe& r) {
   return WriteWav(ctx.Out(r.file), s, 2);
 }
 
-// A launch: noise through a band-pass that sweeps upwards as the rocket
-// climbs away, an ignition thump at its start and, for the whistling
-// rocket, a rising whistle.
-bool WriteWhoosh(const Context& ctx, const char* file, double length, double sweepLow, double sweepHigh,
-                 double whistle) {
-  Rng rng(ctx.seed, file);
-  Stereo s(Frames(length));
-  Svf sweep, ignition;
-  ignition.Set(260, 0.8);
-  double phase = 0;
+// A launch, the shot's feedback: a crisp thump and whoosh of a few tenths
+// of a second, over before the next shot (a round fires several a second),
+// rather than a long hiss. An ignition thump (a sine falling fast, with a
+// few milliseconds of muffled knock at its front), a short breath of noise
+// through a band-pass sweeping upwards as the rocket leaves and, for the
+// whistling rocket, a brief rising whistle.
+struct LaunchRecipe {
+  const char* file;
+  double length;        // seconds
+  double thumpHigh;     // Hz at the start of the thump's fall
+  double thumpLow;      // Hz it settles at
+  double sweepLow;      // Hz: the whoosh's band at the start ...
+  double sweepHigh;     // ... and at the end
+  double whooshDecay;   // seconds, time constant of the whoosh
+  double whistle;       // level of the whistle (0: none)
+};
+
+bool WriteLaunch(const Context& ctx, const LaunchRecipe& r) {
+  Rng rng(ctx.seed, r.file);
+  Stereo s(Frames(r.length));
+  Svf sweep, knockFilter;
+  knockFilter.Set(700, 0.7);
+  double thumpPhase = 0, whistlePhase = 0;
   for (size_t i = 0; i < s.Frames(); ++i) {
     const double t = static_cast<double>(i) / kSampleRate;
-    const double progress = t / length;
-    if (i % 16 == 0) sweep.Set(sweepLow * std::pow(sweepHigh / sweepLow, std::pow(progress, 0.6)), 1.4);
+    const double progress = t / r.length;
+    if (i % 16 == 0) sweep.Set(r.sweepLow * std::pow(r.sweepHigh / r.sweepLow, std::pow(progress, 0.7)), 2.2);
     const float noise = static_cast<float>(rng.Noise());
-    const double env = std::min(1.0, t / 0.06) * std::pow(1 - progress, 1.6);
-    double v = sweep.Process(noise).band * 1.6 * env;
-    v += ignition.Process(noise).low * 1.5 * std::exp(-t / 0.07);
-    if (whistle > 0) {
-      phase += kTwoPi * (1100 + 1500 * progress + 25 * std::sin(t * 40)) / kSampleRate;
-      v += std::sin(phase) * whistle * std::min(1.0, t / 0.12) * std::pow(1 - progress, 1.2);
+    const double attack = 1 - std::exp(-t / 0.0015);
+    thumpPhase += kTwoPi * (r.thumpLow + (r.thumpHigh - r.thumpLow) * std::exp(-t / 0.025)) / kSampleRate;
+    double v = 0.6 * std::sin(thumpPhase) * attack * std::exp(-t / 0.04);
+    v += knockFilter.Process(noise).low * 0.8 * std::exp(-t / 0.005);
+    const double whooshEnv = std::min(1.0, t / 0.012) * std::exp(-t / r.whooshDecay) * (1 - progress);
+    v += sweep.Process(noise).band * 1.6 * whooshEnv;
+    if (r.whistle > 0) {
+      whistlePhase += kTwoPi * (1300 + 1100 * progress) / kSampleRate;
+      v += std::sin(whistlePhase) * r.whistle * std::min(1.0, t / 0.03) * std::pow(1 - progress, 2.0);
     }
     // The rocket drifts a little from the centre as it rises.
-    s.Add(i, static_cast<float>(v), static_cast<float>(0.5 + 0.12 * progress));
+    s.Add(i, static_cast<float>(v), static_cast<float>(0.5 + 0.1 * progress));
   }
-  AddRoom(s, 0.35f);
+  AddRoom(s, 0.2f);
   FadeTail(s);
-  NormalisePeak(s, kEffectPeakDb);
-  return WriteWav(ctx.Out(file), s, 2);
+  NormalisePeak(s, kLaunchPeakDb);
+  return WriteWav(ctx.Out(r.file), s, 2);
 }
 
 // The time warning: two tones, high then low, above the bursts' crackle,
@@ -190,8 +210,12 @@ bool MakeEffects(const Context& ctx) {
   };
   bool ok = true;
   for (const BurstRecipe& r : bursts) ok = ok && WriteBurst(ctx, r);
-  ok = ok && WriteWhoosh(ctx, "rocket1.wav", 0.85, 350, 3200, 0.0);
-  ok = ok && WriteWhoosh(ctx, "rocket2.wav", 1.2, 280, 2600, 0.10);
+  const LaunchRecipe launches[] = {
+      // file, length, thump high/low, sweep low/high, whoosh decay, whistle
+      {"rocket1.wav", 0.30, 170, 75, 500, 2400, 0.07, 0.0},
+      {"rocket2.wav", 0.40, 150, 65, 400, 2000, 0.09, 0.06},
+  };
+  for (const LaunchRecipe& r : launches) ok = ok && WriteLaunch(ctx, r);
   ok = ok && WriteWarning(ctx);
   if (!ok) std::fprintf(stderr, "contentgen: cannot write the sound effects into %s\n", ctx.outDir.c_str());
   return ok;
