@@ -1,5 +1,6 @@
 // vantor-server: the world table of today's challenge.
 //   vantor-server [--listen ADDRESS:PORT] [--data DIR] [--database postgresql://...] [--workers N]
+//                [--web DIR]
 // (and `vantor-server --worker ...`, the verifier it starts itself)
 // SIGINT or SIGTERM stops it after the requests under way.
 #include <pthread.h>
@@ -17,11 +18,12 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: vantor-server [--listen ADDRESS:PORT] [--data DIR] [--database URL] [--workers N]\n"
+               "usage: vantor-server [--listen ADDRESS:PORT] [--data DIR] [--database URL] [--workers N] [--web DIR]\n"
                "  --listen    where to answer (127.0.0.1:8470)\n"
                "  --data      the server's folder, and of its database world.sqlite (the current one)\n"
                "  --database  keep the table in PostgreSQL instead: postgresql://USER@HOST/DB\n"
-               "  --workers   processes that play rounds again (one per core)\n");
+               "  --workers   processes that play rounds again (one per core)\n"
+               "  --web       the browser build's folder (index.html), served under /play/\n");
   return 2;
 }
 
@@ -49,6 +51,8 @@ int main(int argc, char** argv) {
       options.dataFolder = argv[++i];
     } else if (arg == "--database" && i + 1 < argc) {
       options.database = argv[++i];
+    } else if (arg == "--web" && i + 1 < argc) {
+      options.webFolder = argv[++i];
     } else if (arg == "--workers" && i + 1 < argc) {
       const std::string count = argv[++i];
       const auto [ptr, ec] = std::from_chars(count.data(), count.data() + count.size(), options.pool.workers);

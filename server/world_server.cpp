@@ -164,7 +164,64 @@ void TooMany(httplib::Response& res, std::int64_t wait, const std::string& what)
   Refuse(res, 429, "too many " + what + ": send again in " + std::to_string(wait) + " s");
 }
 
+// A time of day (UTC) as HH:MM:SS.
+std::string ClockText(std::int64_t seconds) {
+  const std::int64_t day = ((seconds % 86400) + 86400) % 86400;
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d", static_cast<int>(day / 3600), static_cast<int>(day / 60 % 60),
+                static_cast<int>(day % 60));
+  return text;
+}
+
+// The day's table as a small page of its own: no script, no style sheet or
+// font from elsewhere, every stored text escaped.
+std::string TablePage(const std::string& day, const std::vector<TableLine>& table, bool play) {
+  std::string page =
+      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+      "<title>Vantor: today's table</title>\n<style>\n"
+      "body { font-family: sans-serif; background: #000; color: #ddd; margin: 2em auto; max-width: 48em; }\n"
+      "a { color: #9cf; }\ntable { border-collapse: collapse; width: 100%; }\n"
+      "th, td { padding: 0.25em 0.6em; text-align: right; }\nth { border-bottom: 1px solid #666; }\n"
+      "td.name, th.name { text-align: left; }\n</style>\n</head>\n<body>\n"
+      "<h1>Today's table: " + HtmlEscaped(day) + "</h1>\n";
+  if (play) page += "<p><a href=\"/play/\">Play today's round in the browser</a></p>\n";
+  if (table.empty()) {
+    page += "<p>No round yet today.</p>\n";
+  } else {
+    page +=
+        "<table>\n<tr><th>Rank</th><th class=\"name\">Name</th><th>Score</th><th>Highest combo</th>"
+        "<th>Pauses</th><th>Time (UTC)</th><th>Replay</th></tr>\n";
+    for (const TableLine& line : table) {
+      const std::string id = std::to_string(line.round.id);
+      page += "<tr><td>" + std::to_string(line.rank) + "</td><td class=\"name\">" + HtmlEscaped(line.round.player) +
+              "</td><td>" + std::to_string(line.round.score) + "</td><td>" + std::to_string(line.round.combo) +
+              "</td><td>" + std::to_string(line.round.pauses) + "</td><td>" + ClockText(line.round.time) +
+              "</td><td><a href=\"/api/v1/rounds/" + id + "/replay\" download=\"" + HtmlEscaped(day) + "-" + id +
+              ".vtreplay\">download</a></td></tr>\n";
+    }
+    page += "</table>\n";
+  }
+  return page + "<p>Rounds are ranked once the server has played them again to the same score.</p>\n</body>\n</html>\n";
+}
+
 }  // namespace
+
+std::string HtmlEscaped(const std::string& text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '&': escaped += "&amp;"; break;
+      case '<': escaped += "&lt;"; break;
+      case '>': escaped += "&gt;"; break;
+      case '"': escaped += "&quot;"; break;
+      case '\'': escaped += "&#39;"; break;
+      default: escaped += c;
+    }
+  }
+  return escaped;
+}
 
 std::int64_t RateLimiter::Take(const std::string& key, std::int64_t now) {
   std::lock_guard lock(mutex_);
@@ -227,6 +284,19 @@ bool WorldServer::Start(std::string* error) {
     setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   });
   Route();
+  if (!options_.webFolder.empty()) {
+    const std::filesystem::path web = std::filesystem::absolute(options_.webFolder, failed);
+    if (failed || !std::filesystem::is_regular_file(web / "index.html", failed)) {
+      *error = options_.webFolder + ": no browser build there (index.html)";
+      return false;
+    }
+    http_->set_file_extension_and_mimetype_mapping("wasm", "application/wasm");
+    http_->set_file_extension_and_mimetype_mapping("data", "application/octet-stream");
+    if (!http_->set_mount_point("/play", web.string())) {
+      *error = options_.webFolder + ": cannot be served";
+      return false;
+    }
+  }
   if (options_.port == 0) {
     port_ = http_->bind_to_any_port(options_.host);
   } else {
@@ -420,6 +490,18 @@ void WorldServer::Route() {
                        {"time", line.round.time}});
     }
     Answer(res, 200, {{"date", day}, {"rounds", lines}});
+  });
+
+  http.Get("/", [this](const httplib::Request&, httplib::Response& res) {
+    const std::string day = DailyDateText(DailyDateAt(options_.clock()));
+    std::vector<TableLine> table;
+    if (const Store::Status status = store_->Table(day, kDefaultTableLimit, &table); status != Store::Status::Ok) {
+      RefuseStore(res, status);
+      const std::string reason = json::parse(res.body, nullptr, false).value("error", "");
+      return res.set_content("<!DOCTYPE html>\n<title>Vantor</title>\n<p>" + HtmlEscaped(reason) + ".</p>\n",
+                             "text/html; charset=utf-8");
+    }
+    res.set_content(TablePage(day, table, !options_.webFolder.empty()), "text/html; charset=utf-8");
   });
 
   http.Get(R"(/api/v1/rounds/(\d{1,18})/replay)", [this](const httplib::Request& req, httplib::Response& res) {

@@ -19,6 +19,8 @@
 //                                        busy (both with Retry-After): {"error": one line}
 //   GET  /api/v1/table?date=YYYY-MM-DD&limit=N   the day's best round per player
 //   GET  /api/v1/rounds/{id}/replay      the stored bytes
+//   GET  /                               today's table as a plain HTML page
+//   GET  /play/...                       the browser build's files (--web DIR)
 // A database that cannot be reached answers 503 (with Retry-After), one
 // that refuses 500.
 #pragma once
@@ -61,6 +63,7 @@ struct ServerOptions {
   std::string dataFolder = ".";  // holds world.sqlite
   std::string database;          // a postgresql:// URL; empty: world.sqlite
   std::string contentFolder;     // holds Content/; empty: found from the executable
+  std::string webFolder;         // the browser build (index.html), served under /play/; empty: none
   // Seconds since 1970 (UTC): decides "today". Tests fix it.
   std::function<std::int64_t()> clock;
   // The executable started as the verifiers (`--worker`); empty: this one.
@@ -87,6 +90,9 @@ class RateLimiter {
   std::mutex mutex_;
   std::map<std::string, std::int64_t> due_;
 };
+
+// Text made safe to stand in HTML, in an element or a quoted attribute.
+std::string HtmlEscaped(const std::string& text);
 
 class WorldServer {
  public:

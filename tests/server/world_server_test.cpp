@@ -13,10 +13,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
@@ -31,6 +33,7 @@
 #include "replay/daily.h"
 #include "replay/frame_codec.h"
 #include "replay/replay_folder.h"
+#include "server/store.h"
 #include "server/world_server.h"
 #include "tests/server/databases.h"
 #include "tests/support/hostile_replay.h"
@@ -156,6 +159,8 @@ class WorldServerTest : public ::testing::TestWithParam<std::string> {
     std::string skip, failure;
     options.database = server_tests::DatabaseFor(GetParam(), &skip, &failure);  // a fresh table each time
     ASSERT_TRUE(failure.empty()) << failure;
+    database = options.database;
+    dataFolder = options.dataFolder;
     options.contentFolder = VANTOR_SOURCE_DIR "/";
     options.workerProgram = VANTOR_SERVER_PROGRAM;
     options.clock = [this] { return now.load(); };
@@ -163,6 +168,7 @@ class WorldServerTest : public ::testing::TestWithParam<std::string> {
     options.perPlayer = {1000, 1};
     options.perAddress = {1000, 1};
     adjust(options);
+    serverOptions = options;
     server = std::make_unique<vtr::server::WorldServer>(options);
     std::string error;
     ASSERT_TRUE(server->Start(&error)) << error;
@@ -174,11 +180,12 @@ class WorldServerTest : public ::testing::TestWithParam<std::string> {
     Get("/healthz");
   }
 
-  // A round token issued age seconds before now ("" when none was given).
-  std::string Token(std::int64_t age) {
+  // A round token issued age seconds before now ("" when none was given),
+  // by the server or by another one reached through via.
+  std::string Token(std::int64_t age, httplib::Client* via = nullptr) {
     const std::int64_t at = now.load();
     now = at - age;
-    const auto res = client->Post("/api/v1/daily/token", "", "text/plain");
+    const auto res = (via ? via : client.get())->Post("/api/v1/daily/token", "", "text/plain");
     now = at;
     if (!res || res->status != 201) return "";
     return json::parse(res->body, nullptr, false).value("token", "");
@@ -204,7 +211,17 @@ class WorldServerTest : public ::testing::TestWithParam<std::string> {
     return res ? json::parse(res->body, nullptr, false) : json{};
   }
 
+  // The server's own table, opened beside it.
+  std::unique_ptr<vtr::server::Store> OpenStore() {
+    std::string error;
+    auto store = vtr::server::Store::Open(database, dataFolder + "/world.sqlite", &error);
+    EXPECT_TRUE(store) << error;
+    return store;
+  }
+
   testing_support::TempDir dir;
+  std::string database, dataFolder;
+  vtr::server::ServerOptions serverOptions;
   std::atomic<std::int64_t> now{kNow};
   int servers = 0;
   std::vector<std::uint8_t> best, other, changedInput;
@@ -213,8 +230,10 @@ class WorldServerTest : public ::testing::TestWithParam<std::string> {
   std::unique_ptr<httplib::Client> client;
 };
 
-// Only a database server can go away under the world table's.
+// Only a database server can go away under the world table's, and only
+// PostgreSQL is shared by servers on several machines.
 using WorldServerOutageTest = WorldServerTest;
+using WorldServerSharedTest = WorldServerTest;
 // The verifiers and the rates do not depend on the database: SQLite only.
 using WorldServerPoolTest = WorldServerTest;
 
@@ -336,6 +355,60 @@ TEST_P(WorldServerTest, TableAndReplaysAnswerAsStored) {
   std::string error;
   EXPECT_FALSE(second.Start(&error));
   EXPECT_NE(error.find("cannot listen on 127.0.0.1:"), std::string::npos) << error;
+}
+
+// The page a browser gets: the day's table with every stored text escaped
+// (a name held by the store is a stranger's), each line's replay linked, and
+// the browser build linked only when the server has one.
+TEST_P(WorldServerTest, PageShowsTodaysTableEscaped) {
+  const auto store = OpenStore();
+  ASSERT_TRUE(store);
+  const struct {
+    const char* name;
+    std::int32_t score;
+    const char* day;
+  } rounds[] = {{"<b>\"Eve\" & 'co'</b>", 900, "2026-12-08"}, {"plain", 1200, "2026-12-08"}, {"gone", 5000, "2026-12-07"}};
+  std::vector<std::int64_t> ids;
+  for (const auto& round : rounds) {
+    vtr::server::StoredRound stored;
+    stored.player = round.name;
+    stored.day = round.day;
+    stored.score = round.score;
+    stored.combo = 7;
+    stored.pauses = 2;
+    stored.time = kMorning + 3723;
+    const std::vector<std::uint8_t> bytes(round.name, round.name + std::strlen(round.name));
+    const auto added = store->Add(stored, vtr::server::Sha256Hex("k", 1), vtr::server::Sha256Hex(bytes.data(), bytes.size()), bytes);
+    ASSERT_EQ(added.outcome, vtr::server::Store::Outcome::Added) << added.error;
+    ids.push_back(added.round.id);
+  }
+  auto page = client->Get("/");
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 200);
+  EXPECT_EQ(page->get_header_value("Content-Type"), "text/html; charset=utf-8");
+  const std::string& html = page->body;
+  const std::size_t plain = html.find("<td class=\"name\">plain</td>");
+  const std::size_t eve = html.find("<td class=\"name\">&lt;b&gt;&quot;Eve&quot; &amp; &#39;co&#39;&lt;/b&gt;</td>");
+  ASSERT_NE(eve, std::string::npos) << html;
+  EXPECT_LT(plain, eve) << "the better round first";
+  EXPECT_EQ(html.find("<b>"), std::string::npos);
+  EXPECT_NE(html.find("<tr><td>2</td>"), std::string::npos);
+  EXPECT_NE(html.find("<td>10:02:03</td>"), std::string::npos) << "the time of day it came in";
+  EXPECT_NE(html.find("href=\"/api/v1/rounds/" + std::to_string(ids[0]) + "/replay\""), std::string::npos);
+  EXPECT_EQ(html.find("gone"), std::string::npos) << "yesterday's round";
+  EXPECT_EQ(html.find("/play/"), std::string::npos) << "no browser build given";
+  EXPECT_EQ(client->Get("/play/")->status, 404);
+
+  // With the browser build beside it, the page links it and it is served.
+  const std::filesystem::path web = dir.path() / "web";
+  std::filesystem::create_directories(web);
+  std::ofstream(web / "index.html") << "<title>the game</title>";
+  std::ofstream(web / "vantor.wasm") << "wasm";
+  Restart([&web](vtr::server::ServerOptions& options) { options.webFolder = web.string(); });
+  EXPECT_NE(client->Get("/")->body.find("href=\"/play/\""), std::string::npos);
+  EXPECT_EQ(client->Get("/play/")->body, "<title>the game</title>");
+  EXPECT_EQ(client->Get("/play/vantor.wasm")->get_header_value("Content-Type"), "application/wasm");
+  EXPECT_EQ(client->Get("/play/../world.sqlite")->status, 404);
 }
 
 // The round token at its bounds: a round's frames must last the time
@@ -525,14 +598,68 @@ TEST_P(WorldServerOutageTest, AnUnreachableDatabaseAnswers503UntilItIsBack) {
   EXPECT_EQ(table->status, 503);
   EXPECT_EQ(table->get_header_value("Retry-After"), "5");
   Get("/api/v1/rounds/1/replay", 503);
+  EXPECT_EQ(client->Get("/")->status, 503);
 
   ASSERT_TRUE(cluster->Start());
   EXPECT_EQ(Send(Text(best), kAlice, 0, token.c_str()).first, 201) << "the token kept while the database was away";
   EXPECT_EQ(Get("/api/v1/table")["rounds"].size(), 1u);
 }
 
+// Two servers on one database, as behind a load balancer: a round sent to
+// one is in the other's table, a token issued by one is taken by the other,
+// and one file sent to both at once is stored once.
+TEST_P(WorldServerSharedTest, TwoServersShareOneTable) {
+  vtr::server::ServerOptions options = serverOptions;
+  options.dataFolder = (dir.path() / "second").string();
+  vtr::server::WorldServer second(options);
+  std::string error;
+  ASSERT_TRUE(second.Start(&error)) << error;
+  std::thread secondRunning([&second] { second.Run(); });
+  struct Joined {
+    vtr::server::WorldServer& server;
+    std::thread& running;
+    ~Joined() { server.Stop(), running.join(); }
+  } joined{second, secondRunning};
+  httplib::Client secondClient("127.0.0.1", second.port());
+  secondClient.set_read_timeout(120, 0);
+
+  const std::string token = Token(RecordedSeconds(Text(best)), &secondClient);
+  const auto [status, alice] = Send(Text(best), kAlice, 0, token.c_str());
+  EXPECT_EQ(status, 201) << alice;
+  const auto table = secondClient.Get("/api/v1/table");
+  ASSERT_TRUE(table);
+  const json lines = json::parse(table->body, nullptr, false)["rounds"];
+  ASSERT_EQ(lines.size(), 1u) << table->body;
+  EXPECT_EQ(lines[0]["id"], alice["id"]);
+
+  // Bob's round to both servers at once, each with its own server's token.
+  httplib::Client* clients[] = {client.get(), &secondClient};
+  const std::string tokens[] = {Token(RecordedSeconds(Text(other))), Token(RecordedSeconds(Text(other)), &secondClient)};
+  int statuses[2] = {0, 0};
+  json answers[2];
+  std::vector<std::thread> senders;
+  for (int i = 0; i < 2; ++i) {
+    senders.emplace_back([&, i] {
+      const httplib::Headers headers{{"X-Vantor-Player", "bob:fedcba9876543210fedcba"}, {"X-Vantor-Token", tokens[i]}};
+      const auto res = clients[i]->Post("/api/v1/rounds", headers, Text(other), "application/octet-stream");
+      if (!res) return;
+      statuses[i] = res->status;
+      answers[i] = json::parse(res->body, nullptr, false);
+    });
+  }
+  for (std::thread& sender : senders) sender.join();
+  EXPECT_EQ(std::min(statuses[0], statuses[1]), 200) << answers[0] << answers[1];
+  EXPECT_EQ(std::max(statuses[0], statuses[1]), 201) << answers[0] << answers[1];
+  EXPECT_EQ(answers[0]["id"], answers[1]["id"]);
+  const json both = Get("/api/v1/table")["rounds"];
+  ASSERT_EQ(both.size(), 2u) << both;
+  EXPECT_EQ(both[1]["id"], answers[0]["id"]);
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, WorldServerTest, server_tests::kBackends, server_tests::BackendName);
 INSTANTIATE_TEST_SUITE_P(Databases, WorldServerOutageTest, ::testing::Values(std::string("postgresql")),
+                         server_tests::BackendName);
+INSTANTIATE_TEST_SUITE_P(Databases, WorldServerSharedTest, ::testing::Values(std::string("postgresql")),
                          server_tests::BackendName);
 INSTANTIATE_TEST_SUITE_P(Databases, WorldServerPoolTest, ::testing::Values(std::string("sqlite")),
                          server_tests::BackendName);
