@@ -198,7 +198,9 @@ std::string TablePage(const std::string& day, const std::vector<TableLine>& tabl
               "</td><td>" + std::to_string(line.round.score) + "</td><td>" + std::to_string(line.round.combo) +
               "</td><td>" + std::to_string(line.round.pauses) + "</td><td>" + ClockText(line.round.time) +
               "</td><td><a href=\"/api/v1/rounds/" + id + "/replay\" download=\"" + HtmlEscaped(day) + "-" + id +
-              ".vtreplay\">download</a></td></tr>\n";
+              ".vtreplay\">download</a>" +
+              (play ? " <a href=\"/play/?replay=/api/v1/rounds/" + id + "/replay\">watch</a>" : std::string()) +
+              "</td></tr>\n";
     }
     page += "</table>\n";
   }
