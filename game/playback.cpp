@@ -59,7 +59,9 @@ void DrawTriangle(HGE* engine, float x0, float y0, float x1, float y1, float x2,
 Playback::Playback(Game* game, Replay replay)
     : game_(game),
       replay_(std::make_unique<Replay>(std::move(replay))),
-      driver_(std::make_unique<ReplayDriver>(game, *replay_)) {}
+      driver_(std::make_unique<ReplayDriver>(game, *replay_)),
+      labelDate_(LocalDate(replay_->entryTime)),
+      labelScore_("Score: " + std::to_string(static_cast<std::uint32_t>(replay_->score))) {}
 
 Playback::~Playback() { Stop(); }
 
@@ -150,15 +152,13 @@ void Playback::DrawCursor(HGE* engine) const {
 void Playback::DrawLabel(hgeFont& font) const {
   const float scale = font.GetScale();
   const DWORD colour = font.GetColor();
-  const std::string score = "Score: " + std::to_string(static_cast<std::uint32_t>(replay_->score));
-  const std::string date = LocalDate(replay_->entryTime);
   const char* state = paused_ ? "paused" : fast_ ? "4x" : nullptr;
   font.SetScale(kLabelScale);
   font.SetColor(kLabelTitle);
   font.Render(kLabelX, kLabelTop, 0, "Replay");
   font.SetColor(kLabelText);
-  font.Render(kLabelX, kLabelTop + kLabelStep, 0, date.c_str());
-  font.Render(kLabelX, kLabelTop + 2.0f * kLabelStep, 0, score.c_str());
+  font.Render(kLabelX, kLabelTop + kLabelStep, 0, labelDate_.c_str());
+  font.Render(kLabelX, kLabelTop + 2.0f * kLabelStep, 0, labelScore_.c_str());
   if (state != nullptr) {
     font.SetColor(kLabelState);
     font.Render(kLabelX, kLabelTop + 3.0f * kLabelStep, 0, state);

@@ -97,6 +97,9 @@ class Playback {
   Game* game_;  // back reference
   std::unique_ptr<Replay> replay_;  // the driver holds a reference to it
   std::unique_ptr<ReplayDriver> driver_;
+  // The label's lines that stay the same for the whole playback.
+  std::string labelDate_;
+  std::string labelScore_;
   bool paused_ = false;
   bool fast_ = false;
   bool left_ = false;
