@@ -10,6 +10,7 @@
 
 #include "audio/sound_manager.h"
 #include "config/first_round.h"
+#include "config/online_settings.h"
 #include "config/settings.h"
 #include "config/window_mode.h"
 #include "game/game.h"
@@ -123,6 +124,7 @@ bool App::Start() {
   g_game = game_;  // Init reaches the game through the process-wide reference
   game_->Init();
   game_->UseFirstRoundFile(options_.readOnly ? "" : kFirstRoundFile);
+  if (!options_.readOnly) game_->UseOnline(LoadOnlineSettings(kOnlineFile));
   SoundManager::Instance().SetMuted(windowMode_.muted);
   if (!folders_.writable) {
     game_->notice.Show("Scores cannot be saved: no folder for them can be written", 6.0f);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "actors/stage.h"
+#include "config/online_settings.h"
 #include "game/hud.h"
 #include "game/notice.h"
 #include "game/round.h"
@@ -167,6 +168,11 @@ class Game final : public Stage {
   // file at path; "" shows no hint and writes nothing.
   void UseFirstRoundFile(std::string path);
   bool ShowsFirstTimeHint() const { return firstTimeHint_; }
+  // Online play (config/online_settings.h): the world table's server, the
+  // player's name and key. Off (the default, and in a read-only run) sends
+  // nothing, fetches nothing and writes nothing of online play.
+  void UseOnline(OnlineSettings settings);
+  const OnlineSettings& Online() const { return online_; }
   // Shows the splash from its start, as a game that starts with it does.
   void ShowSplash();
   bool SplashShowing() const { return splashShowing_; }
@@ -229,6 +235,7 @@ class Game final : public Stage {
   bool escapeWasDown_ = false;
   std::string firstRoundFile_;
   bool firstTimeHint_ = false;
+  OnlineSettings online_;
 
   // The splash screen.
   float splashTime_ = 0.0f;
