@@ -151,7 +151,7 @@ int RecordDailyRounds(const DailyRoundsOptions& options) {
     return 3;
   }
   const std::string replays = vtr::ReplayFolderFor(vtr::Settings::Instance().ScoreFile);
-  std::set<Bytes> streams;  // the frames of every round written: each round's own
+  std::set<std::string> streams;  // the frames of every round written: each round's own
   vtr::Replay before;
   int written = 0;
   for (std::uint32_t seed = static_cast<std::uint32_t>(options.first) + 1; written < options.count; ++seed) {
@@ -174,7 +174,7 @@ int RecordDailyRounds(const DailyRoundsOptions& options) {
       std::fprintf(stderr, "daily-rounds: round %u: %s\n", seed, error.c_str());
       return 1;
     }
-    if (!streams.insert(round.frames).second) continue;  // the same shots as another seed's
+    if (!streams.emplace(round.frames.begin(), round.frames.end()).second) continue;  // the same shots as another seed's
     const int number = options.first + written;
     char name[32];
     std::snprintf(name, sizeof name, "%06d", number);
