@@ -66,7 +66,10 @@ void CheckRound(const std::string* token, std::string_view body) {
 void CheckPlayer(const std::string* header) {
   std::string name, key;
   if (const Refusal refusal = ReadPlayer(header, &name, &key)) return CheckRefusal(refusal);
-  if (!header || name + ":" + key != *header || name.empty() || key.size() < 16) fuzz::Fail("a player header misread");
+  if (!header || name + ":" + key != *header) fuzz::Fail("a player header misread");
+  if (name.empty() || name.size() > 32 || name.find(':') != std::string::npos || key.size() < 16 || key.size() > 256) {
+    fuzz::Fail("a name or key out of its bounds was taken");
+  }
 }
 
 void CheckTable(const std::string* date, const std::string* limit) {
