@@ -154,7 +154,15 @@ int RecordDailyRounds(const DailyRoundsOptions& options) {
   std::set<std::string> streams;  // the frames of every round written: each round's own
   vtr::Replay before;
   int written = 0;
-  for (std::uint32_t seed = static_cast<std::uint32_t>(options.first) + 1; written < options.count; ++seed) {
+  // Round n tries the seeds 16n + 1 to 16n + 16 until one plays shots of its
+  // own: two recorders of other numbers never try the same seed.
+  std::uint32_t attempt = 0;
+  while (written < options.count) {
+    const auto seed = static_cast<std::uint32_t>(options.first + written) * 16u + ++attempt;
+    if (attempt > 16) {
+      std::fprintf(stderr, "daily-rounds: round %d: sixteen seeds played the same shots as others\n", options.first + written);
+      return 1;
+    }
     app.game()->NewDailyRound(at);
     Autopilot autopilot(seed);
     for (int i = 0; i < kMaxFrames && !app.game()->ScoreEntered(); ++i) {
@@ -163,7 +171,7 @@ int RecordDailyRounds(const DailyRoundsOptions& options) {
     }
     const std::vector<vtr::StoredReplay> stored = vtr::ListReplays(replays);
     if (!app.game()->ScoreEntered() || stored.size() != 1) {
-      std::fprintf(stderr, "daily-rounds: round %u ended without its one replay (%zu found)\n", seed, stored.size());
+      std::fprintf(stderr, "daily-rounds: seed %u ended without its one replay (%zu found)\n", seed, stored.size());
       return 1;
     }
     const Bytes file = ReadWhole(stored[0].path);
@@ -171,10 +179,11 @@ int RecordDailyRounds(const DailyRoundsOptions& options) {
     vtr::Replay round;
     std::string error;
     if (vtr::ParseReplay(file.data(), file.size(), &round, &error) != vtr::ReplayError::None) {
-      std::fprintf(stderr, "daily-rounds: round %u: %s\n", seed, error.c_str());
+      std::fprintf(stderr, "daily-rounds: seed %u: %s\n", seed, error.c_str());
       return 1;
     }
     if (!streams.emplace(round.frames.begin(), round.frames.end()).second) continue;  // the same shots as another seed's
+    attempt = 0;
     const int number = options.first + written;
     char name[32];
     std::snprintf(name, sizeof name, "%06d", number);

@@ -18,7 +18,7 @@
 namespace bench {
 
 struct DailyRoundsOptions {
-  int first = 0;        // the first round's number (and autopilot seed, plus one)
+  int first = 0;        // the first round's number (round n plays the autopilot's seed 16n + 1)
   int count = 1;
   std::string out;
   std::int64_t at = 0;  // the moment (seconds since 1970) whose day is played; 0: now
