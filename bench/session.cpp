@@ -17,7 +17,6 @@ namespace bench {
 namespace {
 
 constexpr float kDt = 1.0f / 60.0f;
-constexpr int kFramesPerShot = 30;        // about twice a second
 constexpr float kClusterRadius = 90.0f;   // a burst's ring grows to 101.5
 constexpr float kShotSpeed = 200.0f;      // the player's rocket, pixels per second
 constexpr float kRingLead = 0.25f;        // the ring needs a moment to grow
@@ -61,6 +60,13 @@ int LiveParticles() {
   return count;
 }
 
+Autopilot::Autopilot(std::uint32_t seed) {
+  if (seed == 0) return;
+  period_ = 24 + static_cast<int>(seed % 13u);
+  phase_ = static_cast<int>((seed / 13u) % static_cast<std::uint32_t>(period_));
+  jitter_ = seed * 2654435761u | 1u;  // never 0, the xorshift's fixed point
+}
+
 // Aims at the rising rocket with the most catchable neighbours, led by the
 // time the shot needs to get there and the ring to grow.
 void Autopilot::BeforeFrame() {
@@ -68,7 +74,7 @@ void Autopilot::BeforeFrame() {
     headless::PushMouseButton(HGEK_LBUTTON, false, x_, y_);
     releasePending_ = false;
   }
-  if (frame_++ % kFramesPerShot != 0) return;
+  if (frame_++ % period_ != phase_) return;
 
   const vtr::ActorList::Sequence& actors = vtr::ActorList::Instance().Actors();
   const vtr::Actor* best = nullptr;
@@ -91,8 +97,19 @@ void Autopilot::BeforeFrame() {
 
   const float distance = std::hypot(best->x - 512.0f, best->y - 768.0f);
   const float lead = distance / kShotSpeed + kRingLead;
-  x_ = std::fmin(std::fmax(best->x + best->vx * lead, 1.0f), 1023.0f);
-  y_ = std::fmin(std::fmax(best->y + best->vy * lead, 20.0f), 740.0f);
+  float offX = 0.0f, offY = 0.0f;
+  if (jitter_ != 0) {
+    auto next = [this] {
+      jitter_ ^= jitter_ << 13;
+      jitter_ ^= jitter_ >> 17;
+      jitter_ ^= jitter_ << 5;
+      return static_cast<float>(jitter_ % 33u) - 16.0f;
+    };
+    offX = next();
+    offY = next();
+  }
+  x_ = std::fmin(std::fmax(best->x + best->vx * lead + offX, 1.0f), 1023.0f);
+  y_ = std::fmin(std::fmax(best->y + best->vy * lead + offY, 20.0f), 740.0f);
   headless::PushMouseMove(x_, y_);
   headless::PushMouseButton(HGEK_LBUTTON, true, x_, y_);
   releasePending_ = true;

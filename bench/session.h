@@ -5,6 +5,7 @@
 // at the densest cluster of rising rockets about twice a second.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,14 +35,21 @@ struct FrameSample {
 };
 
 // Fires with real mouse events: a press in one frame, the release in the next.
+// Seed 0 shoots every 30 frames at the led centre of the densest cluster; any
+// other seed plays its own round from the same sky: its own rhythm (24 to 36
+// frames), first shot and aim (up to 16 pixels off the centre, per shot).
 class Autopilot {
  public:
+  explicit Autopilot(std::uint32_t seed = 0);
   // Queues this frame's input; call before every frame of the round.
   void BeforeFrame();
   int shots() const { return shots_; }
 
  private:
   int frame_ = 0;
+  int period_ = 30;
+  int phase_ = 0;
+  std::uint32_t jitter_ = 0;  // 0: no jitter; else an xorshift state
   bool releasePending_ = false;
   float x_ = 0.0f;
   float y_ = 0.0f;

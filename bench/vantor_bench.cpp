@@ -13,6 +13,9 @@
 //                                 the costliest replay played to its end
 //   vantor_bench watch FILE [--backend software|opengl]
 //                                 a recorded round watched with drawing, timed
+//   vantor_bench daily-rounds --out DIR [--first N] [--count N] [--at SECONDS] [--hz N]
+//                                 today's round played by the autopilot with N seeds,
+//                                 and a hostile file made from each
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/daily_rounds.h"
 #include "bench/hostile.h"
 #include "bench/report.h"
 #include "bench/session.h"
@@ -220,7 +224,8 @@ int Usage() {
                "                         [--no-memory-check]\n"
                "       vantor_bench report [DIR]\n"
                "       vantor_bench hostile [--frames N] [--frame-us N] [--settings default|absurd] [--pause-at N] [--write FILE]\n"
-               "       vantor_bench watch FILE [--backend software|opengl]\n");
+               "       vantor_bench watch FILE [--backend software|opengl]\n"
+               "       vantor_bench daily-rounds --out DIR [--first N] [--count N] [--at SECONDS] [--hz N]\n");
   return 2;
 }
 
@@ -269,6 +274,32 @@ int main(int argc, char** argv) {
     }
     if (argc % 2 != 0) return Usage();
     return RunHostile(hostile);
+  }
+
+  if (argc >= 2 && std::strcmp(argv[1], "daily-rounds") == 0) {
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    DailyRoundsOptions rounds;
+    for (int i = 2; i + 1 < argc; i += 2) {
+      if (std::strcmp(argv[i], "--out") == 0) {
+        rounds.out = argv[i + 1];
+        continue;
+      }
+      if (std::strcmp(argv[i], "--at") == 0) {
+        char* end = nullptr;
+        rounds.at = std::strtoll(argv[i + 1], &end, 10);
+        if (!end || *end != '\0' || rounds.at <= 0) return Usage();
+        continue;
+      }
+      const bool zero = std::strcmp(argv[i + 1], "0") == 0;
+      const int value = zero ? 0 : IntArg(argv[i + 1]);
+      if (value < 0) return Usage();
+      if (std::strcmp(argv[i], "--first") == 0) rounds.first = value;
+      else if (std::strcmp(argv[i], "--count") == 0 && value > 0) rounds.count = value;
+      else if (std::strcmp(argv[i], "--hz") == 0 && value >= 10 && value <= 1000) rounds.frameHz = value;
+      else return Usage();
+    }
+    if (argc % 2 != 0 || rounds.out.empty()) return Usage();
+    return RecordDailyRounds(rounds);
   }
 
   if (argc >= 3 && std::strcmp(argv[1], "watch") == 0) {

@@ -16,6 +16,7 @@
 #include "replay/daily.h"
 #include "replay/frame_codec.h"
 #include "replay/replay_file.h"
+#include "server/round_request.h"
 #include "server/store.h"
 #include "server/verifier.h"
 
@@ -25,9 +26,6 @@ namespace {
 
 using nlohmann::json;
 
-constexpr std::size_t kMaxNameBytes = 32;
-constexpr std::size_t kMinKeyBytes = 16;
-constexpr std::size_t kMaxKeyBytes = 256;
 constexpr const char* kJson = "application/json";
 
 void Answer(httplib::Response& res, int status, const json& body) {
@@ -48,98 +46,11 @@ void RefuseStore(httplib::Response& res, Store::Status status) {
   Refuse(res, 500, "the world table's database failed");
 }
 
-bool NameCharacter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
-         c == '.' || c == ' ';
-}
-
-// "NAME:KEY": a name of letters, digits, spaces and _-. (no space at either
-// end), a key of printable characters. False with the reason in error.
-bool ParsePlayer(const std::string& header, std::string* name, std::string* key, std::string* error) {
-  const std::size_t colon = header.find(':');
-  if (colon == std::string::npos) {
-    *error = "X-Vantor-Player must be NAME:KEY";
-    return false;
-  }
-  *name = header.substr(0, colon);
-  *key = header.substr(colon + 1);
-  if (name->empty() || name->size() > kMaxNameBytes || name->front() == ' ' || name->back() == ' ' ||
-      !std::all_of(name->begin(), name->end(), NameCharacter)) {
-    *error = "a player's name is 1 to 32 letters, digits, spaces and _-. (no space at either end)";
-    return false;
-  }
-  if (key->size() < kMinKeyBytes || key->size() > kMaxKeyBytes ||
-      !std::all_of(key->begin(), key->end(), [](char c) { return c > ' ' && c < 127; })) {
-    *error = "a player's key is 16 to 256 printable characters without spaces";
-    return false;
-  }
-  return true;
-}
-
-// "YYYY-MM-DD" of a real day.
-bool ParseDay(const std::string& text, DailyDate* date) {
-  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
-  int year = 0;
-  unsigned month = 0, day = 0;
-  const char* s = text.data();
-  if (std::from_chars(s, s + 4, year).ptr != s + 4 || std::from_chars(s + 5, s + 7, month).ptr != s + 7 ||
-      std::from_chars(s + 8, s + 10, day).ptr != s + 10) {
-    return false;
-  }
-  const std::chrono::year_month_day ymd{std::chrono::year{year}, std::chrono::month{month}, std::chrono::day{day}};
-  if (!ymd.ok()) return false;
-  *date = {year, month, day};
-  return true;
-}
-
-// A whole decimal number in [low, high].
-bool ParseNumber(const std::string& text, std::int64_t low, std::int64_t high, std::int64_t* value) {
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, *value);
-  return !text.empty() && ec == std::errc() && ptr == end && *value >= low && *value <= high;
-}
-
 std::string Hex64(std::uint64_t value) {
   char text[19];
   std::snprintf(text, sizeof text, "0x%016llx", static_cast<unsigned long long>(value));
   return text;
 }
-
-// Why a well-formed replay is not today's fair daily round; empty when it is.
-std::string NotTodaysRound(const Replay& replay, const DailyDate& today) {
-  if (!replay.start.daily) return "not a daily round";
-  const std::vector<std::string> changed = SettingsOtherThanDefaults(replay.settings);
-  if (!changed.empty()) {
-    std::string reason = "played with settings other than the defaults (";
-    for (std::size_t i = 0; i < changed.size(); ++i) reason += (i > 0 ? ", " : "") + changed[i];
-    return reason + ")";
-  }
-  if (!IsDailyRoundOf(replay, today)) return "not today's round (" + DailyDateText(today) + "): another day's sky";
-  return "";
-}
-
-// A round's recorded time (every frame, pauses included) and its shortest
-// frame, in whole microseconds.
-struct FrameTimes {
-  double seconds = 0.0;
-  std::uint32_t shortestMicros = UINT32_MAX;
-};
-
-FrameTimes TimesOf(const Replay& replay) {
-  FrameTimes times;
-  FrameDecoder frames(replay.frames);
-  float dt = 0.0f;
-  hge_record::InputFrame input;
-  std::string error;
-  while (frames.Next(&dt, &input, &error)) {
-    times.seconds += dt;
-    // The reader holds dt within (0, 0.1]: the product is in range.
-    times.shortestMicros = std::min(times.shortestMicros, static_cast<std::uint32_t>(std::lround(dt * 1.0e6)));
-  }
-  return times;
-}
-
-constexpr std::size_t kTokenBytes = 16;
 
 // kTokenBytes random bytes as lower-case hex; empty if the generator failed.
 std::string NewToken() {
@@ -152,11 +63,6 @@ std::string NewToken() {
     hex += pair;
   }
   return hex;
-}
-
-bool TokenShaped(const std::string& token) {
-  return token.size() == 2 * kTokenBytes &&
-         std::all_of(token.begin(), token.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
 void TooMany(httplib::Response& res, std::int64_t wait, const std::string& what) {
@@ -372,11 +278,13 @@ void WorldServer::Route() {
   });
 
   http.Post("/api/v1/rounds", [this](const httplib::Request& req, httplib::Response& res) {
-    std::string name, key, reason;
+    std::string name, key;
     const std::int64_t now = options_.clock();
     if (const std::int64_t wait = byAddress_.Take(req.remote_addr, now)) return TooMany(res, wait, "requests from this address");
-    if (!req.has_header("X-Vantor-Player")) return Refuse(res, 400, "no X-Vantor-Player header (NAME:KEY)");
-    if (!ParsePlayer(req.get_header_value("X-Vantor-Player"), &name, &key, &reason)) return Refuse(res, 400, reason);
+    const std::string player = req.get_header_value("X-Vantor-Player");
+    if (const Refusal refusal = ReadPlayer(req.has_header("X-Vantor-Player") ? &player : nullptr, &name, &key)) {
+      return Refuse(res, refusal.status, refusal.reason);
+    }
     const std::string keyHash = Sha256Hex(key.data(), key.size());
     // Checked before the costly part (Add checks again in its transaction),
     // and before the name's rate: only its owner spends it.
@@ -386,42 +294,25 @@ void WorldServer::Route() {
     }
     if (!fits) return Refuse(res, 403, "the name " + name + " is taken by another key");
     if (const std::int64_t wait = byPlayer_.Take(name, now)) return TooMany(res, wait, "rounds from " + name);
-    if (!req.has_header("X-Vantor-Token")) {
-      return Refuse(res, 400, "no X-Vantor-Token header: POST /api/v1/daily/token gives one as the round starts");
+    const std::string tokenHeader = req.get_header_value("X-Vantor-Token");
+    RoundRequest sent;
+    if (const Refusal refusal = ReadRoundRequest(req.has_header("X-Vantor-Token") ? &tokenHeader : nullptr, req.body,
+                                                 DailyDateAt(now), &sent)) {
+      return Refuse(res, refusal.status, refusal.reason);
     }
-    const std::string token = req.get_header_value("X-Vantor-Token");
-    if (!TokenShaped(token)) return Refuse(res, 400, "X-Vantor-Token must be the 32 hex digits of a round token");
-    if (req.body.size() > kMaxRoundBytes) return Refuse(res, 413, "a round's file is at most " + std::to_string(kMaxRoundBytes) + " bytes");
+    const std::string& token = sent.token;
+    const Replay& replay = sent.replay;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(req.body.data());
     const std::vector<std::uint8_t> file(bytes, bytes + req.body.size());
-    Replay replay;
-    switch (ParseReplay(bytes, req.body.size(), &replay, &reason)) {
-      case ReplayError::None:
-        break;
-      case ReplayError::Unreproducible:
-        return Refuse(res, 422, reason);
-      default:
-        return Refuse(res, 400, reason);
-    }
     const std::string today = DailyDateText(DailyDateAt(now));
-    reason = NotTodaysRound(replay, DailyDateAt(now));
-    if (!reason.empty()) return Refuse(res, 422, reason);
-    const FrameTimes times = TimesOf(replay);
-    if (times.shortestMicros < kMinDailyFrameMicros) {
-      return Refuse(res, 422, "a frame of " + std::to_string(times.shortestMicros) + " us: the game records none under " +
-                                  std::to_string(kMinDailyFrameMicros) + " us");
-    }
     std::optional<std::int64_t> issued;
     if (const Store::Status status = store_->TakeToken(token, today, &issued); status != Store::Status::Ok) {
       return RefuseStore(res, status);
     }
     if (!issued) return Refuse(res, 422, "the round token is not one of today's unused tokens");
-    const std::int64_t wall = now - *issued;
-    const auto recorded = static_cast<std::int64_t>(std::floor(times.seconds));
-    const std::string timing = "the round's frames last " + std::to_string(recorded) + " s, but " + std::to_string(wall) +
-                               " s passed between its token and its submission";
-    if (recorded + options_.tokenSlackSeconds < wall) return Refuse(res, 422, timing + " (its clock ran slow)");
-    if (recorded > wall + options_.tokenSlackSeconds) return Refuse(res, 422, timing + " (faster than it can be played)");
+    if (const Refusal refusal = CheckRoundTime(sent.times, *issued, now, options_.tokenSlackSeconds)) {
+      return Refuse(res, refusal.status, refusal.reason);
+    }
 
     const Check check = verifier_->Verify(file);
     switch (check.outcome) {
@@ -472,15 +363,15 @@ void WorldServer::Route() {
   });
 
   http.Get("/api/v1/table", [this](const httplib::Request& req, httplib::Response& res) {
-    DailyDate date = DailyDateAt(options_.clock());
-    if (req.has_param("date") && !ParseDay(req.get_param_value("date"), &date)) {
-      return Refuse(res, 400, "date must be a day written YYYY-MM-DD");
+    const std::string date = req.get_param_value("date");
+    const std::string limitText = req.get_param_value("limit");
+    std::string day;
+    std::int64_t limit = 0;
+    if (const Refusal refusal = ReadTableQuery(req.has_param("date") ? &date : nullptr,
+                                               req.has_param("limit") ? &limitText : nullptr,
+                                               DailyDateAt(options_.clock()), &day, &limit)) {
+      return Refuse(res, refusal.status, refusal.reason);
     }
-    std::int64_t limit = kDefaultTableLimit;
-    if (req.has_param("limit") && !ParseNumber(req.get_param_value("limit"), 1, kMaxTableLimit, &limit)) {
-      return Refuse(res, 400, "limit must be a whole number from 1 to " + std::to_string(kMaxTableLimit));
-    }
-    const std::string day = DailyDateText(date);
     std::vector<TableLine> table;
     if (const Store::Status status = store_->Table(day, limit, &table); status != Store::Status::Ok) {
       return RefuseStore(res, status);

@@ -33,6 +33,7 @@
 #include <mutex>
 #include <string>
 
+#include "server/round_request.h"  // the limits on a round's file and the table's query
 #include "server/verifier.h"
 
 namespace httplib {
@@ -42,14 +43,6 @@ class Server;
 namespace vtr::server {
 
 class Store;
-
-inline constexpr std::size_t kMaxRoundBytes = 64 * 1024;
-inline constexpr std::int64_t kDefaultTableLimit = 100;
-inline constexpr std::int64_t kMaxTableLimit = 1000;
-// The game never records a frame shorter than this (its frame limiter holds
-// a frame to a display's refresh period less a millisecond, half of it with
-// vsync): a daily round with a shorter one is refused before it is played.
-inline constexpr std::uint32_t kMinDailyFrameMicros = 250;
 
 // Submissions allowed: a burst, then one every so many seconds.
 struct Rate {

@@ -2,12 +2,14 @@
 # the Debian package built from that install (scripts/package).
 #
 #   <prefix>/games/vantor                         the executable
+#   <prefix>/games/vantor-server                  the world table's server, when it is built
 #   <prefix>/share/vantor/Content/                pictures, font, music, sounds
 #   <prefix>/share/applications/, metainfo/, icons/hicolor/, man/man6/, doc/vantor/
 #
 # The installed game finds Content from its own place (VANTOR_DATA_FROM_EXE,
 # relative to the executable's folder), so any prefix works and the working
-# directory never matters.
+# directory never matters. The server sits beside it and finds the same
+# Content the same way: its verifiers play rounds on the game's own.
 
 set(VANTOR_GAMES_DIR games CACHE STRING "Folder of the executable, under the prefix")
 set(VANTOR_DATA_DIR share/vantor CACHE STRING "Folder holding Content/, under the prefix")
@@ -26,21 +28,30 @@ set(package_dir ${CMAKE_SOURCE_DIR}/tools/package)
 set(staged ${CMAKE_BINARY_DIR}/package)
 configure_file(${package_dir}/${VANTOR_APP_ID}.metainfo.xml.in ${staged}/${VANTOR_APP_ID}.metainfo.xml @ONLY)
 configure_file(${package_dir}/vantor.6.in ${staged}/vantor.6 @ONLY)
+configure_file(${package_dir}/vantor-server.6.in ${staged}/vantor-server.6 @ONLY)
 configure_file(${package_dir}/changelog.in ${staged}/changelog @ONLY)
 
 # Debian keeps manual pages and changelogs compressed, without a time stamp.
-add_custom_command(OUTPUT ${staged}/vantor.6.gz ${staged}/changelog.gz
-  COMMAND gzip -9 -n -f -k ${staged}/vantor.6 ${staged}/changelog
-  DEPENDS ${staged}/vantor.6 ${staged}/changelog
+add_custom_command(OUTPUT ${staged}/vantor.6.gz ${staged}/vantor-server.6.gz ${staged}/changelog.gz
+  COMMAND gzip -9 -n -f -k ${staged}/vantor.6 ${staged}/vantor-server.6 ${staged}/changelog
+  DEPENDS ${staged}/vantor.6 ${staged}/vantor-server.6 ${staged}/changelog
   COMMENT "Compressing the manual page and the changelog")
-add_custom_target(vantor_package_files ALL DEPENDS ${staged}/vantor.6.gz ${staged}/changelog.gz)
+add_custom_target(vantor_package_files ALL DEPENDS ${staged}/vantor.6.gz ${staged}/vantor-server.6.gz
+                                                   ${staged}/changelog.gz)
 
-install(TARGETS vantor RUNTIME DESTINATION ${VANTOR_GAMES_DIR})
+set(installed_programs vantor)
+if(TARGET vantor-server)
+  list(APPEND installed_programs vantor-server)
+  install(FILES ${staged}/vantor-server.6.gz DESTINATION share/man/man6)
+endif()
+install(TARGETS ${installed_programs} RUNTIME DESTINATION ${VANTOR_GAMES_DIR})
 # A stripped install (the package's) also drops the compilers' notes.
-install(CODE "if(CMAKE_INSTALL_DO_STRIP)
-  execute_process(COMMAND ${CMAKE_OBJCOPY} --remove-section=.comment
-                  \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${VANTOR_GAMES_DIR}/vantor COMMAND_ERROR_IS_FATAL ANY)
-endif()")
+foreach(program ${installed_programs})
+  install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND ${CMAKE_OBJCOPY} --remove-section=.comment
+                    \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${VANTOR_GAMES_DIR}/${program} COMMAND_ERROR_IS_FATAL ANY)
+  endif()")
+endforeach()
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/Content DESTINATION ${VANTOR_DATA_DIR})
 install(FILES ${package_dir}/${VANTOR_APP_ID}.desktop DESTINATION share/applications)
 install(FILES ${staged}/${VANTOR_APP_ID}.metainfo.xml DESTINATION share/metainfo)
@@ -75,5 +86,8 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Rockets rise from the bottom of a night sk
 own: it bursts where you clicked, and the burst's growing ring catches every
 rising rocket that flies into it. A caught rocket bursts in turn and catches
 more, link after link of a chain. A round lasts 60 seconds, and the best
-scores are kept between runs.")
+scores are kept between runs.
+.
+vantor-server keeps the world table of the daily challenge: it accepts a
+round only by playing its replay again to the recorded score.")
 include(CPack)

@@ -8,6 +8,11 @@ VANTOR_PACKAGE_FILES=(
   share/doc/vantor/copyright
   share/doc/vantor/changelog.gz
 )
+# The world table's server, in an install from a build that has it (the
+# package's always does: scripts/package installs its libraries).
+if [ -z "${VANTOR_NO_SERVER:-}" ]; then
+  VANTOR_PACKAGE_FILES+=(games/vantor-server share/man/man6/vantor-server.6.gz)
+fi
 # NOTE: until the content generator's icons are in Content/icon, an install
 # holds none (CMake warns) and only the icons there are looked for.
 for size in 16 32 48 64 128 256; do
