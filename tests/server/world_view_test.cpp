@@ -131,8 +131,9 @@ class Viewer {
 TEST(WorldView, ShowsTodaysLinesInRankOrderAndWatchesOneToItsEnd) {
   testing_support::TempDir dir;
   const std::vector<std::uint8_t> rounds[] = {RecordTodaysRound(dir.path() / "alice", 40),
-                                              RecordTodaysRound(dir.path() / "bob", 3)};
-  const char* names[] = {"alice", "bob"};
+                                              RecordTodaysRound(dir.path() / "bob", 3),
+                                              RecordTodaysRound(dir.path() / "dave", 7)};
+  const char* names[] = {"alice", "bob", "dave"};
 
   std::atomic<std::int64_t> now{static_cast<std::int64_t>(std::time(nullptr))};
   vtr::server::ServerOptions options;
@@ -161,7 +162,7 @@ TEST(WorldView, ShowsTodaysLinesInRankOrderAndWatchesOneToItsEnd) {
   // Each round sent as the game sends it: a token as the round starts, the
   // file once it is over.
   const std::int64_t sentAt = now.load();
-  for (int i = 0; i < 2; ++i) {
+  const auto send = [&](int i) {
     now = sentAt - RecordedSeconds(Parsed(rounds[i]));
     const auto token = client.Post("/api/v1/daily/token", "", "text/plain");
     now = sentAt;
@@ -171,7 +172,9 @@ TEST(WorldView, ShowsTodaysLinesInRankOrderAndWatchesOneToItsEnd) {
     const auto sent = client.Post("/api/v1/rounds", headers,
                                   std::string(rounds[i].begin(), rounds[i].end()), "application/octet-stream");
     ASSERT_TRUE(sent && sent->status == 201) << (sent ? sent->body : "no answer");
-  }
+  };
+  send(0);
+  send(1);
   const vtr::Replay alice = Parsed(rounds[0]), bob = Parsed(rounds[1]);
   ASSERT_NE(alice.score, bob.score);
   const bool aliceFirst = alice.score > bob.score;
@@ -209,6 +212,14 @@ TEST(WorldView, ShowsTodaysLinesInRankOrderAndWatchesOneToItsEnd) {
   EXPECT_TRUE(viewer.game->menu->highScoresShown && viewer.game->menu->worldShown);
   viewer.Frame();
   EXPECT_EQ(viewer.Page().lines.size(), 2u);
+
+  // Each time the page turns to the world table it is fetched afresh.
+  send(2);
+  viewer.Key('W');
+  EXPECT_FALSE(viewer.game->menu->worldShown);
+  viewer.Key('W');
+  ASSERT_TRUE(viewer.FramesUntil([&] { return viewer.Page().status != vtr::WorldPage::Status::Loading; }));
+  EXPECT_EQ(viewer.Page().lines.size(), 3u);
 }
 
 // A server that answers what no table is, or is not there: the page says
