@@ -30,6 +30,7 @@
 #include "game/playback.h"
 #include "menu/game_menu.h"
 #include "platform/hge_headless.h"
+#include "replay/daily.h"
 #include "replay/frame_codec.h"
 #include "replay/replay_folder.h"
 #include "server/world_server.h"
@@ -265,6 +266,55 @@ TEST(WorldView, AServerOutOfReachOrAnsweringGarbageGivesTheReason) {
     EXPECT_FALSE(viewer.game->Watching());
   }
   garbage.stop();
+  serving.join();
+}
+
+// A server whose table is well formed but whose rounds are not its lines':
+// a round that cannot be read, one that is another's, one that is missing.
+// Each says why under "Back", and none is played.
+TEST(WorldView, ARoundThatIsNotItsLinesIsNotPlayed) {
+  testing_support::TempDir dir;
+  const std::vector<std::uint8_t> round = RecordTodaysRound(dir.path() / "eve", 5);
+  const std::int32_t claimed = Parsed(round).score + 1;
+  httplib::Server liar;
+  liar.Get("/api/v1/table", [claimed](const httplib::Request&, httplib::Response& res) {
+    json lines = json::array();
+    for (int id = 1; id <= 3; ++id) {
+      lines.push_back({{"rank", id}, {"name", "eve" + std::to_string(id)}, {"score", claimed}, {"combo", 0},
+                       {"pauses", 0}, {"id", id}, {"time", 0}});
+    }
+    const std::string today = vtr::DailyDateText(vtr::DailyDateAt(static_cast<std::int64_t>(std::time(nullptr))));
+    res.set_content(json{{"date", today}, {"rounds", lines}}.dump(), "application/json");
+  });
+  liar.Get(R"(/api/v1/rounds/(\d+)/replay)", [&round](const httplib::Request& req, httplib::Response& res) {
+    if (req.matches[1] == "1") res.set_content(std::string(round.begin(), round.end()), "application/octet-stream");
+    if (req.matches[1] == "2") res.set_content("VTRREPLY and nothing after", "application/octet-stream");
+    if (req.matches[1] == "3") {
+      res.status = 404;
+      res.set_content(R"({"error":"no such round"})", "application/json");
+    }
+  });
+  const int port = liar.bind_to_any_port("127.0.0.1");
+  std::thread serving([&liar] { liar.listen_after_bind(); });
+  while (!liar.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+  Viewer viewer(dir.path() / "carol", "Server http://127.0.0.1:" + std::to_string(port) + "\nName carol\n");
+  viewer.Key('W');
+  ASSERT_TRUE(viewer.FramesUntil([&] { return viewer.Page().status != vtr::WorldPage::Status::Loading; }));
+  ASSERT_EQ(viewer.Page().lines.size(), 3u) << viewer.Page().reason;
+  const struct {
+    int key;
+    const char* message;
+  } cases[] = {{'1', "The server sent another round than its line's"},
+               {'2', "This round cannot be played back"},
+               {'3', "The round could not be fetched: no such round (404)"}};
+  for (const auto& c : cases) {
+    viewer.Key(c.key);
+    ASSERT_TRUE(viewer.FramesUntil([&] { return !viewer.game->WatchMessage().empty(); })) << c.message;
+    EXPECT_EQ(viewer.game->WatchMessage().rfind(c.message, 0), 0u) << viewer.game->WatchMessage();
+    EXPECT_FALSE(viewer.game->Watching());
+  }
+  liar.stop();
   serving.join();
 }
 
