@@ -35,6 +35,7 @@ std::string Printable(const std::string& text) {
   return line;
 }
 
+#ifndef __EMSCRIPTEN__
 bool NestsAtMost(const std::string& body, int most) {
   int depth = 0;
   bool inString = false;
@@ -53,6 +54,8 @@ bool NestsAtMost(const std::string& body, int most) {
   }
   return true;
 }
+
+#endif
 
 }  // namespace
 
@@ -176,7 +179,13 @@ struct WorldTable::Shared {
 };
 
 WorldTable::WorldTable(std::string server) : shared_(std::make_shared<Shared>(std::move(server))) {
+#ifdef __EMSCRIPTEN__
+  // The page's build has no threads and no HTTP client of its own.
+  shared_->page.status = WorldPage::Status::Failed;
+  shared_->page.reason = "the browser build reads no world table";
+#else
   worker_ = std::thread(Work, shared_);
+#endif
 }
 
 WorldTable::~WorldTable() {
@@ -189,6 +198,7 @@ WorldTable::~WorldTable() {
   shared_->wake.notify_all();
   // A thread waiting on the network holds its own share of the state and
   // ends once the exchange's time is up.
+  if (!worker_.joinable()) return;
   if (busy) {
     worker_.detach();
   } else {
@@ -197,6 +207,7 @@ WorldTable::~WorldTable() {
 }
 
 void WorldTable::FetchTable(const std::string& date, std::size_t lines) {
+  if (!worker_.joinable()) return;
   {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     shared_->tableWanted = true;
@@ -211,6 +222,7 @@ void WorldTable::FetchTable(const std::string& date, std::size_t lines) {
 }
 
 void WorldTable::FetchRound(std::int64_t id) {
+  if (!worker_.joinable()) return;
   {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     shared_->roundWanted = true;
