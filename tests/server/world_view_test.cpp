@@ -2,7 +2,7 @@
 // of today's rounds, recorded by the game headless and sent as a client
 // sends them; the game, with online play on, turns its high-score page to
 // the world table, shows both lines in rank order and watches one to its
-// end. A server that answers garbage or none gives a reason and no crash;
+// end. A server out of reach or not to be trusted gives a reason and no crash;
 // with online play off, W does nothing and no connection is opened.
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -223,17 +223,36 @@ TEST(WorldView, ShowsTodaysLinesInRankOrderAndWatchesOneToItsEnd) {
   EXPECT_EQ(viewer.Page().lines.size(), 3u);
 }
 
-// A server that answers what no table is, or is not there: the page says
-// why, the keys watch nothing, and the game goes on.
-TEST(WorldView, AServerOutOfReachOrAnsweringGarbageGivesTheReason) {
+// A server out of reach, one whose table is not today's, and one whose
+// rounds are not its lines' (unreadable, another's, missing): the page or
+// the line under "Back" says why, nothing is played, and the game goes on.
+TEST(WorldView, AServerOutOfReachOrNotToBeTrustedIsToldAndNothingPlays) {
   testing_support::TempDir dir;
-  httplib::Server garbage;
-  garbage.Get(R"(/.*)", [](const httplib::Request&, httplib::Response& res) {
-    res.set_content(R"({"date":"1999-01-01","rounds":[{"rank":1}]})", "application/json");
+  const std::vector<std::uint8_t> round = RecordTodaysRound(dir.path() / "eve", 5);
+  const std::int32_t claimed = Parsed(round).score + 1;
+  std::atomic<bool> today{false};
+  httplib::Server liar;
+  liar.Get("/api/v1/table", [&](const httplib::Request&, httplib::Response& res) {
+    json lines = json::array();
+    for (int id = 1; id <= 3; ++id) {
+      lines.push_back({{"rank", id}, {"name", "eve" + std::to_string(id)}, {"score", claimed}, {"combo", 0},
+                       {"pauses", 0}, {"id", id}, {"time", 0}});
+    }
+    const auto now = static_cast<std::int64_t>(std::time(nullptr));
+    const std::string day = today ? vtr::DailyDateText(vtr::DailyDateAt(now)) : "1999-01-01";
+    res.set_content(json{{"date", day}, {"rounds", lines}}.dump(), "application/json");
   });
-  const int garbagePort = garbage.bind_to_any_port("127.0.0.1");
-  std::thread serving([&garbage] { garbage.listen_after_bind(); });
-  while (!garbage.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  liar.Get(R"(/api/v1/rounds/(\d+)/replay)", [&round](const httplib::Request& req, httplib::Response& res) {
+    if (req.matches[1] == "1") res.set_content(std::string(round.begin(), round.end()), "application/octet-stream");
+    if (req.matches[1] == "2") res.set_content("VTRREPLY and nothing after", "application/octet-stream");
+    if (req.matches[1] == "3") {
+      res.status = 404;
+      res.set_content(R"({"error":"no such round"})", "application/json");
+    }
+  });
+  const int port = liar.bind_to_any_port("127.0.0.1");
+  std::thread serving([&liar] { liar.listen_after_bind(); });
+  while (!liar.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   // A port nothing listens on any more.
   int closedPort = 0;
   {
@@ -247,15 +266,15 @@ TEST(WorldView, AServerOutOfReachOrAnsweringGarbageGivesTheReason) {
     closedPort = ntohs(address.sin_port);
     close(fd);
   }
+  const auto online = [](int at) { return "Server http://127.0.0.1:" + std::to_string(at) + "\nName carol\n"; };
 
   const struct {
     int port;
     const char* reason;
-  } cases[] = {{garbagePort, "not today's"}, {closedPort, "onnect"}};
+  } tables[] = {{closedPort, "onnect"}, {port, "not today's"}};
   int n = 0;
-  for (const auto& c : cases) {
-    Viewer viewer(dir.path() / std::to_string(++n),
-                  "Server http://127.0.0.1:" + std::to_string(c.port) + "\nName carol\n");
+  for (const auto& c : tables) {
+    Viewer viewer(dir.path() / std::to_string(++n), online(c.port));
     viewer.Key('W');
     ASSERT_TRUE(viewer.FramesUntil([&] { return viewer.Page().status != vtr::WorldPage::Status::Loading; }));
     EXPECT_EQ(viewer.Page().status, vtr::WorldPage::Status::Failed);
@@ -265,50 +284,19 @@ TEST(WorldView, AServerOutOfReachOrAnsweringGarbageGivesTheReason) {
     for (int i = 0; i < 10; ++i) viewer.Frame();
     EXPECT_FALSE(viewer.game->Watching());
   }
-  garbage.stop();
-  serving.join();
-}
 
-// A server whose table is well formed but whose rounds are not its lines':
-// a round that cannot be read, one that is another's, one that is missing.
-// Each says why under "Back", and none is played.
-TEST(WorldView, ARoundThatIsNotItsLinesIsNotPlayed) {
-  testing_support::TempDir dir;
-  const std::vector<std::uint8_t> round = RecordTodaysRound(dir.path() / "eve", 5);
-  const std::int32_t claimed = Parsed(round).score + 1;
-  httplib::Server liar;
-  liar.Get("/api/v1/table", [claimed](const httplib::Request&, httplib::Response& res) {
-    json lines = json::array();
-    for (int id = 1; id <= 3; ++id) {
-      lines.push_back({{"rank", id}, {"name", "eve" + std::to_string(id)}, {"score", claimed}, {"combo", 0},
-                       {"pauses", 0}, {"id", id}, {"time", 0}});
-    }
-    const std::string today = vtr::DailyDateText(vtr::DailyDateAt(static_cast<std::int64_t>(std::time(nullptr))));
-    res.set_content(json{{"date", today}, {"rounds", lines}}.dump(), "application/json");
-  });
-  liar.Get(R"(/api/v1/rounds/(\d+)/replay)", [&round](const httplib::Request& req, httplib::Response& res) {
-    if (req.matches[1] == "1") res.set_content(std::string(round.begin(), round.end()), "application/octet-stream");
-    if (req.matches[1] == "2") res.set_content("VTRREPLY and nothing after", "application/octet-stream");
-    if (req.matches[1] == "3") {
-      res.status = 404;
-      res.set_content(R"({"error":"no such round"})", "application/json");
-    }
-  });
-  const int port = liar.bind_to_any_port("127.0.0.1");
-  std::thread serving([&liar] { liar.listen_after_bind(); });
-  while (!liar.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-
-  Viewer viewer(dir.path() / "carol", "Server http://127.0.0.1:" + std::to_string(port) + "\nName carol\n");
+  today = true;
+  Viewer viewer(dir.path() / "carol", online(port));
   viewer.Key('W');
   ASSERT_TRUE(viewer.FramesUntil([&] { return viewer.Page().status != vtr::WorldPage::Status::Loading; }));
   ASSERT_EQ(viewer.Page().lines.size(), 3u) << viewer.Page().reason;
   const struct {
     int key;
     const char* message;
-  } cases[] = {{'1', "The server sent another round than its line's"},
-               {'2', "This round cannot be played back"},
-               {'3', "The round could not be fetched: no such round (404)"}};
-  for (const auto& c : cases) {
+  } rounds[] = {{'1', "The server sent another round than its line's"},
+                {'2', "This round cannot be played back"},
+                {'3', "The round could not be fetched: no such round (404)"}};
+  for (const auto& c : rounds) {
     viewer.Key(c.key);
     ASSERT_TRUE(viewer.FramesUntil([&] { return !viewer.game->WatchMessage().empty(); })) << c.message;
     EXPECT_EQ(viewer.game->WatchMessage().rfind(c.message, 0), 0u) << viewer.game->WatchMessage();
