@@ -242,7 +242,9 @@ TEST(WorldView, AServerOutOfReachOrNotToBeTrustedIsToldAndNothingPlays) {
     const std::string day = today ? vtr::DailyDateText(vtr::DailyDateAt(now)) : "1999-01-01";
     res.set_content(json{{"date", day}, {"rounds", lines}}.dump(), "application/json");
   });
-  liar.Get(R"(/api/v1/rounds/(\d+)/replay)", [&round](const httplib::Request& req, httplib::Response& res) {
+  std::atomic<bool> slow{false};
+  liar.Get(R"(/api/v1/rounds/(\d+)/replay)", [&](const httplib::Request& req, httplib::Response& res) {
+    if (slow) std::this_thread::sleep_for(std::chrono::milliseconds(400));
     if (req.matches[1] == "1") res.set_content(std::string(round.begin(), round.end()), "application/octet-stream");
     if (req.matches[1] == "2") res.set_content("VTRREPLY and nothing after", "application/octet-stream");
     if (req.matches[1] == "3") {
@@ -302,6 +304,14 @@ TEST(WorldView, AServerOutOfReachOrNotToBeTrustedIsToldAndNothingPlays) {
     EXPECT_EQ(viewer.game->WatchMessage().rfind(c.message, 0), 0u) << viewer.game->WatchMessage();
     EXPECT_FALSE(viewer.game->Watching());
   }
+  // A round asked for while an earlier one is still on its way: only the
+  // later one's answer counts.
+  slow = true;
+  viewer.Key('1');
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // its request sent
+  viewer.Key('2');
+  ASSERT_TRUE(viewer.FramesUntil([&] { return !viewer.game->WatchMessage().empty(); }));
+  EXPECT_EQ(viewer.game->WatchMessage().rfind("This round cannot be played back", 0), 0u) << viewer.game->WatchMessage();
   liar.stop();
   serving.join();
 }
