@@ -24,6 +24,7 @@
 #include "replay/replay_file.h"
 #include "replay/spawner_clocks.h"
 #include "scores/score_table.h"
+#include "scores/world_page.h"
 
 class hgeSprite;
 class hgeAnimatedSprite;
@@ -31,6 +32,9 @@ class hgeFont;
 
 namespace vtr {
 
+namespace online {
+class WorldTable;
+}
 class Actor;
 class RocketSpawner;
 class GameMenu;
@@ -173,6 +177,10 @@ class Game final : public Stage {
   // nothing, fetches nothing and writes nothing of online play.
   void UseOnline(OnlineSettings settings);
   const OnlineSettings& Online() const { return online_; }
+  // The world table's fetches (game/game_world.cpp): made when the player
+  // first turns the high-score page to it with online play on; nullptr
+  // before, and always with online play off.
+  const online::WorldTable* WorldTableFetches() const { return world_.get(); }
   // Shows the splash from its start, as a game that starts with it does.
   void ShowSplash();
   bool SplashShowing() const { return splashShowing_; }
@@ -198,6 +206,12 @@ class Game final : public Stage {
   void StartRequestedWatch();
   void ExchangeRound(LiveSession& live);
   void SetWatchMessage(std::string message);
+  // The world table: fetched afresh as the page turns to it, its state given
+  // to the menu each frame, a line's round fetched and then watched.
+  void ShowWorld();
+  void RequestWorldWatch(std::size_t line);
+  void GiveMenuTheWorld();
+  void StartFetchedWorldRound();
   void StoreRoundReplay(std::int64_t entryTime);
   void KeepRoundScore();
   void SaveWaitingScores(float dt);
@@ -236,6 +250,8 @@ class Game final : public Stage {
   std::string firstRoundFile_;
   bool firstTimeHint_ = false;
   OnlineSettings online_;
+  std::unique_ptr<online::WorldTable> world_;
+  WorldLine worldWatch_;  // the line whose round is being fetched
 
   // The splash screen.
   float splashTime_ = 0.0f;

@@ -78,6 +78,7 @@ bool Game::Update(float dt) {
   menu->dailyOffered = !replaying_ && !round_.roundRunning && (!round_.roundOver || round_.scoreEntered);
   menu->pausedTimeLeft = round_.roundRunning ? std::optional<float>(round_.timeLeft) : std::nullopt;
   menu->firstTimeHint = firstTimeHint_;
+  GiveMenuTheWorld();
   if (round_.menuShown) return Choose(menu->Update(dt));
 
   if (round_.roundOver) {
@@ -145,6 +146,12 @@ bool Game::Choose(const MenuChoice& choice) {
       return false;
     case MenuChoice::Kind::Daily:
       NewDailyRound(static_cast<std::int64_t>(std::time(nullptr)));
+      return false;
+    case MenuChoice::Kind::ShowWorld:
+      ShowWorld();
+      return false;
+    case MenuChoice::Kind::WatchWorld:
+      RequestWorldWatch(choice.entry);
       return false;
     case MenuChoice::Kind::None:
       break;

@@ -44,6 +44,7 @@ bool Game::Frame(float dt) {
   const bool quit = Update(dt);
   if (!quit && watchRequest_ != kNoWatch) StartRequestedWatch();
   watchRequest_ = kNoWatch;
+  if (!quit && world_ && !Watching()) StartFetchedWorldRound();
   return quit;
 }
 

@@ -26,6 +26,8 @@ constexpr DWORD kCaptionColour = 0xFFB0B0D0;
 constexpr DWORD kMessageColour = 0xFFFF3333;  // the new-entry red
 constexpr std::size_t kKnownReplaysKept = 32;
 constexpr int kDailyKey = 'D';
+constexpr int kWorldKey = 'W';
+constexpr float kWorldCaptionGap = 62.0f;  // under "Back", below the watch caption
 constexpr float kDailyCaptionY = 470.0f;  // under "Quit", above nothing
 constexpr float kPausedTitleY = 190.0f;   // between the logo and "New Game"
 constexpr float kPausedTimeY = 235.0f;
@@ -55,6 +57,12 @@ std::string KeyList(const std::vector<int>& lines) {
     i = end + 1;
   }
   return text;
+}
+
+// The world lines the keys watch: those drawn, once the table is in.
+int WorldLinesWatchable(const WorldPage& world) {
+  if (world.status != WorldPage::Status::Ready) return 0;
+  return static_cast<int>(std::min(world.lines.size(), static_cast<std::size_t>(kWorldLinesShown)));
 }
 
 }  // namespace
@@ -100,29 +108,39 @@ MenuChoice GameMenu::Update(float dt) {
         break;
     }
   } else {
+    if (!worldOffered) worldShown = false;
+    const bool turned = worldOffered && engine_->Input_KeyDown(kWorldKey);
+    if (turned) worldShown = !worldShown;
     PlaceBack();
     const MenuChoice watch = WatchKeys();
     if (highScorePage_->Update(dt) == kBack) {
       highScoresShown = false;
+      worldShown = false;
       roundSummary.reset();
       mainPage_->Enter();
       mainPage_->SetFocus(kNewGame);
     }
-    return watch;
+    if (turned && worldShown) return {MenuChoice::Kind::ShowWorld};
+    return turned ? MenuChoice{} : watch;
   }
   return {};
 }
 
 void GameMenu::Render(bool saveFailed, const std::string& message, bool saveWaiting) {
   if (highScoresShown) {
-    if (roundSummary) DrawRoundSummary(*roundSummary);
-    DrawScoreLines(font_.get(), scores_->Entries());
+    if (worldShown) {
+      DrawWorldPage(font_.get(), world, std::floor(static_cast<float>(Settings::Instance().SystemScreenWidth) * 0.5f));
+    } else {
+      if (roundSummary) DrawRoundSummary(*roundSummary);
+      DrawScoreLines(font_.get(), scores_->Entries());
+    }
     PlaceBack();
     if (saveFailed || saveWaiting) {
       DrawSaveFailure(font_.get(), highScorePage_->GetControl(kBack)->rect.y2 + 10.0f, saveWaiting && !saveFailed);
     }
     highScorePage_->Render();
     DrawWatchCaption(message);
+    if (worldOffered) DrawWorldCaption();
   } else {
     mainPage_->Render();
     if (dailyOffered) DrawCaption(kDailyCaptionY, "D: today's challenge", kCaptionColour);
@@ -135,7 +153,7 @@ void GameMenu::Render(bool saveFailed, const std::string& message, bool saveWait
 // the latest round's line is drawn under the five.
 void GameMenu::PlaceBack() {
   hgeGUIObject* back = highScorePage_->GetControl(kBack);
-  const int lines = std::max(kScoreLinesShown, ScoreLineCount(scores_->Entries()));
+  const int lines = worldShown ? kWorldLinesShown : std::max(kScoreLinesShown, ScoreLineCount(scores_->Entries()));
   const float top = kScoreLinesTop + kScoreLineStep * static_cast<float>(lines);
   back->rect.Set(back->rect.x1, top, back->rect.x2, top + (back->rect.y2 - back->rect.y1));
 }
@@ -145,9 +163,10 @@ void GameMenu::PlaceBack() {
 MenuChoice GameMenu::WatchKeys() {
   HGE* engine = engine_;
   const std::vector<ScoreEntry>& entries = scores_->Entries();
-  const int lines = ScoreLineCount(entries);
+  const int lines = worldShown ? WorldLinesWatchable(world) : ScoreLineCount(entries);
   for (int line = 1; line <= lines; ++line) {
     if (!engine->Input_KeyDown('0' + line) && !engine->Input_KeyDown(kNumpad0 + line)) continue;
+    if (worldShown) return {MenuChoice::Kind::WatchWorld, static_cast<std::size_t>(line - 1)};
     const std::size_t index =
         line <= kScoreLinesShown ? static_cast<std::size_t>(line - 1) : NewEntryBelowTopLines(entries);
     return {MenuChoice::Kind::Watch, index};
@@ -161,7 +180,17 @@ void GameMenu::DrawWatchCaption(const std::string& message) {
   const float y = highScorePage_->GetControl(kBack)->rect.y2 + 40.0f;
   std::string text = message;
   DWORD colour = kMessageColour;
-  if (text.empty()) {
+  if (text.empty() && worldShown) {
+    const int lines = WorldLinesWatchable(world);
+    if (world.fetchingRound) {
+      text = "fetching the round...";
+    } else if (lines > 0) {
+      text = (lines > 1 ? "1-" + std::to_string(lines) : std::string("1")) + ": watch a round";
+    } else {
+      return;
+    }
+    colour = kCaptionColour;
+  } else if (text.empty()) {
     const int lines = ScoreLineCount(scores_->Entries());
     std::vector<int> watchable;
     for (int line = 1; line <= lines; ++line) {
@@ -174,6 +203,11 @@ void GameMenu::DrawWatchCaption(const std::string& message) {
     colour = kCaptionColour;
   }
   DrawCaption(y, text, colour);
+}
+
+void GameMenu::DrawWorldCaption() {
+  const float y = highScorePage_->GetControl(kBack)->rect.y2 + kWorldCaptionGap;
+  DrawCaption(y, worldShown ? "W: local table" : std::string("W: ") + kWorldTitle, kCaptionColour);
 }
 
 // "Paused" in the menu's own letters, and under it the time the round has

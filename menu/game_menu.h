@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/hge.h"
+#include "scores/world_page.h"
 
 class hgeFont;
 class hgeGUI;
@@ -30,9 +31,13 @@ class ScoreTable;
 
 // What the player chose in one frame of the menu.
 struct MenuChoice {
-  enum class Kind { None, NewGame, Quit, Watch, Daily };
+  // ShowWorld: the page turned to the world table (to be fetched afresh);
+  // WatchWorld: a line of it is to be watched.
+  enum class Kind { None, NewGame, Quit, Watch, Daily, ShowWorld, WatchWorld };
   Kind kind = Kind::None;
-  std::size_t entry = 0;  // Watch: index in the score table of the round to watch
+  // Watch: index in the score table of the round to watch; WatchWorld: index
+  // of the world table's line.
+  std::size_t entry = 0;
 
   bool operator==(const MenuChoice&) const = default;
 };
@@ -95,12 +100,20 @@ class GameMenu {
   std::optional<RoundSummary> roundSummary;
   // The main page's line of help, until the player has finished a round.
   bool firstTimeHint = false;
+  // Online play is on: W turns the high-score page between the local table
+  // and the world table (worldShown), which shows `world` as the game has it.
+  // Off, the page is exactly the local one and W does nothing.
+  bool worldOffered = false;
+  bool worldShown = false;
+  WorldPage world;
 
  private:
   // Moves "Back" below the score lines drawn for the current table.
   void PlaceBack();
   // The keys that watch a line's round: the entry's choice, or None.
   MenuChoice WatchKeys();
+  // The line under the watch caption that says what W turns to.
+  void DrawWorldCaption();
   static constexpr float kCaptionScale = 0.6f;
   void DrawCaption(float y, const std::string& text, DWORD colour, float scale = kCaptionScale);
   void DrawPausedTitle(float timeLeft);

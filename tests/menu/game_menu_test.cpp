@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "config/settings.h"
@@ -460,6 +461,138 @@ TEST_F(GameMenuTest, CaptionsCentreOnHalfTheScreenWidth) {
   vtr::Settings::Instance().SystemScreenWidth = 801;
   Build();
   EXPECT_EQ(Draw()[1].Centre(), 400.0f);
+}
+
+// With online play off the page is exactly the local one and W does
+// nothing; on, only a caption is added under it, and W turns the page to the
+// world table (asking the game to fetch it) and back.
+TEST_F(GameMenuTest, TheWorldKeyTurnsThePageOnlyWithOnlinePlayOn) {
+  using Kind = vtr::MenuChoice::Kind;
+  scores.Load("Scores.vtr", 1000);
+  scores.Enter(300, 3000);
+  Build();
+  menu->highScoresShown = true;
+  const std::vector<Caption> local = Draw();
+  Key('W');
+  EXPECT_TRUE(chosen.empty());
+  EXPECT_FALSE(menu->worldShown);
+  const std::vector<Caption> again = Draw();
+  ASSERT_EQ(again.size(), local.size());
+  for (std::size_t i = 0; i < local.size(); ++i) {
+    const Caption& now = again[i];
+    EXPECT_EQ(std::tie(now.text, now.x, now.y, now.colour),
+              std::tie(local[i].text, local[i].x, local[i].y, local[i].colour));
+  }
+
+  menu->worldOffered = true;
+  std::vector<Caption> drawn = Draw();
+  ASSERT_EQ(drawn.size(), local.size() + 1);
+  EXPECT_EQ(drawn.back().text, "W: World - today");
+  EXPECT_GT(drawn.back().y, local.back().y);
+
+  Key('W');
+  EXPECT_EQ(chosen, (std::vector<vtr::MenuChoice>{{Kind::ShowWorld}}));
+  EXPECT_TRUE(menu->worldShown);
+  drawn = Draw();
+  ASSERT_GE(drawn.size(), 3u);
+  EXPECT_EQ(drawn[0].text, "World - today");
+  EXPECT_EQ(drawn[1].text, "loading...");
+  EXPECT_EQ(drawn.back().text, "W: local table");
+  for (const Caption& c : drawn) EXPECT_NE(c.text, "1. 300");
+
+  chosen.clear();
+  Key('W');
+  EXPECT_TRUE(chosen.empty());
+  EXPECT_FALSE(menu->worldShown);
+  // Turned off while shown (the game's online play gone): the local page.
+  menu->worldShown = true;
+  menu->worldOffered = false;
+  Frame();
+  EXPECT_FALSE(menu->worldShown);
+}
+
+// The world view draws its lines where the local ones stand (the player's
+// own in red), says why when it has none, and its lines' keys watch them.
+TEST_F(GameMenuTest, TheWorldViewDrawsItsLinesAndTheirKeysWatchThem) {
+  using Kind = vtr::MenuChoice::Kind;
+  using Status = vtr::WorldPage::Status;
+  constexpr DWORD kRed = 0xFFFF3333, kBlue = 0xFF6666FF;
+  Build();
+  menu->highScoresShown = true;
+  menu->worldOffered = true;
+  menu->worldShown = true;
+  menu->world.status = Status::Ready;
+  menu->world.player = "bob";
+  menu->world.lines = {{1, "alice", 4200, 9, 0, 31}, {2, "bob", 800, 2, 1, 12}};
+  // Runs of letters split where a gap parts them, so that each column reads
+  // on its own.
+  const auto find = [this](const std::string& text) {
+    std::vector<hgeQuad> quads;
+    headless::SetQuadTap(hge, [&quads](const hgeQuad& q) { quads.push_back(q); });
+    hge->Gfx_BeginScene();
+    menu->Render(false, "");
+    hge->Gfx_EndScene();
+    headless::SetQuadTap(hge, {});
+    std::vector<Caption> runs;
+    float end = 0.0f;
+    for (const hgeQuad& q : quads) {
+      const hgeVertex& v = q.v[0];
+      if (runs.empty() || runs.back().y != v.y || runs.back().colour != v.col || v.x != end) {
+        runs.push_back({v.x, v.y, v.col, ""});
+      }
+      runs.back().text += static_cast<char>(v.tx);
+      end = q.v[1].x;
+    }
+    for (auto c = runs.rbegin(); c != runs.rend(); ++c) {  // a caption over its shadow
+      if (c->text == text) return *c;
+    }
+    return Caption{0.0f, 0.0f, 0, "(none)"};
+  };
+  const struct {
+    std::string text;
+    float y;
+    DWORD colour;
+  } lines[] = {{"1. alice", 300.0f, kBlue}, {"4200", 300.0f, kBlue}, {"9", 300.0f, kBlue},
+               {"2. bob", 340.0f, kRed},    {"800", 340.0f, kRed},   {"2", 340.0f, kRed},
+               {"1-2: watch a round", 0.0f, 0}};
+  for (const auto& l : lines) {
+    const Caption c = find(l.text);
+    EXPECT_EQ(c.text, l.text);
+    if (l.y > 0.0f) {
+      EXPECT_EQ(c.y, l.y) << l.text;
+      EXPECT_EQ(c.colour, l.colour) << l.text;
+    }
+  }
+  EXPECT_EQ(find("4200").x + 40.0f, find("800").x + 30.0f);  // the scores end in one column
+  EXPECT_EQ(find("Back").y, 500.0f);
+
+  const struct {
+    int key;
+    bool chooses;
+    std::size_t line;
+  } keys[] = {{'1', true, 0}, {96 + 2, true, 1}, {'3', false, 0}, {'6', false, 0}};
+  for (const auto& k : keys) {
+    chosen.clear();
+    Key(k.key);
+    const std::vector<vtr::MenuChoice> expected =
+        k.chooses ? std::vector<vtr::MenuChoice>{{Kind::WatchWorld, k.line}} : std::vector<vtr::MenuChoice>{};
+    EXPECT_EQ(chosen, expected) << k.key;
+  }
+
+  menu->world.fetchingRound = true;
+  EXPECT_EQ(find("fetching the round...").text, "fetching the round...");
+  menu->world = {Status::Failed, {}, "Couldn't connect to server", false, "bob"};
+  EXPECT_EQ(find("World table not reachable: Couldn't connect to server").colour, kRed);
+  chosen.clear();
+  Key('1');  // nothing to watch
+  EXPECT_TRUE(chosen.empty());
+  menu->world = {Status::Ready, {}, "", false, "bob"};
+  EXPECT_EQ(find("No rounds yet today").y, 300.0f);
+
+  // Back leaves the world view: the page opens on the local table next time.
+  Key(HGEK_ENTER);
+  EXPECT_FALSE(menu->highScoresShown);
+  EXPECT_FALSE(menu->worldShown);
 }
 
 }  // namespace
