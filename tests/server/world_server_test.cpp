@@ -453,6 +453,39 @@ TEST_P(WorldServerTest, RoundTokenBoundsTheRoundsTime) {
   EXPECT_NE(body.value("error", "").find("a frame of 249 us"), std::string::npos) << body;
 }
 
+// An end stamp: a round sent long after it ended is measured to its end,
+// and only the file it was stamped with may follow; a second stamp changes
+// nothing; a round as late without one is still refused.
+TEST_P(WorldServerTest, AStampedRoundSentLaterIsMeasuredToItsEnd) {
+  const std::string round = Text(best);
+  const std::int64_t lasts = RecordedSeconds(round), slack = 60, late = 3 * slack;
+  const std::string hash = vtr::server::Sha256Hex(best.data(), best.size());
+  const auto stamp = [&](const std::string& token, const std::string& body, std::int64_t ago) {
+    const std::int64_t at = now.load();
+    now = at - ago;
+    const auto res = client->Post("/api/v1/daily/stamp", {{"X-Vantor-Token", token}}, body, "text/plain");
+    now = at;
+    return res ? res->status : 0;
+  };
+  // Three tokens of a round that ended `late` seconds ago.
+  const std::string unstamped = Token(lasts + late), stamped = Token(lasts + late), misused = Token(lasts + late);
+  EXPECT_EQ(stamp(stamped, hash, late), 201);
+  EXPECT_EQ(stamp(stamped, std::string(64, 'a'), late / 2), 200) << "a second stamp changes nothing";
+  EXPECT_EQ(stamp(misused, hash, late), 201);
+  EXPECT_EQ(stamp(stamped, "not a hash", 0), 400);
+  EXPECT_EQ(stamp("0123456789abcdef0123456789abcdef", hash, 0), 422) << "no such token";
+
+  const auto [slow, why] = Send(round, kAlice, 0, unstamped.c_str());
+  EXPECT_EQ(slow, 422) << why;
+  EXPECT_NE(why.value("error", "").find("its clock ran slow"), std::string::npos) << why;
+  const auto [swapped, whySwapped] = Send(Text(other), kAlice, 0, misused.c_str());
+  EXPECT_EQ(swapped, 422) << "only the stamped file follows its stamp: " << whySwapped;
+  const auto [status, answer] = Send(round, kAlice, 0, stamped.c_str());
+  EXPECT_EQ(status, 201) << answer;
+  EXPECT_EQ(answer["rank"], 1);
+  EXPECT_EQ(answer["of"], 1);
+}
+
 // A burst, then one request per period, per player and per address; the
 // refusal says when to come back.
 TEST_P(WorldServerPoolTest, TooFrequentSubmissionsAnswer429) {
