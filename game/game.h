@@ -31,6 +31,10 @@ class hgeFont;
 
 namespace vtr {
 
+namespace online {
+class RoundSender;
+}
+
 class Actor;
 class RocketSpawner;
 class GameMenu;
@@ -171,8 +175,12 @@ class Game final : public Stage {
   // Online play (config/online_settings.h): the world table's server, the
   // player's name and key. Off (the default, and in a read-only run) sends
   // nothing, fetches nothing and writes nothing of online play.
+  // On, today's challenge rounds are sent to the world table in the
+  // background (online/round_sender.h), and the results page says how.
   void UseOnline(OnlineSettings settings);
   const OnlineSettings& Online() const { return online_; }
+  // The sender of this session's daily rounds; null while online play is off.
+  online::RoundSender* Sender() const { return sender_.get(); }
   // Shows the splash from its start, as a game that starts with it does.
   void ShowSplash();
   bool SplashShowing() const { return splashShowing_; }
@@ -236,6 +244,11 @@ class Game final : public Stage {
   std::string firstRoundFile_;
   bool firstTimeHint_ = false;
   OnlineSettings online_;
+  std::unique_ptr<online::RoundSender> sender_;
+  bool worldRound_ = false;  // the last round ended was sent: its page says how
+  void StartSending();
+  void SendDailyRound(const Replay& replay);
+  void ShowWorldAnswers();
 
   // The splash screen.
   float splashTime_ = 0.0f;
