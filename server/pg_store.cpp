@@ -192,6 +192,22 @@ class PgStore final : public Store {
     return result;
   }
 
+  Status Held(const std::string& replayHash, std::optional<AddResult>* held) override {
+    std::lock_guard lock(mutex_);
+    return Retried([&] {
+      held->reset();
+      const Result found = Run("round_by_hash", Params().Text(replayHash));
+      if (!Returned(found)) return Fault(found.get());
+      if (PQntuples(found.get()) != 1) return Status::Ok;
+      AddResult stored;
+      stored.outcome = Outcome::AlreadyHeld;
+      stored.round = RoundFrom(found.get(), 0);
+      if (!RankOf(stored.round, &stored.rank, &stored.players)) return Fault(nullptr);
+      *held = stored;
+      return Status::Ok;
+    });
+  }
+
   Status Table(const std::string& day, std::int64_t limit, std::vector<TableLine>* lines) override {
     std::lock_guard lock(mutex_);
     return Retried([&] {

@@ -171,6 +171,22 @@ class SqliteStore final : public Store {
     return result;
   }
 
+  Status Held(const std::string& replayHash, std::optional<AddResult>* held) override {
+    std::lock_guard lock(mutex_);
+    held->reset();
+    Statement find(db_, "SELECT id, player, day, score, combo, time, pauses FROM rounds WHERE replay_hash = ?");
+    find.Bind(1, replayHash);
+    const int step = find.Step();
+    if (step == SQLITE_DONE) return Status::Ok;
+    if (step != SQLITE_ROW) return Fault();
+    AddResult found;
+    found.outcome = Outcome::AlreadyHeld;
+    found.round = RoundFrom(find);
+    if (!RankOf(found.round, &found.rank, &found.players)) return Fault();
+    *held = found;
+    return Status::Ok;
+  }
+
   Status Table(const std::string& day, std::int64_t limit, std::vector<TableLine>* lines) override {
     std::lock_guard lock(mutex_);
     Statement query(db_,

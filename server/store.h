@@ -88,6 +88,10 @@ class Store {
   virtual AddResult Add(const StoredRound& round, const std::string& keyHash, const std::string& replayHash,
                         const std::vector<std::uint8_t>& bytes) = 0;
 
+  // The round stored with these bytes, with its rank and the day's players
+  // (outcome AlreadyHeld); nullopt when there is none.
+  virtual Status Held(const std::string& replayHash, std::optional<AddResult>* held) = 0;
+
   // The day's best round per player, best first (ties: the earlier round
   // first), at most limit lines.
   virtual Status Table(const std::string& day, std::int64_t limit, std::vector<TableLine>* lines) = 0;

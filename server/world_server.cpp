@@ -445,8 +445,21 @@ void WorldServer::Route() {
     if (const Store::Status status = store_->TakeToken(token, today, &held); status != Store::Status::Ok) {
       return RefuseStore(res, status);
     }
-    if (!held) return Refuse(res, 422, "the round token is not one of today's unused tokens");
     const std::string fileHash = Sha256Hex(file.data(), file.size());
+    if (!held) {
+      // Sent again after its first sending was stored and the answer lost on
+      // the way (the game closed, the network cut): the same answer again.
+      std::optional<Store::AddResult> stored;
+      if (const Store::Status status = store_->Held(fileHash, &stored); status != Store::Status::Ok) {
+        return RefuseStore(res, status);
+      }
+      if (stored && stored->round.player == name) {
+        return Answer(res, 200, {{"id", stored->round.id}, {"rank", stored->rank}, {"of", stored->players},
+                                 {"score", stored->round.score}, {"combo", stored->round.combo},
+                                 {"pauses", stored->round.pauses}});
+      }
+      return Refuse(res, 422, "the round token is not one of today's unused tokens");
+    }
     if (held->ended && held->endedHash != fileHash) {
       return Refuse(res, 422, "not the round its token was stamped as ended with");
     }
