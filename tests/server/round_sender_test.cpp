@@ -243,6 +243,28 @@ int Listen(int port) {
   return fd;
 }
 
+// A server that takes the connection and never answers: the game's end
+// waits for the token's exchange only its short while.
+TEST(RoundSenderTeardown, DoesNotWaitForAnAnswerThatDoesNotCome) {
+  testing_support::TempDir dir;
+  const int silent = Listen(0);
+  ASSERT_GE(silent, 0);
+  sockaddr_in address{};
+  socklen_t size = sizeof address;
+  ASSERT_EQ(getsockname(silent, reinterpret_cast<sockaddr*>(&address), &size), 0);
+  vtr::online::SenderSetup setup;
+  setup.settings = {"http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)), "alice", ""};
+  setup.settingsFile = (dir.path() / "Online.vtr").string();
+  setup.outbox = (dir.path() / "Outbox").string();
+  auto sender = std::make_unique<vtr::online::RoundSender>(setup);
+  sender->RoundStarted();
+  EXPECT_FALSE(sender->WaitIdle(std::chrono::milliseconds(500))) << "the exchange is under way";
+  const auto stopping = std::chrono::steady_clock::now();
+  sender.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopping, setup.stopWait + std::chrono::seconds(1));
+  close(silent);
+}
+
 TEST(RoundSenderOffline, WithOnlinePlayOffADailyRoundConnectsNowhereAndWritesNothingOfIt) {
   testing_support::TempDir dir;
   // The default server's port (when no other process holds it) and one of
