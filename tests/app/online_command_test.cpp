@@ -16,6 +16,7 @@ TEST(OnlineCommand, KeepsTheKeyWithItsNameAndRefusesWhatTheTableWouldNot) {
   const std::string folder = dir.path().string();
   const std::string file = (dir.path() / vtr::kOnlineFile).string();
   const std::string key(32, 'c');
+  const std::string longName(33, 'a');
   std::ofstream(file) << "Server http://old.example\nName alice\nKey " << key << "\n";
   const struct {
     const char* server;
@@ -28,7 +29,7 @@ TEST(OnlineCommand, KeepsTheKeyWithItsNameAndRefusesWhatTheTableWouldNot) {
       {"http://127.0.0.1:8470/", "alice", 0, "http://127.0.0.1:8470", "alice", true},  // same name: same key
       {"ftp://127.0.0.1", "alice", 2, "http://127.0.0.1:8470", "alice", true},
       {"http://127.0.0.1:8470", " alice", 2, "http://127.0.0.1:8470", "alice", true},
-      {"http://127.0.0.1:8470", std::string(33, 'a').c_str(), 2, "http://127.0.0.1:8470", "alice", true},
+      {"http://127.0.0.1:8470", longName.c_str(), 2, "http://127.0.0.1:8470", "alice", true},
       {"https://world.example", "bob", 0, "https://world.example", "bob", false},  // another name: a new key later
   };
   for (const auto& step : steps) {
