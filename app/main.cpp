@@ -8,6 +8,9 @@
 //   vantor --daily          plays today's challenge at once
 //   vantor --verify FILE    re-simulates a recorded round and checks its score
 //   vantor --verify-all     the same for every replay beside the score file
+//   vantor --online SERVER NAME
+//                           turns online play on (Online.vtr) and exits
+//   vantor --offline        turns it off and exits
 //
 // Exit status: 0 after "Quit", a closed window or a stop signal (SIGINT,
 // SIGTERM, SIGHUP); 3 when no window could be opened (no graphical session);
@@ -19,11 +22,14 @@
 #include <system_error>
 
 #include "app/app.h"
+#include "app/online_command.h"
 #include "app/verify.h"
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--verify") == 0) return vtr::VerifyCommand(argv[2]);
   if (argc == 2 && std::strcmp(argv[1], "--verify-all") == 0) return vtr::VerifyAllCommand();
+  if (argc == 4 && std::strcmp(argv[1], "--online") == 0) return vtr::OnlineCommand(argv[2], argv[3]);
+  if (argc == 2 && std::strcmp(argv[1], "--offline") == 0) return vtr::OfflineCommand();
   vtr::StartOptions options;  // folders found from the executable, audio, real time, a window
   const bool hold = argc == 4 && std::strcmp(argv[1], "--replay-hold") == 0;
   if ((argc == 3 && std::strcmp(argv[1], "--replay") == 0) || hold) {
@@ -37,7 +43,8 @@ int main(int argc, char** argv) {
   } else if (argc == 2 && std::strcmp(argv[1], "--daily") == 0) {
     options.daily = true;
   } else if (argc > 1) {
-    std::fprintf(stderr, "usage: vantor [--daily | --replay FILE | --replay-hold N FILE | --verify FILE | --verify-all]\n");
+    std::fprintf(stderr, "usage: vantor [--daily | --replay FILE | --replay-hold N FILE | --verify FILE | --verify-all |\n"
+                 "               --online SERVER NAME | --offline]\n");
     return 2;
   }
   return vtr::RunGame(options);

@@ -11,6 +11,7 @@
 #include "helpers/font.h"
 #include "helpers/sprite.h"
 #include "menu/game_menu.h"
+#include "online/round_sender.h"
 #include "online/world_table.h"
 #include "replay/replay_file.h"
 #include "replay/round_recorder.h"

@@ -33,8 +33,10 @@ class hgeFont;
 namespace vtr {
 
 namespace online {
+class RoundSender;
 class WorldTable;
-}
+}  // namespace online
+
 class Actor;
 class RocketSpawner;
 class GameMenu;
@@ -175,12 +177,16 @@ class Game final : public Stage {
   // Online play (config/online_settings.h): the world table's server, the
   // player's name and key. Off (the default, and in a read-only run) sends
   // nothing, fetches nothing and writes nothing of online play.
+  // On, today's challenge rounds are sent to the world table in the
+  // background (online/round_sender.h), and the results page says how.
   void UseOnline(OnlineSettings settings);
   const OnlineSettings& Online() const { return online_; }
   // The world table's fetches (game/game_world.cpp): made when the player
   // first turns the high-score page to it with online play on; nullptr
   // before, and always with online play off.
   const online::WorldTable* WorldTableFetches() const { return world_.get(); }
+  // The sender of this session's daily rounds; null while online play is off.
+  online::RoundSender* Sender() const { return sender_.get(); }
   // Shows the splash from its start, as a game that starts with it does.
   void ShowSplash();
   bool SplashShowing() const { return splashShowing_; }
@@ -218,6 +224,9 @@ class Game final : public Stage {
   void BurstLateRockets();
   void BurstRocket(Actor& rocket);
   void RefreshHud();
+  void StartSending();
+  void SendDailyRound(const Replay& replay);
+  void ShowWorldAnswers();
   void RenderSplash(float width, float height);
   void LoadPictures();
 
@@ -252,6 +261,8 @@ class Game final : public Stage {
   OnlineSettings online_;
   std::unique_ptr<online::WorldTable> world_;
   WorldLine worldWatch_;  // the line whose round is being fetched
+  std::unique_ptr<online::RoundSender> sender_;
+  bool worldRound_ = false;  // the last round ended was sent: its page says how
 
   // The splash screen.
   float splashTime_ = 0.0f;

@@ -12,6 +12,7 @@
 #include "game/rocket_spawner.h"
 #include "helpers/gui.h"
 #include "menu/game_menu.h"
+#include "online/round_sender.h"
 #include "platform/hge_record.h"
 #include "replay/daily.h"
 #include "replay/replay_folder.h"
@@ -54,6 +55,7 @@ void Game::NewDailyRound(std::int64_t unixSeconds) {
   RoundStart start = CaptureRoundStart();
   start.daily = true;
   recorder_->Begin(start, CaptureSettings());
+  if (sender_) sender_->RoundStarted();
 }
 
 // The player's own settings and spawner clocks, after today's challenge.
@@ -113,6 +115,7 @@ void Game::EndReplay() {
 // The resets every round begins with, recorded or replayed.
 void Game::StartRound() {
   round_ = Round{};
+  worldRound_ = false;
   round_.timeLeft = Settings::Instance().StartingTime;
   round_.menuShown = false;
   round_.roundRunning = true;
@@ -179,6 +182,7 @@ void Game::KeepRoundScore() {
     saveRetryIn_ = kSaveRetrySeconds;
     auto replay = std::make_unique<Replay>();
     if (recorder_->Finish(round_.score, round_.highestCombo, entryTime, replay.get())) {
+      SendDailyRound(*replay);
       waitingReplays_.push_back(std::move(replay));
     }
   }
@@ -213,7 +217,10 @@ void Game::UseFirstRoundFile(std::string path) {
   firstTimeHint_ = !firstRoundFile_.empty() && !FirstRoundFinished(firstRoundFile_);
 }
 
-void Game::UseOnline(OnlineSettings settings) { online_ = std::move(settings); }
+void Game::UseOnline(OnlineSettings settings) {
+  online_ = std::move(settings);
+  StartSending();
+}
 
 std::int64_t Game::EnterScore() {
   const std::int64_t now = replaying_ ? replayEntryTime_ : static_cast<std::int64_t>(std::time(nullptr));
@@ -225,6 +232,7 @@ std::int64_t Game::EnterScore() {
 void Game::StoreRoundReplay(std::int64_t entryTime) {
   Replay replay;
   if (!recorder_->Finish(round_.score, round_.highestCombo, entryTime, &replay)) return;
+  SendDailyRound(replay);
   if (!StoreReplay(Settings::Instance().ScoreFile, replay, scores.Entries())) {
     engine->System_Log("The round's replay could not be written to %s",
                        ReplayFolderFor(Settings::Instance().ScoreFile).c_str());

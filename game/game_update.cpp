@@ -59,6 +59,7 @@ bool Game::Update(float dt) {
     }
   }
   notice.Update(dt);  // after the splash, which would hide it
+  ShowWorldAnswers();
 
   const bool escapeDown = engine->Input_GetKeyState(HGEK_ESCAPE);
   if (escapeDown && !escapeWasDown_) {
@@ -173,6 +174,7 @@ void Game::FinishRound() {
   summary.longestChain = round_.highestCombo;
   summary.multiplier = MultiplierReadout(round_.multiplier);
   menu->roundSummary = summary;
+  ShowWorldAnswers();
 }
 
 void Game::RefreshHud() {

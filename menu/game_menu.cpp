@@ -240,6 +240,7 @@ void GameMenu::DrawRoundSummary(const RoundSummary& summary) {
               "Longest chain: " + std::to_string(summary.longestChain) +
                   "   Multiplier: " + std::to_string(summary.multiplier) + " %",
               kCaptionColour);
+  if (!summary.world.empty()) DrawCaption(kSummaryLineY + 2 * kSummaryLineStep, summary.world, kCaptionColour);
 }
 
 // A line of small text, centred on the screen.

@@ -50,6 +50,9 @@ struct RoundSummary {
   std::uint32_t shots = 0;
   std::uint32_t longestChain = 0;
   std::uint32_t multiplier = 0;  // at the end, in hundredths as the HUD reads it
+  // How the world table took a daily round ("World: rank 3 of 12"); empty
+  // for any other round, or with online play off: no line then.
+  std::string world;
 
   bool operator==(const RoundSummary&) const = default;
 };

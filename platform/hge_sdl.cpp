@@ -304,7 +304,7 @@ bool Engine::System_Start() {
   const char* audioDriver = SDL_GetCurrentAudioDriver();
   System_Log("Audio driver %s", audioDriver ? audioDriver : "none");
 
-  lastTick_ = SDL_GetPerformanceCounter();
+  RestartClock();
   for (int frames = 0; frameLimit_ == 0 || frames < frameLimit_; ++frames) {
     if (Suspended()) WaitWhileSuspended();
     if (RunFrame()) break;
@@ -336,7 +336,7 @@ bool Engine::StepFrame() {
     PumpEvents();
     if (ConsumeQuit()) return true;
     if (Suspended()) {
-      lastTick_ = SDL_GetPerformanceCounter();
+      RestartClock();
       return false;
     }
   }
@@ -402,7 +402,7 @@ void Engine::WaitWhileSuspended() {
     }
     if (platform::X11WindowLost()) quitRequested_ = true;
   }
-  lastTick_ = SDL_GetPerformanceCounter();
+  RestartClock();
 }
 
 bool Engine::ConsumeQuit() {
@@ -417,6 +417,17 @@ const char* Engine::System_GetErrorMessage() { return error_.c_str(); }
 // ---------------------------------------------------------------- timer
 
 float Engine::Timer_GetDelta() { return delta_; }
+
+// The clock as if a frame of one refresh period had just ended: the first
+// frame after a start or a wait lasts that long, never the few microseconds
+// since the reset (no paced frame is that short, and a recorded round with
+// such a frame would look played by a tool).
+void Engine::RestartClock() {
+  const double frequency = static_cast<double>(SDL_GetPerformanceFrequency());
+  const auto period = static_cast<Uint64>(frequency / std::max(refreshRate_, 1.0));
+  const Uint64 now = SDL_GetPerformanceCounter();
+  lastTick_ = now > period ? now - period : 0;
+}
 
 void Engine::UpdateDelta() {
   const Uint64 now = SDL_GetPerformanceCounter();

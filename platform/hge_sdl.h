@@ -265,6 +265,7 @@ class Engine final : public HGE {
   bool hadFocus_ = false;
   bool presentedThisFrame_ = false;
   Uint64 lastTick_ = 0;
+  void RestartClock();
   float delta_ = 0.0f;
   float fixedDelta_ = 0.0f;
   int frameLimit_ = 0;

@@ -37,6 +37,8 @@ CREATE TABLE IF NOT EXISTS tokens (
   day TEXT NOT NULL,
   issued BIGINT NOT NULL
 );
+ALTER TABLE tokens ADD COLUMN IF NOT EXISTS ended BIGINT;
+ALTER TABLE tokens ADD COLUMN IF NOT EXISTS ended_hash TEXT;
 )sql";
 
 // Every statement the store runs, prepared on each new connection.
@@ -65,9 +67,13 @@ constexpr struct {
      "WHERE nth = 1 ORDER BY score DESC, id LIMIT $2"},
     {"replay_bytes", "SELECT bytes FROM rounds WHERE id = $1"},
     {"forget_tokens", "DELETE FROM tokens WHERE day <> $1"},
-    {"add_token", "INSERT INTO tokens (token, day, issued) VALUES ($1, $2, $3)"},
+    {"add_token", "INSERT INTO tokens (token, day, issued, ended, ended_hash) VALUES ($1, $2, $3, $4, $5)"},
     // One statement: two submissions with the same token cannot both take it.
-    {"take_token", "DELETE FROM tokens WHERE token = $1 AND day = $2 RETURNING issued"},
+    {"take_token", "DELETE FROM tokens WHERE token = $1 AND day = $2 RETURNING issued, ended, ended_hash"},
+    {"stamp_token",
+     "UPDATE tokens SET ended = $3, ended_hash = $4 WHERE token = $1 AND day = $2 AND ended IS NULL RETURNING 1"},
+    {"find_token", "SELECT 1 FROM tokens WHERE token = $1 AND day = $2"},
+    {"day_players", "SELECT COUNT(DISTINCT player) FROM rounds WHERE day = $1"},
 };
 
 using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
@@ -86,6 +92,13 @@ class Params {
     return *this;
   }
   Params& Int(std::int64_t value) { return Text(std::to_string(value)); }
+  // SQL NULL.
+  Params& Null() {
+    values_.emplace_back();
+    formats_.push_back(0);
+    nulls_.push_back(values_.size() - 1);
+    return *this;
+  }
   Params& Bytes(const std::vector<std::uint8_t>& bytes) {
     values_.emplace_back(bytes.begin(), bytes.end());
     formats_.push_back(1);
@@ -99,6 +112,7 @@ class Params {
       values.push_back(value.data());
       lengths.push_back(static_cast<int>(value.size()));
     }
+    for (const std::size_t null : nulls_) values[null] = nullptr;
     return PQexecPrepared(conn, statement, static_cast<int>(values_.size()), values.data(), lengths.data(),
                           formats_.data(), resultFormat);
   }
@@ -106,6 +120,7 @@ class Params {
  private:
   std::vector<std::string> values_;
   std::vector<int> formats_;
+  std::vector<std::size_t> nulls_;
 };
 
 std::int64_t Int(const PGresult* result, int row, int column) {
@@ -177,6 +192,22 @@ class PgStore final : public Store {
     return result;
   }
 
+  Status Held(const std::string& replayHash, std::optional<AddResult>* held) override {
+    std::lock_guard lock(mutex_);
+    return Retried([&] {
+      held->reset();
+      const Result found = Run("round_by_hash", Params().Text(replayHash));
+      if (!Returned(found)) return Fault(found.get());
+      if (PQntuples(found.get()) != 1) return Status::Ok;
+      AddResult stored;
+      stored.outcome = Outcome::AlreadyHeld;
+      stored.round = RoundFrom(found.get(), 0);
+      if (!RankOf(stored.round, &stored.rank, &stored.players)) return Fault(nullptr);
+      *held = stored;
+      return Status::Ok;
+    });
+  }
+
   Status Table(const std::string& day, std::int64_t limit, std::vector<TableLine>* lines) override {
     std::lock_guard lock(mutex_);
     return Retried([&] {
@@ -188,23 +219,55 @@ class PgStore final : public Store {
     });
   }
 
-  Status AddToken(const std::string& token, const std::string& day, std::int64_t issued) override {
+  Status AddToken(const std::string& token, const std::string& day, const TokenHeld& held) override {
     std::lock_guard lock(mutex_);
     return Retried([&] {
       const Result forgotten = Run("forget_tokens", Params().Text(day));
       if (!Returned(forgotten)) return Fault(forgotten.get());
-      const Result added = Run("add_token", Params().Text(token).Text(day).Int(issued));
+      Params params;
+      params.Text(token).Text(day).Int(held.issued);
+      if (held.ended) {
+        params.Int(*held.ended).Text(held.endedHash);
+      } else {
+        params.Null().Null();
+      }
+      const Result added = Run("add_token", params);
       return Returned(added) ? Status::Ok : Fault(added.get());
     });
   }
 
-  Status TakeToken(const std::string& token, const std::string& day, std::optional<std::int64_t>* issued) override {
+  Status TakeToken(const std::string& token, const std::string& day, std::optional<TokenHeld>* held) override {
     std::lock_guard lock(mutex_);
     return Retried([&] {
       const Result taken = Run("take_token", Params().Text(token).Text(day));
       if (!Returned(taken)) return Fault(taken.get());
-      issued->reset();
-      if (PQntuples(taken.get()) == 1) *issued = Int(taken.get(), 0, 0);
+      held->reset();
+      if (PQntuples(taken.get()) == 1) {
+        TokenHeld found;
+        found.issued = Int(taken.get(), 0, 0);
+        if (!PQgetisnull(taken.get(), 0, 1)) {
+          found.ended = Int(taken.get(), 0, 1);
+          found.endedHash = Text(taken.get(), 0, 2);
+        }
+        *held = found;
+      }
+      return Status::Ok;
+    });
+  }
+
+  Status StampToken(const std::string& token, const std::string& day, std::int64_t ended,
+                    const std::string& replayHash, Stamp* stamp) override {
+    std::lock_guard lock(mutex_);
+    return Retried([&] {
+      const Result noted = Run("stamp_token", Params().Text(token).Text(day).Int(ended).Text(replayHash));
+      if (!Returned(noted)) return Fault(noted.get());
+      if (PQntuples(noted.get()) == 1) {
+        *stamp = Stamp::Stamped;
+        return Status::Ok;
+      }
+      const Result found = Run("find_token", Params().Text(token).Text(day));
+      if (!Returned(found)) return Fault(found.get());
+      *stamp = PQntuples(found.get()) == 1 ? Stamp::AlreadyStamped : Stamp::NoToken;
       return Status::Ok;
     });
   }
@@ -272,21 +335,25 @@ class PgStore final : public Store {
       if (!Returned(held) || PQntuples(held.get()) != 1) return Failure(result, held.get());
       result.round = RoundFrom(held.get(), 0);
       result.outcome = result.round.player == round.player ? Outcome::AlreadyHeld : Outcome::OtherPlayer;
-      if (!RankOf(result.round, &result.rank)) return Failure(result, nullptr);
+      if (!RankOf(result.round, &result.rank, &result.players)) return Failure(result, nullptr);
       return result;  // rolled back: a name is not claimed by sending another's file
     }
     result.round = round;
     result.round.id = Int(inserted.get(), 0, 0);
-    if (!RankOf(result.round, &result.rank) || !transaction.Commit()) return Failure(result, nullptr);
+    if (!RankOf(result.round, &result.rank, &result.players) || !transaction.Commit()) return Failure(result, nullptr);
     result.outcome = Outcome::Added;
     return result;
   }
 
-  bool RankOf(const StoredRound& round, std::int64_t* rank) {
+  // Where the round stands that day, and how many players the day has.
+  bool RankOf(const StoredRound& round, std::int64_t* rank, std::int64_t* players) {
     const Result count =
         Run("rank", Params().Text(round.day).Text(round.player).Int(round.score).Int(round.id));
     if (!Returned(count) || PQntuples(count.get()) != 1) return false;
     *rank = Int(count.get(), 0, 0);
+    const Result all = Run("day_players", Params().Text(round.day));
+    if (!Returned(all) || PQntuples(all.get()) != 1) return false;
+    *players = Int(all.get(), 0, 0);
     return true;
   }
 

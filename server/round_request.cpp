@@ -133,11 +133,12 @@ Refusal ReadRoundRequest(const std::string* token, std::string_view body, const 
   return {};
 }
 
-Refusal CheckRoundTime(const FrameTimes& times, std::int64_t issued, std::int64_t now, std::int64_t slack) {
-  const std::int64_t wall = now - issued;
+Refusal CheckRoundTime(const FrameTimes& times, std::int64_t issued, std::int64_t end, std::int64_t slack,
+                       bool toItsEnd) {
+  const std::int64_t wall = end - issued;
   const auto recorded = static_cast<std::int64_t>(std::floor(times.seconds));
   const std::string timing = "the round's frames last " + std::to_string(recorded) + " s, but " + std::to_string(wall) +
-                             " s passed between its token and its submission";
+                             " s passed between its token and " + (toItsEnd ? "its end" : "its submission");
   if (recorded + slack < wall) return {422, timing + " (its clock ran slow)"};
   if (recorded > wall + slack) return {422, timing + " (faster than it can be played)"};
   return {};

@@ -57,8 +57,10 @@ struct RoundRequest {
 Refusal ReadRoundRequest(const std::string* token, std::string_view body, const DailyDate& today, RoundRequest* round);
 
 // The round's recorded time against the wall time between its token (issued)
-// and now: refused when the two stand more than slack seconds apart.
-Refusal CheckRoundTime(const FrameTimes& times, std::int64_t issued, std::int64_t now, std::int64_t slack);
+// and end: refused when the two stand more than slack seconds apart.
+// end: the round's stamped end when toItsEnd, otherwise the submission's time.
+Refusal CheckRoundTime(const FrameTimes& times, std::int64_t issued, std::int64_t end, std::int64_t slack,
+                       bool toItsEnd = false);
 
 // GET /api/v1/table's date and limit (nullptr: not given): the day as
 // YYYY-MM-DD (today by default) and the lines (kDefaultTableLimit by default).

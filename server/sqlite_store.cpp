@@ -27,7 +27,9 @@ CREATE TABLE IF NOT EXISTS rounds (
 CREATE TABLE IF NOT EXISTS tokens (
   token TEXT PRIMARY KEY,
   day TEXT NOT NULL,
-  issued INTEGER NOT NULL
+  issued INTEGER NOT NULL,
+  ended INTEGER,
+  ended_hash TEXT
 );
 CREATE INDEX IF NOT EXISTS rounds_by_day ON rounds (day, score DESC, id);
 )sql";
@@ -55,6 +57,7 @@ class Statement {
   // SQLITE_ROW, SQLITE_DONE or an error code.
   int Step() { return ok_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
   std::int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+  bool Null(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
   std::string Text(int column) const {
     const auto* text = sqlite3_column_text(stmt_, column);
     return text ? std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))) : "";
@@ -144,7 +147,7 @@ class SqliteStore final : public Store {
       if (step == SQLITE_ROW) {
         result.round = RoundFrom(held);
         result.outcome = result.round.player == round.player ? Outcome::AlreadyHeld : Outcome::OtherPlayer;
-        if (!RankOf(result.round, &result.rank)) return Failure(result);
+        if (!RankOf(result.round, &result.rank, &result.players)) return Failure(result);
         return result;  // rolled back: a name is not claimed by sending another's file
       }
       if (step != SQLITE_DONE) return Failure(result);
@@ -163,9 +166,25 @@ class SqliteStore final : public Store {
     if (insert.Step() != SQLITE_DONE) return Failure(result);
     result.round = round;
     result.round.id = sqlite3_last_insert_rowid(db_);
-    if (!RankOf(result.round, &result.rank) || !transaction.Commit()) return Failure(result);
+    if (!RankOf(result.round, &result.rank, &result.players) || !transaction.Commit()) return Failure(result);
     result.outcome = Outcome::Added;
     return result;
+  }
+
+  Status Held(const std::string& replayHash, std::optional<AddResult>* held) override {
+    std::lock_guard lock(mutex_);
+    held->reset();
+    Statement find(db_, "SELECT id, player, day, score, combo, time, pauses FROM rounds WHERE replay_hash = ?");
+    find.Bind(1, replayHash);
+    const int step = find.Step();
+    if (step == SQLITE_DONE) return Status::Ok;
+    if (step != SQLITE_ROW) return Fault();
+    AddResult found;
+    found.outcome = Outcome::AlreadyHeld;
+    found.round = RoundFrom(find);
+    if (!RankOf(found.round, &found.rank, &found.players)) return Fault();
+    *held = found;
+    return Status::Ok;
   }
 
   Status Table(const std::string& day, std::int64_t limit, std::vector<TableLine>* lines) override {
@@ -185,29 +204,55 @@ class SqliteStore final : public Store {
     return step == SQLITE_DONE ? Status::Ok : Fault();
   }
 
-  Status AddToken(const std::string& token, const std::string& day, std::int64_t issued) override {
+  Status AddToken(const std::string& token, const std::string& day, const TokenHeld& held) override {
     std::lock_guard lock(mutex_);
     Statement forget(db_, "DELETE FROM tokens WHERE day <> ?");
     forget.Bind(1, day);
     if (forget.Step() != SQLITE_DONE) return Fault();
-    Statement add(db_, "INSERT INTO tokens (token, day, issued) VALUES (?, ?, ?)");
-    add.Bind(1, token).Bind(2, day).Bind(3, issued);
+    Statement add(db_, held.ended ? "INSERT INTO tokens (token, day, issued, ended, ended_hash) VALUES (?, ?, ?, ?, ?)"
+                                  : "INSERT INTO tokens (token, day, issued) VALUES (?, ?, ?)");
+    add.Bind(1, token).Bind(2, day).Bind(3, held.issued);
+    if (held.ended) add.Bind(4, *held.ended).Bind(5, held.endedHash);
     return add.Step() == SQLITE_DONE ? Status::Ok : Fault();
   }
 
-  Status TakeToken(const std::string& token, const std::string& day, std::optional<std::int64_t>* issued) override {
+  Status TakeToken(const std::string& token, const std::string& day, std::optional<TokenHeld>* held) override {
     std::lock_guard lock(mutex_);
     // One statement: two submissions with the same token cannot both take it.
-    Statement take(db_, "DELETE FROM tokens WHERE token = ? AND day = ? RETURNING issued");
+    Statement take(db_, "DELETE FROM tokens WHERE token = ? AND day = ? RETURNING issued, ended, ended_hash");
     take.Bind(1, token).Bind(2, day);
     const int step = take.Step();
     if (step == SQLITE_DONE) {
-      issued->reset();
+      held->reset();
       return Status::Ok;
     }
     if (step != SQLITE_ROW) return Fault();
-    *issued = take.Int(0);
+    TokenHeld taken;
+    taken.issued = take.Int(0);
+    if (!take.Null(1)) {
+      taken.ended = take.Int(1);
+      taken.endedHash = take.Text(2);
+    }
+    *held = taken;
     return take.Step() == SQLITE_DONE ? Status::Ok : Fault();  // the deletion is done
+  }
+
+  Status StampToken(const std::string& token, const std::string& day, std::int64_t ended,
+                    const std::string& replayHash, Stamp* stamp) override {
+    std::lock_guard lock(mutex_);
+    Statement note(db_, "UPDATE tokens SET ended = ?, ended_hash = ? WHERE token = ? AND day = ? AND ended IS NULL");
+    note.Bind(1, ended).Bind(2, replayHash).Bind(3, token).Bind(4, day);
+    if (note.Step() != SQLITE_DONE) return Fault();
+    if (sqlite3_changes(db_) == 1) {
+      *stamp = Stamp::Stamped;
+      return Status::Ok;
+    }
+    Statement find(db_, "SELECT 1 FROM tokens WHERE token = ? AND day = ?");
+    find.Bind(1, token).Bind(2, day);
+    const int step = find.Step();
+    if (step != SQLITE_ROW && step != SQLITE_DONE) return Fault();
+    *stamp = step == SQLITE_ROW ? Stamp::AlreadyStamped : Stamp::NoToken;
+    return Status::Ok;
   }
 
   Status ReplayBytes(std::int64_t id, std::optional<std::vector<std::uint8_t>>* bytes) override {
@@ -227,14 +272,18 @@ class SqliteStore final : public Store {
 
  private:
   // One more than the other players with a better round that day (a higher
-  // score, or the same one sent earlier).
-  bool RankOf(const StoredRound& round, std::int64_t* rank) {
+  // score, or the same one sent earlier), and how many players the day has.
+  bool RankOf(const StoredRound& round, std::int64_t* rank, std::int64_t* players) {
     Statement count(db_,
                     "SELECT COUNT(DISTINCT player) FROM rounds WHERE day = ?1 AND player <> ?2 AND "
                     "(score > ?3 OR (score = ?3 AND id < ?4))");
     count.Bind(1, round.day).Bind(2, round.player).Bind(3, std::int64_t{round.score}).Bind(4, round.id);
     if (count.Step() != SQLITE_ROW) return false;
     *rank = count.Int(0) + 1;
+    Statement all(db_, "SELECT COUNT(DISTINCT player) FROM rounds WHERE day = ?");
+    all.Bind(1, round.day);
+    if (all.Step() != SQLITE_ROW) return false;
+    *players = all.Int(0);
     return true;
   }
 
@@ -275,18 +324,27 @@ std::unique_ptr<Store> OpenSqliteStore(const std::string& path, std::string* err
     sqlite3_close(db);
     return nullptr;
   }
-  // Files from before the pause count get it, as 0 for the rounds they hold.
-  bool counted = false;
-  {
-    Statement has(db, "SELECT 1 FROM pragma_table_info('rounds') WHERE name = 'pauses'");
-    counted = has.Step() == SQLITE_ROW;
-  }
-  if (!counted && sqlite3_exec(db, "ALTER TABLE rounds ADD COLUMN pauses INTEGER NOT NULL DEFAULT 0", nullptr, nullptr,
-                               &message) != SQLITE_OK) {
-    *error = path + ": " + (message ? message : "cannot be set up");
-    sqlite3_free(message);
-    sqlite3_close(db);
-    return nullptr;
+  // Files from before the pause count get it, as 0 for the rounds they hold;
+  // files from before end stamps get the token's two columns, empty.
+  const struct {
+    const char* table;
+    const char* column;
+    const char* add;
+  } added[] = {
+      {"rounds", "pauses", "ALTER TABLE rounds ADD COLUMN pauses INTEGER NOT NULL DEFAULT 0"},
+      {"tokens", "ended", "ALTER TABLE tokens ADD COLUMN ended INTEGER"},
+      {"tokens", "ended_hash", "ALTER TABLE tokens ADD COLUMN ended_hash TEXT"},
+  };
+  for (const auto& column : added) {
+    Statement has(db, "SELECT 1 FROM pragma_table_info(?) WHERE name = ?");
+    has.Bind(1, std::string(column.table)).Bind(2, std::string(column.column));
+    if (has.Step() == SQLITE_ROW) continue;
+    if (sqlite3_exec(db, column.add, nullptr, nullptr, &message) != SQLITE_OK) {
+      *error = path + ": " + (message ? message : "cannot be set up");
+      sqlite3_free(message);
+      sqlite3_close(db);
+      return nullptr;
+    }
   }
   return std::make_unique<SqliteStore>(db);
 }

@@ -8,7 +8,9 @@
 //            time it came in, and the replay's bytes, keyed by their SHA-256
 //            (unique: the same file is stored once, whoever sends it again),
 //            and how often the round was paused
-//   tokens   a round token handed out: when, for which day; used once
+//   tokens   a round token handed out: when, for which day, and when the
+//            round it was for ended (its end stamp, with the hash of the
+//            file it ended as); used once
 //
 // A round is added in one transaction (the name claimed, the file stored), so
 // two servers sharing one database never both claim a name or both store a
@@ -78,6 +80,7 @@ class Store {
     Outcome outcome = Outcome::Failed;
     StoredRound round;
     std::int64_t rank = 0;  // where the round stands among the day's best rounds
+    std::int64_t players = 0;  // how many players the day's table ranks
     std::string error;
   };
   // Claims the name if free and stores the round, in one transaction.
@@ -85,17 +88,36 @@ class Store {
   virtual AddResult Add(const StoredRound& round, const std::string& keyHash, const std::string& replayHash,
                         const std::vector<std::uint8_t>& bytes) = 0;
 
+  // The round stored with these bytes, with its rank and the day's players
+  // (outcome AlreadyHeld); nullopt when there is none.
+  virtual Status Held(const std::string& replayHash, std::optional<AddResult>* held) = 0;
+
   // The day's best round per player, best first (ties: the earlier round
   // first), at most limit lines.
   virtual Status Table(const std::string& day, std::int64_t limit, std::vector<TableLine>* lines) = 0;
 
-  // Keeps a round token issued at a time for a day, and forgets the tokens
-  // of other days.
-  virtual Status AddToken(const std::string& token, const std::string& day, std::int64_t issued) = 0;
-  // Takes a token of the day, once: its issue time in issued, or nullopt
-  // when there is no such token for that day (never issued, another day's,
-  // or used).
-  virtual Status TakeToken(const std::string& token, const std::string& day, std::optional<std::int64_t>* issued) = 0;
+  // A round token as kept: when it was issued and, once its round ended,
+  // when that was and the SHA-256 of the round's file then.
+  struct TokenHeld {
+    std::int64_t issued = 0;
+    std::optional<std::int64_t> ended;
+    std::string endedHash;
+  };
+  // Keeps a round token for a day (a new one, or one taken and given back
+  // as it was), and forgets the tokens of other days.
+  virtual Status AddToken(const std::string& token, const std::string& day, const TokenHeld& held) = 0;
+  // Takes a token of the day, once: nullopt when there is no such token for
+  // that day (never issued, another day's, or used).
+  virtual Status TakeToken(const std::string& token, const std::string& day, std::optional<TokenHeld>* held) = 0;
+  // What StampToken did.
+  enum class Stamp {
+    Stamped,         // the end is noted now
+    AlreadyStamped,  // the token had its end already: nothing changed
+    NoToken,         // no unused token of that day
+  };
+  // Notes the time a token's round ended and the hash of its file, once.
+  virtual Status StampToken(const std::string& token, const std::string& day, std::int64_t ended,
+                            const std::string& replayHash, Stamp* stamp) = 0;
 
   // A stored replay's bytes; nullopt when there is no such round.
   virtual Status ReplayBytes(std::int64_t id, std::optional<std::vector<std::uint8_t>>* bytes) = 0;

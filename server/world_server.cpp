@@ -271,10 +271,40 @@ void WorldServer::Route() {
     const std::string token = NewToken();
     const std::string day = DailyDateText(DailyDateAt(now));
     if (token.empty()) return Refuse(res, 500, "no round token could be made");
-    if (const Store::Status status = store_->AddToken(token, day, now); status != Store::Status::Ok) {
+    if (const Store::Status status = store_->AddToken(token, day, Store::TokenHeld{now, {}, {}}); status != Store::Status::Ok) {
       return RefuseStore(res, status);
     }
     Answer(res, 201, {{"token", token}, {"date", day}, {"issued", now}});
+  });
+
+  // The end of a round, noted by the server as it comes, so that a round
+  // sent later (its game closed before the answer, the server down at the
+  // time) is measured from its token to its end rather than to its
+  // submission. The stamp names the file the round ended as (the SHA-256 of
+  // its bytes), and only that file can be sent with the token afterwards:
+  // without it a slowed clock could stamp a token a minute after its start
+  // and then take all the time it likes over the round. With it, whatever is
+  // sent was already played out when the stamp came, so the rule measures
+  // exactly what it did before, only without the wait for the network; a
+  // stamp cannot move the token's start, and a second one changes nothing.
+  http.Post("/api/v1/daily/stamp", [this](const httplib::Request& req, httplib::Response& res) {
+    const std::int64_t now = options_.clock();
+    if (const std::int64_t wait = byAddress_.Take(req.remote_addr, now)) return TooMany(res, wait, "requests from this address");
+    const std::string token = req.get_header_value("X-Vantor-Token");
+    if (!TokenShaped(token)) return Refuse(res, 400, "X-Vantor-Token must be the 32 hex digits of a round token");
+    std::string hash = req.body;
+    while (!hash.empty() && (hash.back() == '\n' || hash.back() == '\r')) hash.pop_back();
+    if (hash.size() != 64 ||
+        !std::all_of(hash.begin(), hash.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); })) {
+      return Refuse(res, 400, "the body must be the SHA-256 of the round's file, as 64 lower-case hex digits");
+    }
+    const std::string today = DailyDateText(DailyDateAt(now));
+    Store::Stamp stamp = Store::Stamp::NoToken;
+    if (const Store::Status status = store_->StampToken(token, today, now, hash, &stamp); status != Store::Status::Ok) {
+      return RefuseStore(res, status);
+    }
+    if (stamp == Store::Stamp::NoToken) return Refuse(res, 422, "the round token is not one of today's unused tokens");
+    Answer(res, stamp == Store::Stamp::Stamped ? 201 : 200, {{"token", token}, {"stamped", stamp == Store::Stamp::Stamped}});
   });
 
   http.Post("/api/v1/rounds", [this](const httplib::Request& req, httplib::Response& res) {
@@ -305,12 +335,31 @@ void WorldServer::Route() {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(req.body.data());
     const std::vector<std::uint8_t> file(bytes, bytes + req.body.size());
     const std::string today = DailyDateText(DailyDateAt(now));
-    std::optional<std::int64_t> issued;
-    if (const Store::Status status = store_->TakeToken(token, today, &issued); status != Store::Status::Ok) {
+    std::optional<Store::TokenHeld> held;
+    if (const Store::Status status = store_->TakeToken(token, today, &held); status != Store::Status::Ok) {
       return RefuseStore(res, status);
     }
-    if (!issued) return Refuse(res, 422, "the round token is not one of today's unused tokens");
-    if (const Refusal refusal = CheckRoundTime(sent.times, *issued, now, options_.tokenSlackSeconds)) {
+    const std::string fileHash = Sha256Hex(file.data(), file.size());
+    if (!held) {
+      // Sent again after its first sending was stored and the answer lost on
+      // the way (the game closed, the network cut): the same answer again.
+      std::optional<Store::AddResult> stored;
+      if (const Store::Status status = store_->Held(fileHash, &stored); status != Store::Status::Ok) {
+        return RefuseStore(res, status);
+      }
+      if (stored && stored->round.player == name) {
+        return Answer(res, 200, {{"id", stored->round.id}, {"rank", stored->rank}, {"of", stored->players},
+                                 {"score", stored->round.score}, {"combo", stored->round.combo},
+                                 {"pauses", stored->round.pauses}});
+      }
+      return Refuse(res, 422, "the round token is not one of today's unused tokens");
+    }
+    if (held->ended && held->endedHash != fileHash) {
+      return Refuse(res, 422, "not the round its token was stamped as ended with");
+    }
+    // Stamped: the round's time is measured to its end (see the stamp).
+    if (const Refusal refusal = CheckRoundTime(sent.times, held->issued, held->ended.value_or(now),
+                                               options_.tokenSlackSeconds, held->ended.has_value())) {
       return Refuse(res, refusal.status, refusal.reason);
     }
 
@@ -323,7 +372,7 @@ void WorldServer::Route() {
       case Check::Outcome::Busy:
       case Check::Outcome::Unavailable:
         // Not the round's fault: its token serves again when it is sent again.
-        (void)store_->AddToken(token, today, *issued);  // at worst the round needs a new token
+        (void)store_->AddToken(token, today, *held);  // at worst the round needs a new token
         res.set_header("Retry-After", "10");
         return Refuse(res, 503, (check.outcome == Check::Outcome::Busy ? "" : "the round cannot be checked now: ") + check.reason);
     }
@@ -342,8 +391,8 @@ void WorldServer::Route() {
     round.combo = replay.highestCombo;
     round.time = now;
     round.pauses = check.pauses;
-    const Store::AddResult added = store_->Add(round, keyHash, Sha256Hex(file.data(), file.size()), file);
-    const json body = {{"id", added.round.id}, {"rank", added.rank}, {"score", added.round.score},
+    const Store::AddResult added = store_->Add(round, keyHash, fileHash, file);
+    const json body = {{"id", added.round.id}, {"rank", added.rank}, {"of", added.players}, {"score", added.round.score},
                        {"combo", added.round.combo}, {"pauses", added.round.pauses}};
     switch (added.outcome) {
       case Store::Outcome::Added:

@@ -6,10 +6,15 @@
 //   GET  /api/v1/daily                   today's date, its seed rule's inputs, the rules version
 //   POST /api/v1/daily/token            201 {token, date, issued}: a round token, for
 //                                        one submission of today's round
+//   POST /api/v1/daily/stamp            header X-Vantor-Token, body: the SHA-256 of the
+//                                        round's file (64 hex digits): the round ended now.
+//                                        201 noted; 200 noted before (nothing changes);
+//                                        422 no unused token of today's
 //   POST /api/v1/rounds                  body: a replay file (at most 64 KB),
 //                                        headers X-Vantor-Player: NAME:KEY and
 //                                        X-Vantor-Token: a round token
-//                                        201 {id, rank, score, combo, pauses}; 200 for a file already
+//                                        201 {id, rank, of (the players ranked
+//                                        that day), score, combo, pauses}; 200 for a file already
 //                                        stored under that name; 400 malformed, 403 a name
 //                                        claimed with another key, 409 a file stored under
 //                                        another name, 413 too large, 422 not today's fair
@@ -67,7 +72,7 @@ struct ServerOptions {
   Rate perPlayer{5, 12};
   Rate perAddress{20, 3};
   // How far a round's recorded time may stand from the time between its
-  // token and its submission, either way.
+  // token and its submission (or its end stamp), either way.
   std::int64_t tokenSlackSeconds = 60;
 };
 

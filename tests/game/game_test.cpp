@@ -266,7 +266,7 @@ TEST_F(GameTest, TheResultsSumUpTheRoundAndTheHintLastsUntilItsEnd) {
   Click(300.0f, 200.0f);
   for (int i = 0; i < 900 && !game->CurrentRound().menuShown; ++i) Frame();
   ASSERT_TRUE(game->menu->roundSummary.has_value());
-  EXPECT_EQ(*game->menu->roundSummary, (RoundSummary{true, 1, 2, 1, game->hud.multiplier}));
+  EXPECT_EQ(*game->menu->roundSummary, (RoundSummary{true, 1, 2, 1, game->hud.multiplier, ""}));
   EXPECT_FALSE(game->ShowsFirstTimeHint());
   EXPECT_EQ(dir_->Read("FirstRound.vtr"), "FirstRoundFinished 1\n");
 

@@ -345,7 +345,7 @@ TEST_F(GameMenuTest, TheSummaryAndTheHintAddLinesAndMoveNothing) {
   const Texts main = lines();
   menu->highScoresShown = true;
   const Texts page = lines();
-  menu->roundSummary = vtr::RoundSummary{true, 12, 30, 4294967295u, 185};
+  menu->roundSummary = vtr::RoundSummary{true, 12, 30, 4294967295u, 185, ""};
   menu->firstTimeHint = true;
   EXPECT_EQ(added(page), (Texts{"Time's up", "New best!", "Catches: 12   Shots: 30",
                                 "Longest chain: 4294967295   Multiplier: 185 %"}));

@@ -272,6 +272,10 @@ TEST_F(EngineTest, MinimisedWindowSuspendsTheLoop) {
   ASSERT_EQ(times.size(), 3u);
   EXPECT_GE(times[2] - times[1], std::chrono::milliseconds(250));  // nothing ran while minimised
   EXPECT_LT(deltas[2], 0.1f);  // the wait is not counted (the cap alone would give 0.1)
+  // Neither the loop's first frame nor the one after the wait is a few
+  // microseconds long: each counts as a refresh period at least.
+  EXPECT_GE(deltas[0], 0.01f);
+  EXPECT_GE(deltas[2], 0.01f);
 }
 
 // Focus lost suspends the loop only once the window has had focus: without a

@@ -5,6 +5,9 @@
 // (never a crash) and is used again once it is back.
 #include <gtest/gtest.h>
 
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
 #include <climits>
 #include <latch>
 #include <thread>
@@ -62,6 +65,22 @@ class StoreTest : public ::testing::TestWithParam<std::string> {
     EXPECT_EQ(store->KeyFits(name, vtr::server::Sha256Hex(key.data(), key.size()), &fits), Status::Ok);
     return fits;
   }
+  // Runs statements on the database directly, as an older server would.
+  bool RawSql(const std::string& sql) {
+    if (database.empty()) {
+      sqlite3* db = nullptr;
+      const bool done = sqlite3_open((dir.path() / "world.sqlite").c_str(), &db) == SQLITE_OK &&
+                        sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+      sqlite3_close(db);
+      return done;
+    }
+    PGconn* conn = PQconnectdb(database.c_str());
+    PGresult* result = PQexec(conn, sql.c_str());
+    const bool done = PQresultStatus(result) == PGRES_COMMAND_OK;
+    PQclear(result);
+    PQfinish(conn);
+    return done;
+  }
   std::vector<vtr::server::TableLine> Table(const std::string& day, std::int64_t limit = 10) {
     std::vector<vtr::server::TableLine> lines;
     EXPECT_EQ(store->Table(day, limit, &lines), Status::Ok);
@@ -84,22 +103,24 @@ TEST_P(StoreTest, ClaimsNamesStoresFilesOnceAndRanks) {
     const char* day;
     Outcome outcome;
     std::int64_t rank;
+    std::int64_t of;  // players ranked that day
   } steps[] = {
-      {"bob first", "bob", "bob-key", "B", 200, 3, "2026-12-08", Outcome::Added, 1},
-      {"alice below him", "alice", "alice-key", "A", 100, 2, "2026-12-08", Outcome::Added, 2},
-      {"alice's file again", "alice", "alice-key", "A", 100, 2, "2026-12-08", Outcome::AlreadyHeld, 2},
-      {"alice's file under mallory", "mallory", "mallory-key", "A", 100, 2, "2026-12-08", Outcome::OtherPlayer, 2},
-      {"alice's name, another key", "alice", "not-alices", "C", 900, 1, "2026-12-08", Outcome::WrongKey, 0},
-      {"carol ties bob, later", "carol", "carol-key", "D", 200, UINT32_MAX, "2026-12-08", Outcome::Added, 2},
-      {"alice's best", "alice", "alice-key", "E", 300, 5, "2026-12-08", Outcome::Added, 1},
-      {"alice's worst", "alice", "alice-key", "F", INT32_MIN, 0, "2026-12-08", Outcome::Added, 3},
-      {"dave, the next day", "dave", "dave-key", "G", INT32_MAX, 1, "2026-12-09", Outcome::Added, 1},
+      {"bob first", "bob", "bob-key", "B", 200, 3, "2026-12-08", Outcome::Added, 1, 1},
+      {"alice below him", "alice", "alice-key", "A", 100, 2, "2026-12-08", Outcome::Added, 2, 2},
+      {"alice's file again", "alice", "alice-key", "A", 100, 2, "2026-12-08", Outcome::AlreadyHeld, 2, 2},
+      {"alice's file under mallory", "mallory", "mallory-key", "A", 100, 2, "2026-12-08", Outcome::OtherPlayer, 2, 2},
+      {"alice's name, another key", "alice", "not-alices", "C", 900, 1, "2026-12-08", Outcome::WrongKey, 0, 0},
+      {"carol ties bob, later", "carol", "carol-key", "D", 200, UINT32_MAX, "2026-12-08", Outcome::Added, 2, 3},
+      {"alice's best", "alice", "alice-key", "E", 300, 5, "2026-12-08", Outcome::Added, 1, 3},
+      {"alice's worst", "alice", "alice-key", "F", INT32_MIN, 0, "2026-12-08", Outcome::Added, 3, 3},
+      {"dave, the next day", "dave", "dave-key", "G", INT32_MAX, 1, "2026-12-09", Outcome::Added, 1, 1},
   };
   std::int64_t firstA = 0;
   for (const auto& step : steps) {
     const Store::AddResult added = Add(*store, step.player, step.key, step.file, step.score, step.combo, step.day);
     EXPECT_EQ(added.outcome, step.outcome) << step.what << ": " << added.error;
     EXPECT_EQ(added.rank, step.rank) << step.what;
+    EXPECT_EQ(added.players, step.of) << step.what;
     if (std::string(step.file) == "A") {
       if (firstA == 0) firstA = added.round.id;
       EXPECT_EQ(added.round.id, firstA) << step.what << ": the file is stored once";
@@ -173,6 +194,54 @@ TEST_P(StoreTest, TwoWritersRacingOnOneNameOrOneFileOneWins) {
     }
   }
   EXPECT_EQ(Table("2026-12-08", 1000).size(), static_cast<std::size_t>(kRaces));
+}
+
+// A round token is taken once; its end is noted once, the first stamp
+// kept; a table made before end stamps gets their columns, empty.
+TEST_P(StoreTest, TokensKeepTheirFirstEndStampAndServeOnce) {
+  store.reset();
+  ASSERT_TRUE(RawSql("ALTER TABLE tokens DROP COLUMN ended; ALTER TABLE tokens DROP COLUMN ended_hash; "
+                     "INSERT INTO tokens (token, day, issued) VALUES ('old', '2026-12-08', 5)"));
+  store = Open();
+  ASSERT_TRUE(store);
+  ASSERT_EQ(store->AddToken("new", "2026-12-08", {10, {}, {}}), Status::Ok);
+  using Stamp = Store::Stamp;
+  const struct {
+    const char* token;
+    const char* day;
+    std::int64_t at;
+    const char* hash;
+    Stamp stamp;
+  } stamps[] = {
+      {"old", "2026-12-08", 60, "first", Stamp::Stamped},
+      {"old", "2026-12-08", 90, "second", Stamp::AlreadyStamped},
+      {"new", "2026-12-09", 70, "another day", Stamp::NoToken},
+      {"none", "2026-12-08", 70, "never issued", Stamp::NoToken},
+  };
+  for (const auto& c : stamps) {
+    Stamp stamp = Stamp::Stamped;
+    EXPECT_EQ(store->StampToken(c.token, c.day, c.at, c.hash, &stamp), Status::Ok) << c.hash;
+    EXPECT_EQ(stamp, c.stamp) << c.hash;
+  }
+  std::optional<Store::TokenHeld> held;
+  ASSERT_EQ(store->TakeToken("old", "2026-12-08", &held), Status::Ok);
+  ASSERT_TRUE(held);
+  EXPECT_EQ(held->issued, 5);
+  EXPECT_EQ(held->ended, 60);
+  EXPECT_EQ(held->endedHash, "first");
+  const Store::TokenHeld old = *held;
+  ASSERT_EQ(store->TakeToken("old", "2026-12-08", &held), Status::Ok);
+  EXPECT_FALSE(held) << "a token serves once";
+  ASSERT_EQ(store->TakeToken("new", "2026-12-08", &held), Status::Ok);
+  ASSERT_TRUE(held);
+  EXPECT_EQ(held->issued, 10);
+  EXPECT_FALSE(held->ended);
+  // Given back (its round could not be checked then), as it was.
+  ASSERT_EQ(store->AddToken("old", "2026-12-08", old), Status::Ok);
+  ASSERT_EQ(store->TakeToken("old", "2026-12-08", &held), Status::Ok);
+  ASSERT_TRUE(held);
+  EXPECT_EQ(held->ended, 60);
+  EXPECT_EQ(held->endedHash, "first");
 }
 
 // Only a database server can go away under the world table's.

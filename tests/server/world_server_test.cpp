@@ -439,9 +439,16 @@ TEST_P(WorldServerTest, RoundTokenBoundsTheRoundsTime) {
 
   const std::string used = Token(lasts);
   EXPECT_EQ(Send(round, kAlice, 0, used.c_str()).first, 200);
-  const auto [again, reused] = Send(round, kAlice, 0, used.c_str());
+  const auto [again, reused] = Send(Text(other), kAlice, 0, used.c_str());
   EXPECT_EQ(again, 422) << "a token serves once: " << reused;
-  EXPECT_EQ(Send(round, kAlice, 0, yesterdays.c_str()).first, 422) << "a token serves its own day";
+  EXPECT_EQ(Send(Text(other), kAlice, 0, yesterdays.c_str()).first, 422) << "a token serves its own day";
+  // A round stored under its name answers as stored, whatever its token: its
+  // first answer may have been lost on the way.
+  const auto [resent, stored] = Send(round, kAlice, 0, used.c_str());
+  EXPECT_EQ(resent, 200) << stored;
+  EXPECT_EQ(stored["rank"], 1);
+  EXPECT_EQ(stored["of"], 1);
+  EXPECT_EQ(Send(round, "bob:fedcba9876543210fedcba", 0, used.c_str()).first, 422) << "not under another name";
   EXPECT_EQ(Send(round, kAlice, 0, "").first, 400) << "no token";
   EXPECT_EQ(Send(round, kAlice, 0, "0123456789ABCDEF0123456789abcdef").first, 400) << "not a token's shape";
 
@@ -451,6 +458,39 @@ TEST_P(WorldServerTest, RoundTokenBoundsTheRoundsTime) {
   const auto [status, body] = Send(Text(vtr::SerializeReplay(quick)));
   EXPECT_EQ(status, 422);
   EXPECT_NE(body.value("error", "").find("a frame of 249 us"), std::string::npos) << body;
+}
+
+// An end stamp: a round sent long after it ended is measured to its end,
+// and only the file it was stamped with may follow; a second stamp changes
+// nothing; a round as late without one is still refused.
+TEST_P(WorldServerTest, AStampedRoundSentLaterIsMeasuredToItsEnd) {
+  const std::string round = Text(best);
+  const std::int64_t lasts = RecordedSeconds(round), slack = 60, late = 3 * slack;
+  const std::string hash = vtr::server::Sha256Hex(best.data(), best.size());
+  const auto stamp = [&](const std::string& token, const std::string& body, std::int64_t ago) {
+    const std::int64_t at = now.load();
+    now = at - ago;
+    const auto res = client->Post("/api/v1/daily/stamp", {{"X-Vantor-Token", token}}, body, "text/plain");
+    now = at;
+    return res ? res->status : 0;
+  };
+  // Three tokens of a round that ended `late` seconds ago.
+  const std::string unstamped = Token(lasts + late), stamped = Token(lasts + late), misused = Token(lasts + late);
+  EXPECT_EQ(stamp(stamped, hash, late), 201);
+  EXPECT_EQ(stamp(stamped, std::string(64, 'a'), late / 2), 200) << "a second stamp changes nothing";
+  EXPECT_EQ(stamp(misused, hash, late), 201);
+  EXPECT_EQ(stamp(stamped, "not a hash", 0), 400);
+  EXPECT_EQ(stamp("0123456789abcdef0123456789abcdef", hash, 0), 422) << "no such token";
+
+  const auto [slow, why] = Send(round, kAlice, 0, unstamped.c_str());
+  EXPECT_EQ(slow, 422) << why;
+  EXPECT_NE(why.value("error", "").find("its clock ran slow"), std::string::npos) << why;
+  const auto [swapped, whySwapped] = Send(Text(other), kAlice, 0, misused.c_str());
+  EXPECT_EQ(swapped, 422) << "only the stamped file follows its stamp: " << whySwapped;
+  const auto [status, answer] = Send(round, kAlice, 0, stamped.c_str());
+  EXPECT_EQ(status, 201) << answer;
+  EXPECT_EQ(answer["rank"], 1);
+  EXPECT_EQ(answer["of"], 1);
 }
 
 // A burst, then one request per period, per player and per address; the
