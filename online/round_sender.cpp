@@ -1,9 +1,10 @@
 #include "online/round_sender.h"
 
 #ifndef __EMSCRIPTEN__
+#include <nlohmann/json.hpp>
 #include <openssl/sha.h>
 #endif
-#include <sys/random.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -62,37 +63,43 @@ std::string OneLine(const std::string& text) {
   return line;
 }
 
-// The value of "name": "..." in a small JSON answer (no escapes but \" and
-// \\ are expected in a one-line reason); "" when there is none.
+#ifndef __EMSCRIPTEN__
+// The member name of the server's JSON answer, when it is an object that has one.
+const nlohmann::json* Member(const nlohmann::json& answer, const std::string& name) {
+  if (!answer.is_object()) return nullptr;
+  const auto found = answer.find(name);
+  return found == answer.end() ? nullptr : &*found;
+}
+#endif
+
+// The text of "name" in the answer; "" when there is none.
 std::string JsonText(const std::string& body, const std::string& name) {
-  const std::string key = "\"" + name + "\"";
-  std::size_t at = body.find(key);
-  if (at == std::string::npos) return "";
-  at = body.find_first_not_of(" \t\r\n:", at + key.size());
-  if (at == std::string::npos || body[at] != '"') return "";
-  std::string value;
-  for (std::size_t i = at + 1; i < body.size(); ++i) {
-    if (body[i] == '"') return value;
-    if (body[i] == '\\' && i + 1 < body.size()) ++i;
-    value += body[i];
-  }
+#ifndef __EMSCRIPTEN__
+  const nlohmann::json answer = nlohmann::json::parse(body, nullptr, false);
+  const nlohmann::json* value = Member(answer, name);
+  if (value && value->is_string()) return value->get<std::string>();
+#else
+  (void)body;
+  (void)name;
+#endif
   return "";
 }
 
-// The whole number of "name": N; nullopt when there is none.
+// The whole number of "name" (0 to 10^14); nullopt when there is none.
 std::optional<long long> JsonNumber(const std::string& body, const std::string& name) {
-  const std::string key = "\"" + name + "\"";
-  std::size_t at = body.find(key);
-  if (at == std::string::npos) return std::nullopt;
-  at = body.find_first_not_of(" \t\r\n:", at + key.size());
-  if (at == std::string::npos) return std::nullopt;
-  long long value = 0;
-  std::size_t digits = 0;
-  for (; at < body.size() && body[at] >= '0' && body[at] <= '9' && digits < 15; ++at, ++digits) {
-    value = value * 10 + (body[at] - '0');
+#ifndef __EMSCRIPTEN__
+  constexpr long long kLargest = 100'000'000'000'000;
+  const nlohmann::json answer = nlohmann::json::parse(body, nullptr, false);
+  const nlohmann::json* value = Member(answer, name);
+  if (value && value->is_number_integer()) {
+    const auto number = value->get<long long>();
+    if (number >= 0 && number <= kLargest) return number;
   }
-  if (digits == 0 || digits == 15) return std::nullopt;
-  return value;
+#else
+  (void)body;
+  (void)name;
+#endif
+  return std::nullopt;
 }
 
 std::string ServerReason(const HttpAnswer& answer) {
@@ -318,15 +325,9 @@ void RoundSender::Shared::Stamp(const std::string& held, const std::vector<std::
 bool RoundSender::Shared::EnsureKey(std::string* why) {
   if (!setup.settings.key.empty()) return true;
   unsigned char random[16];
-  std::size_t got = 0;
-  while (got < sizeof random) {
-    const ssize_t read = getrandom(random + got, sizeof random - got, 0);
-    if (read < 0 && errno == EINTR) continue;
-    if (read <= 0) {
-      *why = "no key could be made (the system gave no random bytes)";
-      return false;
-    }
-    got += static_cast<std::size_t>(read);
+  if (getentropy(random, sizeof random) != 0) {
+    *why = "no key could be made (the system gave no random bytes)";
+    return false;
   }
   OnlineSettings withKey = setup.settings;
   withKey.key = Hex(random, sizeof random);

@@ -17,13 +17,6 @@ namespace {
 
 constexpr long kTimeoutSeconds = 10;
 constexpr std::size_t kReasonLength = 90;
-// Deeper than a table's object, array and line is no table: refused before
-// the JSON reader sees it, so no answer can nest it deep.
-constexpr int kMaxNesting = 4;
-constexpr std::int64_t kMaxRank = 1'000'000'000;
-constexpr std::int64_t kMaxId = 999'999'999'999'999'999;  // the ids a replay's path takes
-constexpr std::int64_t kMaxCombo = 1'000'000;
-constexpr std::int64_t kMaxPauses = 10'000'000;
 
 // Printable letters only, cut to a line.
 std::string Printable(const std::string& text) {
@@ -36,6 +29,14 @@ std::string Printable(const std::string& text) {
 }
 
 #ifndef __EMSCRIPTEN__
+// Deeper than a table's object, array and line is no table: refused before
+// the JSON reader sees it, so no answer can nest it deep.
+constexpr int kMaxNesting = 4;
+constexpr std::int64_t kMaxRank = 1'000'000'000;
+constexpr std::int64_t kMaxId = 999'999'999'999'999'999;  // the ids a replay's path takes
+constexpr std::int64_t kMaxCombo = 1'000'000;
+constexpr std::int64_t kMaxPauses = 10'000'000;
+
 bool NestsAtMost(const std::string& body, int most) {
   int depth = 0;
   bool inString = false;

@@ -54,7 +54,7 @@ TEST(RoundSenderJudge, AnswersAtTheirBounds) {
        "not sent: the name alice is taken by another key"},
       {409, R"({"error": "x"})", SendVerdict::Kind::Refused, "not sent: x"},
       {413, "", SendVerdict::Kind::Refused, "not sent: the server answered HTTP 413"},
-      {422, "{\"error\": \"a\\\"b\\u0007\"}", SendVerdict::Kind::Refused, "not sent: a\"bu0007"},
+      {422, "{\"error\": \"a\\\"b\\u0007\"}", SendVerdict::Kind::Refused, "not sent: a\"b?"},
       {429, R"({"error": "too many"})", SendVerdict::Kind::Kept, "not sent: too many; it is sent again at the next start"},
       {500, "", SendVerdict::Kind::Kept, "not sent: the server answered HTTP 500; it is sent again at the next start"},
       {503, R"({"error": "busy"})", SendVerdict::Kind::Kept, "not sent: busy; it is sent again at the next start"},
