@@ -25,6 +25,7 @@
 #include "online/round_sender.h"
 #include "platform/hge_headless.h"
 #include "server/world_server.h"
+#include "tests/support/daily_round.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -81,13 +82,7 @@ TEST(RoundSenderJudge, AnswersAtTheirBounds) {
 // rising rocket now and then.
 void PlayToResults(vtr::App& app) {
   for (int i = 0; i < 3000 && !app.game()->menu->roundSummary; ++i) {
-    for (const auto& actor : vtr::ActorList::Instance()) {
-      if (i % 30 != 0 || actor->kind != vtr::kRocket || !actor->collidable || actor->dying) continue;
-      headless::PushMouseMove(actor->x, actor->y);
-      headless::PushMouseButton(HGEK_LBUTTON, true, actor->x, actor->y);
-      headless::PushMouseButton(HGEK_LBUTTON, false, actor->x, actor->y);
-      break;
-    }
+    if (i % 30 == 0) testing_support::ShootARisingRocket();
     app.Frame();
   }
   ASSERT_TRUE(app.game()->menu->roundSummary) << "the results page never opened";
@@ -129,14 +124,7 @@ class RoundSenderTest : public ::testing::Test {
   // A game in the player's folder, with online play on for this server.
   std::unique_ptr<vtr::App> StartGame(int port) {
     std::ofstream(game / "Online.vtr") << "Server http://127.0.0.1:" << port << "\nName alice\n";
-    vtr::StartOptions options;
-    options.folder = game.string();
-    options.loadSettings = false;
-    options.fixedFrameTime = 0.1f;
-    options.headless = true;
-    options.render = false;
-    options.audio = false;
-    auto app = std::make_unique<vtr::App>(options);
+    auto app = std::make_unique<vtr::App>(testing_support::QuietGameIn(game));
     EXPECT_TRUE(app->Start()) << app->error();
     return app;
   }
@@ -272,14 +260,7 @@ TEST(RoundSenderOffline, WithOnlinePlayOffADailyRoundConnectsNowhereAndWritesNot
   const int usual = Listen(8470);
   const int own = Listen(0);
   ASSERT_GE(own, 0);
-  vtr::StartOptions options;
-  options.folder = dir.path().string();
-  options.loadSettings = false;
-  options.fixedFrameTime = 0.1f;
-  options.headless = true;
-  options.render = false;
-  options.audio = false;
-  vtr::App app(options);
+  vtr::App app(testing_support::QuietGameIn(dir.path()));
   ASSERT_TRUE(app.Start()) << app.error();
   EXPECT_FALSE(app.game()->Sender());
   app.game()->NewDailyRound(kMorning);

@@ -36,6 +36,7 @@
 #include "server/store.h"
 #include "server/world_server.h"
 #include "tests/server/databases.h"
+#include "tests/support/daily_round.h"
 #include "tests/support/hostile_replay.h"
 #include "tests/support/temp_dir.h"
 
@@ -54,36 +55,18 @@ const std::string kAlice = "alice:0123456789abcdef0123";
 // frames.
 std::vector<std::uint8_t> RecordDailyRound(const std::filesystem::path& folder, int every,
                                            std::vector<std::uint8_t>* changed = nullptr, bool pause = false) {
-  std::filesystem::create_directories(folder);
-  vtr::StartOptions options;
-  options.folder = folder.string();
-  options.loadSettings = false;
-  options.fixedFrameTime = 0.1f;
-  options.headless = true;
-  options.render = false;
-  options.audio = false;
-  vtr::App app(options);
+  vtr::App app(testing_support::QuietGameIn(folder));
   EXPECT_TRUE(app.Start()) << app.error();
   app.game()->NewDailyRound(kMorning);
   for (int i = 0; i < 2000 && !app.game()->ScoreEntered(); ++i) {
     const bool pausing = pause && i >= 100 && i < 112;
     if (pausing && (i == 100 || i == 110)) headless::PushKey(HGEK_ESCAPE, true);
     if (pausing && (i == 101 || i == 111)) headless::PushKey(HGEK_ESCAPE, false);
-    for (const auto& actor : vtr::ActorList::Instance()) {
-      if (pausing) break;
-      if (i % every != 0 || actor->kind != vtr::kRocket || !actor->collidable || actor->dying) continue;
-      headless::PushMouseMove(actor->x, actor->y);
-      headless::PushMouseButton(HGEK_LBUTTON, true, actor->x, actor->y);
-      headless::PushMouseButton(HGEK_LBUTTON, false, actor->x, actor->y);
-      break;
-    }
+    if (!pausing && i % every == 0) testing_support::ShootARisingRocket();
     app.Frame();
   }
   EXPECT_TRUE(app.game()->ScoreEntered());
-  const auto stored = vtr::ListReplays(vtr::ReplayFolderFor(vtr::Settings::Instance().ScoreFile));
-  EXPECT_EQ(stored.size(), 1u);
-  std::ifstream in(stored.at(0).path, std::ios::binary);
-  const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+  const std::vector<std::uint8_t> bytes = testing_support::OnlyStoredReplay();
   vtr::Replay replay;
   std::string error;
   EXPECT_EQ(vtr::ParseReplay(bytes.data(), bytes.size(), &replay, &error), vtr::ReplayError::None) << error;

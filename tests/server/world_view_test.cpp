@@ -34,6 +34,7 @@
 #include "replay/frame_codec.h"
 #include "replay/replay_folder.h"
 #include "server/world_server.h"
+#include "tests/support/daily_round.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -41,17 +42,8 @@ namespace {
 using nlohmann::json;
 
 vtr::StartOptions GameOptions(const std::filesystem::path& folder) {
-  std::filesystem::create_directories(folder);
   vtr::Settings::Instance().ShowSplash = false;
-  vtr::StartOptions options;
-  options.folder = folder.string();
-  options.contentFolder = VANTOR_SOURCE_DIR;
-  options.loadSettings = false;
-  options.fixedFrameTime = 0.1f;
-  options.headless = true;
-  options.render = false;
-  options.audio = false;
-  return options;
+  return testing_support::QuietGameIn(folder);
 }
 
 // Today's round played by the game headless, a shot at a rising rocket every
@@ -61,19 +53,10 @@ std::vector<std::uint8_t> RecordTodaysRound(const std::filesystem::path& folder,
   EXPECT_TRUE(app.Start()) << app.error();
   app.game()->NewDailyRound(static_cast<std::int64_t>(std::time(nullptr)));
   for (int i = 0; i < 2000 && !app.game()->ScoreEntered(); ++i) {
-    for (const auto& actor : vtr::ActorList::Instance()) {
-      if (i % every != 0 || actor->kind != vtr::kRocket || !actor->collidable || actor->dying) continue;
-      headless::PushMouseMove(actor->x, actor->y);
-      headless::PushMouseButton(HGEK_LBUTTON, true, actor->x, actor->y);
-      headless::PushMouseButton(HGEK_LBUTTON, false, actor->x, actor->y);
-      break;
-    }
+    if (i % every == 0) testing_support::ShootARisingRocket();
     app.Frame();
   }
-  const auto stored = vtr::ListReplays(vtr::ReplayFolderFor(vtr::Settings::Instance().ScoreFile));
-  EXPECT_EQ(stored.size(), 1u);
-  std::ifstream in(stored.at(0).path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
+  return testing_support::OnlyStoredReplay();
 }
 
 vtr::Replay Parsed(const std::vector<std::uint8_t>& bytes) {
