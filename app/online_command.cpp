@@ -22,29 +22,15 @@ std::string DataFolder(const std::string& folder) {
 }  // namespace
 
 int OnlineCommand(const std::string& server, const std::string& name, const std::string& folder) {
-  OnlineSettings settings;
-  settings.server = server;
-  while (!settings.server.empty() && settings.server.back() == '/') settings.server.pop_back();
-  settings.name = name;
-  if (!OnlineServerAllowed(settings.server)) {
-    std::fprintf(stderr, "--online: \"%s\" is not an http:// or https:// address\n", server.c_str());
-    return kCommandFailed;
-  }
-  if (!OnlineNameAllowed(settings.name)) {
-    std::fprintf(stderr, "--online: a name is 1 to 32 letters, digits, spaces and _-. (no space at either end)\n");
-    return kCommandFailed;
-  }
   const std::string data = DataFolder(folder);
   if (data.empty()) {
     std::fprintf(stderr, "--online: no data folder of the game can be written\n");
     return kCommandFailed;
   }
   const std::string path = (std::filesystem::path(data) / kOnlineFile).string();
-  const OnlineSettings before = LoadOnlineSettings(path);
-  // The key belongs to the name: another name starts without one.
-  if (before.name == settings.name) settings.key = before.key;
-  if (!SaveOnlineSettings(path, settings)) {
-    std::fprintf(stderr, "--online: %s cannot be written\n", path.c_str());
+  OnlineSettings settings;
+  if (const std::string why = TurnOnline(path, server, name, &settings); !why.empty()) {
+    std::fprintf(stderr, "--online: %s\n", why.c_str());
     return kCommandFailed;
   }
   std::printf("Online play is on: today's challenge rounds are sent to %s as %s (%s)\n", settings.server.c_str(),

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "helpers/hex.h"
 #include "platform/atomic_file.h"
 #include "platform/checked_file.h"
 
@@ -19,10 +20,7 @@ bool NameCharacter(char c) {
          c == '-' || c == '.';
 }
 
-bool KeyAllowed(const std::string& key) {
-  return key.size() == kKeyDigits &&
-         std::all_of(key.begin(), key.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
-}
+bool KeyAllowed(const std::string& key) { return IsLowerHex(key, kKeyDigits); }
 
 }  // namespace
 
@@ -72,6 +70,23 @@ bool SaveOnlineSettings(const std::string& path, const OnlineSettings& settings)
   platform::AtomicWriteOptions options;
   options.inPlaceWhenFolderClosed = true;
   return platform::WriteFileAtomically(path, text, options).ok;
+}
+
+std::string TurnOnline(const std::string& path, const std::string& server, const std::string& name,
+                       OnlineSettings* saved) {
+  OnlineSettings settings;
+  settings.server = server;
+  while (!settings.server.empty() && settings.server.back() == '/') settings.server.pop_back();
+  settings.name = name;
+  if (!OnlineServerAllowed(settings.server)) return "\"" + server + "\" is not an http:// or https:// address";
+  if (!OnlineNameAllowed(settings.name)) {
+    return "a name is 1 to 32 letters, digits, spaces and _-. (no space at either end)";
+  }
+  const OnlineSettings before = LoadOnlineSettings(path);
+  if (before.name == settings.name) settings.key = before.key;
+  if (!SaveOnlineSettings(path, settings)) return path + " cannot be written";
+  *saved = settings;
+  return "";
 }
 
 }  // namespace vtr

@@ -37,5 +37,11 @@ bool OnlineServerAllowed(const std::string& server);
 OnlineSettings LoadOnlineSettings(const std::string& path);
 // Writes the three lines through the durable write; false when it could not.
 bool SaveOnlineSettings(const std::string& path, const OnlineSettings& settings);
+// Turns online play on in the file at path, for name at server (a trailing
+// slash dropped); the key stays when the name is the file's already, since
+// it belongs to the name. "" once written, else why not, in one line; the
+// settings written go to saved.
+std::string TurnOnline(const std::string& path, const std::string& server, const std::string& name,
+                       OnlineSettings* saved);
 
 }  // namespace vtr

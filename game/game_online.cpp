@@ -6,6 +6,7 @@
 #include "game/game.h"
 #include "menu/game_menu.h"
 #include "online/round_sender.h"
+#include "online/world_table.h"
 #include "replay/replay_folder.h"
 
 namespace vtr {
@@ -15,6 +16,14 @@ namespace {
 constexpr float kWorldNoticeSeconds = 6.0f;
 
 }  // namespace
+
+void Game::UseOnline(OnlineSettings settings) {
+  online_ = std::move(settings);
+  // The world table was fetched from the server before: the page's next W
+  // asks the one now set, if any.
+  world_.reset();
+  StartSending();
+}
 
 // The sender exists only while online play is on: off, nothing of it runs.
 void Game::StartSending() {

@@ -217,11 +217,6 @@ void Game::UseFirstRoundFile(std::string path) {
   firstTimeHint_ = !firstRoundFile_.empty() && !FirstRoundFinished(firstRoundFile_);
 }
 
-void Game::UseOnline(OnlineSettings settings) {
-  online_ = std::move(settings);
-  StartSending();
-}
-
 std::int64_t Game::EnterScore() {
   const std::int64_t now = replaying_ ? replayEntryTime_ : static_cast<std::int64_t>(std::time(nullptr));
   scores.Enter(round_.score, now);

@@ -1,8 +1,11 @@
-// One HTTP exchange with the world server. It blocks until the answer is in
-// or the time runs out, so the game only ever calls it from a thread of its
-// own, never from a frame. Only this file's implementation knows libcurl.
+// One HTTP exchange with the world server. On the desktop it goes through
+// libcurl and blocks until the answer is in or the time runs out, so the
+// game only ever makes one from a thread of its own, never from a frame. In
+// the browser it is the browser's own fetch, which never blocks: its answer
+// comes between two frames.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +33,18 @@ struct HttpAnswer {
 // a thousand lines stays far below it, a replay below 64 KB.
 inline constexpr std::size_t kMaxAnswerBytes = 1024 * 1024;
 
+// Called once with an exchange's answer.
+using Answered = std::function<void(HttpAnswer)>;
+
+// Starts an exchange. On the desktop it is done, and answered called on the
+// calling thread, before this returns; in the browser answered runs later,
+// on the page's one thread between two frames, and the request's bytes are
+// copied before this returns.
+void StartExchange(const HttpRequest& request, Answered answered);
+
+#ifndef __EMSCRIPTEN__
+// The desktop's exchange, blocking, answer returned.
 HttpAnswer Exchange(const HttpRequest& request);
+#endif
 
 }  // namespace vtr::online

@@ -1,21 +1,16 @@
 #include "online/round_sender.h"
 
-#ifndef __EMSCRIPTEN__
 #include <nlohmann/json.hpp>
-#include <openssl/sha.h>
-#endif
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <map>
-#include <condition_variable>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
+#include <map>
 #include <mutex>
-#include <thread>
 
+#include "helpers/hex.h"
 #include "platform/atomic_file.h"
 #include "platform/checked_file.h"
 
@@ -33,22 +28,6 @@ constexpr const char* kRoundSuffix = ".vtreplay";
 constexpr const char* kNoToken = "not sent: no round token (the server could not be reached as the round began)";
 constexpr const char* kAgain = "; it is sent again at the next start";
 
-std::string Hex(const unsigned char* bytes, std::size_t size) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  hex.reserve(2 * size);
-  for (std::size_t i = 0; i < size; ++i) {
-    hex += kDigits[bytes[i] >> 4];
-    hex += kDigits[bytes[i] & 0x0f];
-  }
-  return hex;
-}
-
-bool IsHex(const std::string& text, std::size_t digits) {
-  return text.size() == digits &&
-         std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
-}
-
 // A server's text made fit for the menu's font and one line: printable
 // ASCII, cut short.
 std::string OneLine(const std::string& text) {
@@ -63,31 +42,23 @@ std::string OneLine(const std::string& text) {
   return line;
 }
 
-#ifndef __EMSCRIPTEN__
 // The member name of the server's JSON answer, when it is an object that has one.
 const nlohmann::json* Member(const nlohmann::json& answer, const std::string& name) {
   if (!answer.is_object()) return nullptr;
   const auto found = answer.find(name);
   return found == answer.end() ? nullptr : &*found;
 }
-#endif
 
 // The text of "name" in the answer; "" when there is none.
 std::string JsonText(const std::string& body, const std::string& name) {
-#ifndef __EMSCRIPTEN__
   const nlohmann::json answer = nlohmann::json::parse(body, nullptr, false);
   const nlohmann::json* value = Member(answer, name);
   if (value && value->is_string()) return value->get<std::string>();
-#else
-  (void)body;
-  (void)name;
-#endif
   return "";
 }
 
 // The whole number of "name" (0 to 10^14); nullopt when there is none.
 std::optional<long long> JsonNumber(const std::string& body, const std::string& name) {
-#ifndef __EMSCRIPTEN__
   constexpr long long kLargest = 100'000'000'000'000;
   const nlohmann::json answer = nlohmann::json::parse(body, nullptr, false);
   const nlohmann::json* value = Member(answer, name);
@@ -95,10 +66,6 @@ std::optional<long long> JsonNumber(const std::string& body, const std::string& 
     const auto number = value->get<long long>();
     if (number >= 0 && number <= kLargest) return number;
   }
-#else
-  (void)body;
-  (void)name;
-#endif
   return std::nullopt;
 }
 
@@ -107,11 +74,8 @@ std::string ServerReason(const HttpAnswer& answer) {
   return reason.empty() ? "the server answered HTTP " + std::to_string(answer.status) : reason;
 }
 
-// What a job does.
-struct Job {
-  enum class Kind { Token, Finish, Resend };
-  Kind kind = Kind::Token;
-  std::uint64_t round = 0;
+// A round that has ended and waits for its turn to be sent.
+struct Ended {
   std::string fileName;
   std::vector<std::uint8_t> bytes;
 };
@@ -148,7 +112,7 @@ bool ReadKept(const fs::path& round, std::vector<std::uint8_t>* bytes, std::stri
   if (!metaFile.IsOpen() || !metaFile.ReadUpTo(256, &meta, &larger) || larger) return false;
   if (meta.rfind("Token ", 0) != 0) return false;
   *token = meta.substr(6, kTokenDigits);
-  if (!IsHex(*token, kTokenDigits)) return false;
+  if (!IsLowerHex(*token, kTokenDigits)) return false;
   bytes->assign(text.begin(), text.end());
   return true;
 }
@@ -185,38 +149,42 @@ SendVerdict JudgeAnswer(const HttpAnswer& answer) {
   return verdict;
 }
 
-struct RoundSender::Shared {
+struct RoundSender::Shared : std::enable_shared_from_this<Shared> {
+  using Done = JobLine::Done;
+  using Sent = std::function<void(SendVerdict)>;
+
   explicit Shared(SenderSetup given) : setup(std::move(given)) {}
 
-  // Worker side.
-  void Run();
-  void Do(Job& job);
-  std::string AskToken();
-  void Stamp(const std::string& token, const std::vector<std::uint8_t>& bytes);
-  SendVerdict Send(const std::string& fileName, const std::vector<std::uint8_t>& bytes, const std::string& token);
-  bool EnsureKey(std::string* why);
-  HttpAnswer Post(const std::string& path, std::vector<std::pair<std::string, std::string>> headers, std::string body,
-                  long timeoutSeconds);
+  // The jobs. Each calls done once when it has finished, and holds a share
+  // of this until then.
+  void ResendKept(const Done& done);
+  void AskToken(std::uint64_t started, Done done);
+  void Finish(std::uint64_t which, Done done);
+  void Resend(const std::string& fileName, Done done);
 
-  SenderSetup setup;  // the key is filled in by the worker only
+  void Send(const std::string& fileName, const std::vector<std::uint8_t>& bytes, const std::string& held,
+            Sent sent);
+  bool EnsureKey(std::string* why);
+  void Post(const std::string& path, std::vector<std::pair<std::string, std::string>> headers, std::string body,
+            long timeoutSeconds, Answered answered) const;
+
+  SenderSetup setup;  // the key is filled in by the jobs only
+  JobLine jobs;
   mutable std::mutex mutex;
-  mutable std::condition_variable changed;
-  std::deque<Job> jobs;
-  bool listed = false;  // the outbox has been looked through
-  bool busy = false;
-  bool stop = false;
-  bool exited = false;
   std::uint64_t round = 0;  // the last round started
   // The tokens of the last rounds started whose end has not been sent yet
   // ("" when none came).
   std::map<std::uint64_t, std::string> tokens;
+  // Rounds ended whose turn has not come: the game's teardown keeps those
+  // with a token in the outbox.
+  std::map<std::uint64_t, Ended> waiting;
   std::string line;  // the last round's
   std::deque<std::string> notices;
 };
 
-void RoundSender::Shared::Run() {
-  // Rounds kept by an earlier start go out after any token a round now
-  // starting asks for.
+// Each round kept by an earlier start becomes a job of its own, so a token
+// asked for as a round starts goes ahead of them.
+void RoundSender::Shared::ResendKept(const Done& done) {
   std::vector<std::string> kept;
   std::error_code error;
   for (fs::directory_iterator it(setup.outbox, error), end; !error && it != end; it.increment(error)) {
@@ -225,101 +193,91 @@ void RoundSender::Shared::Run() {
     if (name.size() > suffix && name.compare(name.size() - suffix, suffix, kRoundSuffix) == 0) kept.push_back(name);
   }
   std::sort(kept.begin(), kept.end());
-  std::unique_lock lock(mutex);
-  for (const std::string& name : kept) jobs.push_back({Job::Kind::Resend, 0, name, {}});
-  listed = true;
-  changed.notify_all();
-  for (;;) {
-    changed.wait(lock, [this] { return stop || !jobs.empty(); });
-    if (stop) break;
-    Job job = std::move(jobs.front());
-    jobs.pop_front();
-    busy = true;
-    lock.unlock();
-    Do(job);
-    lock.lock();
-    busy = false;
-    changed.notify_all();
+  for (std::string& name : kept) {
+    jobs.Post([self = shared_from_this(), name = std::move(name)](Done next) { self->Resend(name, std::move(next)); });
   }
-  exited = true;
-  changed.notify_all();
+  done();
 }
 
-void RoundSender::Shared::Do(Job& job) {
-  switch (job.kind) {
-    case Job::Kind::Token: {
-      const std::string got = AskToken();
-      std::lock_guard lock(mutex);
-      tokens[job.round] = got;
-      while (tokens.size() > 8) tokens.erase(tokens.begin());
-      return;
-    }
-    case Job::Kind::Finish: {
-      std::string held;
-      {
-        std::lock_guard lock(mutex);
-        if (const auto found = tokens.find(job.round); found != tokens.end()) {
-          held = found->second;
-          tokens.erase(found);
-        }
-        if (held.empty() && round == job.round) line = kNoToken;
-      }
-      if (held.empty()) return;
-      // Kept before anything is sent: a game closed during the exchanges
-      // leaves the round for the next start.
-      const bool kept = Keep(setup.outbox, job.fileName, job.bytes, held);
-      if (!kept) std::fprintf(stderr, "The round could not be kept in %s to be sent again\n", setup.outbox.c_str());
-      Stamp(held, job.bytes);
-      SendVerdict verdict = Send(job.fileName, job.bytes, held);
-      if (verdict.kind == SendVerdict::Kind::Kept && !kept) {
-        verdict.line = verdict.line.substr(0, verdict.line.size() - std::string(kAgain).size()) +
-                       "; it could not be kept to be sent again";
-      }
-      std::lock_guard lock(mutex);
-      if (round == job.round) line = verdict.line;
-      return;
-    }
-    case Job::Kind::Resend: {
-      std::vector<std::uint8_t> bytes;
-      std::string held;
-      if (!ReadKept(fs::path(setup.outbox) / job.fileName, &bytes, &held)) return;  // another copy's, or broken
-      const SendVerdict verdict = Send(job.fileName, bytes, held);
-      std::lock_guard lock(mutex);
-      notices.push_back("World, a round kept from before: " + verdict.line);
-      return;
-    }
-  }
+void RoundSender::Shared::AskToken(std::uint64_t started, Done done) {
+  Post("/api/v1/daily/token", {{"Content-Type", "text/plain"}}, "", setup.timeoutSeconds,
+       [self = shared_from_this(), started, done = std::move(done)](const HttpAnswer& answer) {
+         std::string got = answer.status == 201 ? JsonText(answer.body, "token") : "";
+         if (!IsLowerHex(got, kTokenDigits)) got.clear();
+         {
+           std::lock_guard lock(self->mutex);
+           self->tokens[started] = got;
+           while (self->tokens.size() > 8) self->tokens.erase(self->tokens.begin());
+         }
+         done();
+       });
 }
 
-HttpAnswer RoundSender::Shared::Post(const std::string& path, std::vector<std::pair<std::string, std::string>> headers,
-                                     std::string body, long timeoutSeconds) {
+void RoundSender::Shared::Finish(std::uint64_t which, Done done) {
+  std::string held;
+  Ended round;
+  {
+    std::lock_guard lock(mutex);
+    if (const auto found = waiting.find(which); found != waiting.end()) {
+      round = std::move(found->second);
+      waiting.erase(found);
+    }
+    if (const auto found = tokens.find(which); found != tokens.end()) {
+      held = found->second;
+      tokens.erase(found);
+    }
+    if (held.empty() && this->round == which) line = kNoToken;
+  }
+  if (held.empty()) return done();
+  // Kept before anything is sent: a game closed during the exchanges
+  // leaves the round for the next start.
+  const bool kept = Keep(setup.outbox, round.fileName, round.bytes, held);
+  if (!kept) std::fprintf(stderr, "The round could not be kept in %s to be sent again\n", setup.outbox.c_str());
+  // The end stamp carries the round's file, which the server notes by its
+  // SHA-256. Unanswered, the round is measured to its sending instead;
+  // nothing else to do about it.
+  auto shared = std::make_shared<Ended>(std::move(round));
+  Post("/api/v1/daily/stamp", {{"X-Vantor-Token", held}},
+       std::string(shared->bytes.begin(), shared->bytes.end()), setup.timeoutSeconds,
+       [self = shared_from_this(), which, kept, held, shared, done = std::move(done)](const HttpAnswer&) mutable {
+         self->Send(shared->fileName, shared->bytes, held,
+                    [self, which, kept, done = std::move(done)](SendVerdict verdict) {
+                      if (verdict.kind == SendVerdict::Kind::Kept && !kept) {
+                        verdict.line = verdict.line.substr(0, verdict.line.size() - std::string(kAgain).size()) +
+                                       "; it could not be kept to be sent again";
+                      }
+                      {
+                        std::lock_guard lock(self->mutex);
+                        if (self->round == which) self->line = verdict.line;
+                      }
+                      done();
+                    });
+       });
+}
+
+void RoundSender::Shared::Resend(const std::string& fileName, Done done) {
+  std::vector<std::uint8_t> bytes;
+  std::string held;
+  // Another copy of the game's, or broken: left alone.
+  if (!ReadKept(fs::path(setup.outbox) / fileName, &bytes, &held)) return done();
+  Send(fileName, bytes, held, [self = shared_from_this(), done = std::move(done)](const SendVerdict& verdict) {
+    {
+      std::lock_guard lock(self->mutex);
+      self->notices.push_back("World, a round kept from before: " + verdict.line);
+    }
+    done();
+  });
+}
+
+void RoundSender::Shared::Post(const std::string& path, std::vector<std::pair<std::string, std::string>> headers,
+                               std::string body, long timeoutSeconds, Answered answered) const {
   HttpRequest request;
   request.method = "POST";
   request.url = setup.settings.server + path;
   request.headers = std::move(headers);
   request.body = std::move(body);
   request.timeoutSeconds = timeoutSeconds;
-  return Exchange(request);
-}
-
-std::string RoundSender::Shared::AskToken() {
-  const HttpAnswer answer = Post("/api/v1/daily/token", {{"Content-Type", "text/plain"}}, "", setup.timeoutSeconds);
-  const std::string got = answer.status == 201 ? JsonText(answer.body, "token") : "";
-  return IsHex(got, kTokenDigits) ? got : "";
-}
-
-void RoundSender::Shared::Stamp(const std::string& held, const std::vector<std::uint8_t>& bytes) {
-#ifdef __EMSCRIPTEN__
-  (void)held;
-  (void)bytes;  // the browser build sends nothing
-#else
-  unsigned char digest[SHA256_DIGEST_LENGTH];
-  SHA256(bytes.data(), bytes.size(), digest);
-  // Unanswered, the round is measured to its sending instead; nothing else
-  // to do about it.
-  (void)Post("/api/v1/daily/stamp", {{"X-Vantor-Token", held}, {"Content-Type", "text/plain"}},
-             Hex(digest, sizeof digest), setup.timeoutSeconds);
-#endif
+  StartExchange(request, std::move(answered));
 }
 
 bool RoundSender::Shared::EnsureKey(std::string* why) {
@@ -330,7 +288,7 @@ bool RoundSender::Shared::EnsureKey(std::string* why) {
     return false;
   }
   OnlineSettings withKey = setup.settings;
-  withKey.key = Hex(random, sizeof random);
+  withKey.key = LowerHex(random, sizeof random);
   // Written before it is used: a key sent and then lost would leave the name
   // claimed by a key nobody holds.
   if (!SaveOnlineSettings(setup.settingsFile, withKey)) {
@@ -341,62 +299,65 @@ bool RoundSender::Shared::EnsureKey(std::string* why) {
   return true;
 }
 
-SendVerdict RoundSender::Shared::Send(const std::string& fileName, const std::vector<std::uint8_t>& bytes,
-                                      const std::string& held) {
+void RoundSender::Shared::Send(const std::string& fileName, const std::vector<std::uint8_t>& bytes,
+                               const std::string& held, Sent sent) {
   std::string why;
-  if (!EnsureKey(&why)) return {SendVerdict::Kind::Kept, "not sent: " + why + kAgain};
-  const HttpAnswer answer =
-      Post("/api/v1/rounds",
-           {{"X-Vantor-Player", setup.settings.name + ":" + setup.settings.key}, {"X-Vantor-Token", held}},
-           std::string(bytes.begin(), bytes.end()), setup.sendTimeoutSeconds);
-  const SendVerdict verdict = JudgeAnswer(answer);
-  if (verdict.kind != SendVerdict::Kind::Kept) Forget(setup.outbox, fileName);
-  return verdict;
+  if (!EnsureKey(&why)) return sent({SendVerdict::Kind::Kept, "not sent: " + why + kAgain});
+  Post("/api/v1/rounds",
+       {{"X-Vantor-Player", setup.settings.name + ":" + setup.settings.key}, {"X-Vantor-Token", held}},
+       std::string(bytes.begin(), bytes.end()), setup.sendTimeoutSeconds,
+       [self = shared_from_this(), fileName, sent = std::move(sent)](const HttpAnswer& answer) {
+         const SendVerdict verdict = JudgeAnswer(answer);
+         if (verdict.kind != SendVerdict::Kind::Kept) Forget(self->setup.outbox, fileName);
+         sent(verdict);
+       });
 }
 
 RoundSender::RoundSender(SenderSetup setup) : shared_(std::make_shared<Shared>(std::move(setup))) {
-  // The thread holds the shared state too: a thread left to finish an
-  // exchange at the game's end never reaches freed memory.
-  std::thread([shared = shared_] { shared->Run(); }).detach();
+  shared_->jobs.Post([shared = shared_](const JobLine::Done& done) { shared->ResendKept(done); });
 }
 
 RoundSender::~RoundSender() {
-  std::vector<std::pair<Job, std::string>> left;  // with their tokens
-  std::unique_lock lock(shared_->mutex);
-  shared_->stop = true;
-  for (Job& job : shared_->jobs) {
-    const auto found = shared_->tokens.find(job.round);
-    if (job.kind == Job::Kind::Finish && found != shared_->tokens.end() && !found->second.empty()) {
-      left.emplace_back(std::move(job), found->second);
-    }
-  }
-  shared_->jobs.clear();
-  shared_->changed.notify_all();
   // The exchange under way ends within its time-out; the game does not
   // wait that long for it.
-  shared_->changed.wait_for(lock, shared_->setup.stopWait, [this] { return shared_->exited; });
-  lock.unlock();
-  for (const auto& [job, token] : left) {
-    if (!Keep(shared_->setup.outbox, job.fileName, job.bytes, token)) {
+  shared_->jobs.Stop(shared_->setup.stopWait);
+  std::map<std::uint64_t, Ended> left;
+  std::map<std::uint64_t, std::string> held;
+  {
+    std::lock_guard lock(shared_->mutex);
+    left = std::move(shared_->waiting);
+    held = shared_->tokens;
+  }
+  for (const auto& [which, round] : left) {
+    const auto token = held.find(which);
+    if (token == held.end() || token->second.empty()) continue;
+    if (!Keep(shared_->setup.outbox, round.fileName, round.bytes, token->second)) {
       std::fprintf(stderr, "The round could not be kept in %s to be sent again\n", shared_->setup.outbox.c_str());
     }
   }
 }
 
 void RoundSender::RoundStarted() {
-  std::lock_guard lock(shared_->mutex);
-  const std::uint64_t round = ++shared_->round;
-  shared_->line.clear();
+  std::uint64_t started = 0;
+  {
+    std::lock_guard lock(shared_->mutex);
+    started = ++shared_->round;
+    shared_->line.clear();
+  }
   // Ahead of rounds kept from before: the token's time is the round's start.
-  shared_->jobs.push_front({Job::Kind::Token, round, {}, {}});
-  shared_->changed.notify_all();
+  shared_->jobs.Post([shared = shared_, started](JobLine::Done done) { shared->AskToken(started, std::move(done)); },
+                     true);
 }
 
 void RoundSender::RoundEnded(std::string fileName, std::vector<std::uint8_t> bytes) {
-  std::lock_guard lock(shared_->mutex);
-  shared_->line = "sending...";
-  shared_->jobs.push_back({Job::Kind::Finish, shared_->round, std::move(fileName), std::move(bytes)});
-  shared_->changed.notify_all();
+  std::uint64_t which = 0;
+  {
+    std::lock_guard lock(shared_->mutex);
+    shared_->line = "sending...";
+    which = shared_->round;
+    shared_->waiting[which] = {std::move(fileName), std::move(bytes)};
+  }
+  shared_->jobs.Post([shared = shared_, which](JobLine::Done done) { shared->Finish(which, std::move(done)); });
 }
 
 std::string RoundSender::RoundLine() const {
@@ -412,11 +373,6 @@ std::optional<std::string> RoundSender::TakeNotice() {
   return notice;
 }
 
-bool RoundSender::WaitIdle(std::chrono::milliseconds wait) const {
-  std::unique_lock lock(shared_->mutex);
-  return shared_->changed.wait_for(lock, wait, [this] {
-    return shared_->listed && shared_->jobs.empty() && !shared_->busy;
-  });
-}
+bool RoundSender::WaitIdle(std::chrono::milliseconds wait) const { return shared_->jobs.WaitIdle(wait); }
 
 }  // namespace vtr::online

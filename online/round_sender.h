@@ -1,14 +1,15 @@
 // Sends today's challenge rounds to the world table, in the background. The
 // game makes one only when online play is on, and its frames only post work
-// and read a line of status: every exchange with the server runs on the
-// sender's own thread.
+// and read a line of status: the exchanges with the server run on the
+// sender's job line (a thread of its own on the desktop, the browser's
+// fetches between frames in the page).
 //
 // A daily round's life, as the game tells it:
 //   RoundStarted  a round token is asked for (the server notes the time)
 //   RoundEnded    the round's replay file is kept in the outbox folder (the
 //                 file and a small meta file with its token), its end is
-//                 stamped with the server (with the file's SHA-256) and the
-//                 file is sent
+//                 stamped with the server (which notes the file by its
+//                 SHA-256) and the file is sent
 // An answer that ranks the round, or refuses it for good, removes it from
 // the outbox (a refused round stays a replay like any). No answer, a busy
 // or failing server, or too many requests keep it there: every round in the
@@ -28,6 +29,7 @@
 
 #include "config/online_settings.h"
 #include "online/http_exchange.h"
+#include "online/job_line.h"
 
 namespace vtr::online {
 

@@ -4,12 +4,11 @@
 #include <limits>
 #include <utility>
 
+#include <nlohmann/json.hpp>
+
 #include "config/online_settings.h"
 #include "online/http_exchange.h"
-
-#ifndef __EMSCRIPTEN__
-#include <nlohmann/json.hpp>
-#endif
+#include "online/job_line.h"
 
 namespace vtr::online {
 
@@ -28,7 +27,6 @@ std::string Printable(const std::string& text) {
   return line;
 }
 
-#ifndef __EMSCRIPTEN__
 // Deeper than a table's object, array and line is no table: refused before
 // the JSON reader sees it, so no answer can nest it deep.
 constexpr int kMaxNesting = 4;
@@ -56,32 +54,16 @@ bool NestsAtMost(const std::string& body, int most) {
   return true;
 }
 
-#endif
-
 }  // namespace
 
 std::string FailureReason(long status, const std::string& body, const std::string& error) {
   if (status == 0) return Printable(error.empty() ? "no answer" : error);
-#ifndef __EMSCRIPTEN__
   const nlohmann::json answer = NestsAtMost(body, 1) ? nlohmann::json::parse(body, nullptr, false) : nullptr;
   if (answer.is_object() && answer.contains("error") && answer["error"].is_string()) {
     return Printable(answer["error"].get<std::string>() + " (" + std::to_string(status) + ")");
   }
-#else
-  (void)body;
-#endif
   return "the server answered " + std::to_string(status);
 }
-
-#ifdef __EMSCRIPTEN__
-
-bool ParseWorldTable(const std::string&, const std::string&, std::size_t, std::vector<WorldLine>*,
-                     std::string* reason) {
-  *reason = "the browser build reads no world table";
-  return false;
-}
-
-#else
 
 namespace {
 
@@ -152,26 +134,24 @@ bool ParseWorldTable(const std::string& body, const std::string& date, std::size
   return true;
 }
 
-#endif
-
-struct WorldTable::Shared {
+struct WorldTable::Shared : std::enable_shared_from_this<Shared> {
   explicit Shared(std::string address) : server(std::move(address)) {}
 
-  const std::string server;
-  mutable std::mutex mutex;
-  std::condition_variable wake;
-  bool closed = false;
-  bool busy = false;  // an exchange is under way
+  // The jobs: each fetches what was asked, unless something newer was
+  // asked meanwhile.
+  void GetTable(std::uint64_t asked, const JobLine::Done& done);
+  void GetRound(std::uint64_t asked, const JobLine::Done& done);
 
-  // The table: a request waits while tableWanted; tableAsked counts the
-  // requests, so an answer to an older one is dropped.
-  bool tableWanted = false;
+  const std::string server;
+  JobLine jobs;
+  mutable std::mutex mutex;
+
+  // tableAsked counts the requests, so an answer to an older one is dropped.
   std::uint64_t tableAsked = 0;
   std::string date;
   std::size_t lineCount = 0;
   WorldPage page;
 
-  bool roundWanted = false;
   std::uint64_t roundAsked = 0;
   std::int64_t roundId = 0;
   RoundFetch round = RoundFetch::None;
@@ -179,61 +159,99 @@ struct WorldTable::Shared {
   std::string roundReason;
 };
 
-WorldTable::WorldTable(std::string server) : shared_(std::make_shared<Shared>(std::move(server))) {
-#ifdef __EMSCRIPTEN__
-  // The page's build has no threads and no HTTP client of its own.
-  shared_->page.status = WorldPage::Status::Failed;
-  shared_->page.reason = "the browser build reads no world table";
-#else
-  worker_ = std::thread(Work, shared_);
-#endif
+void WorldTable::Shared::GetTable(std::uint64_t asked, const JobLine::Done& done) {
+  HttpRequest request;
+  request.timeoutSeconds = kTimeoutSeconds;
+  std::string day;
+  std::size_t count = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (asked != tableAsked) return done();
+    day = date;
+    count = lineCount;
+  }
+  request.url = server + "/api/v1/table?date=" + day + "&limit=" + std::to_string(count);
+  StartExchange(request, [self = shared_from_this(), asked, day, count, done](const HttpAnswer& answer) {
+    std::vector<WorldLine> lines;
+    std::string reason;
+    bool ok = answer.status == 200;
+    if (!ok) {
+      reason = FailureReason(answer.status, answer.body, answer.error);
+    } else {
+      ok = ParseWorldTable(answer.body, day, count, &lines, &reason);
+    }
+    {
+      std::lock_guard<std::mutex> lock(self->mutex);
+      if (asked == self->tableAsked) {
+        self->page.status = ok ? WorldPage::Status::Ready : WorldPage::Status::Failed;
+        self->page.lines = std::move(lines);
+        self->page.reason = std::move(reason);
+      }
+    }
+    done();
+  });
 }
 
-WorldTable::~WorldTable() {
-  bool busy = false;
+void WorldTable::Shared::GetRound(std::uint64_t asked, const JobLine::Done& done) {
+  HttpRequest request;
+  request.timeoutSeconds = kTimeoutSeconds;
   {
-    std::lock_guard<std::mutex> lock(shared_->mutex);
-    shared_->closed = true;
-    busy = shared_->busy;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (asked != roundAsked) return done();
+    request.url = server + "/api/v1/rounds/" + std::to_string(roundId) + "/replay";
   }
-  shared_->wake.notify_all();
-  // A thread waiting on the network holds its own share of the state and
-  // ends once the exchange's time is up.
-  if (!worker_.joinable()) return;
-  if (busy) {
-    worker_.detach();
-  } else {
-    worker_.join();
-  }
+  StartExchange(request, [self = shared_from_this(), asked, done](const HttpAnswer& answer) {
+    std::string reason;
+    bool ok = answer.status == 200;
+    if (!ok) {
+      reason = FailureReason(answer.status, answer.body, answer.error);
+    } else if (answer.body.size() > kMaxReplayBytes) {
+      ok = false;
+      reason = "the round's file is larger than a round's can be";
+    }
+    {
+      std::lock_guard<std::mutex> lock(self->mutex);
+      if (asked == self->roundAsked) {
+        self->round = ok ? RoundFetch::Ready : RoundFetch::Failed;
+        if (ok) self->roundBytes.assign(answer.body.begin(), answer.body.end());
+        self->roundReason = std::move(reason);
+      }
+    }
+    done();
+  });
 }
+
+WorldTable::WorldTable(std::string server) : shared_(std::make_shared<Shared>(std::move(server))) {}
+
+// An exchange still waiting on the network holds its own share of the state
+// and ends once its time is up: closing the game never waits for a server.
+WorldTable::~WorldTable() { shared_->jobs.Stop(std::chrono::milliseconds(0)); }
 
 void WorldTable::FetchTable(const std::string& date, std::size_t lines) {
-  if (!worker_.joinable()) return;
+  std::uint64_t asked = 0;
   {
     std::lock_guard<std::mutex> lock(shared_->mutex);
-    shared_->tableWanted = true;
-    ++shared_->tableAsked;
+    asked = ++shared_->tableAsked;
     shared_->date = date;
     shared_->lineCount = lines;
     shared_->page.status = WorldPage::Status::Loading;
     shared_->page.lines.clear();
     shared_->page.reason.clear();
   }
-  shared_->wake.notify_all();
+  shared_->jobs.Post([shared = shared_, asked](const JobLine::Done& done) { shared->GetTable(asked, done); });
 }
 
 void WorldTable::FetchRound(std::int64_t id) {
-  if (!worker_.joinable()) return;
+  std::uint64_t asked = 0;
   {
     std::lock_guard<std::mutex> lock(shared_->mutex);
-    shared_->roundWanted = true;
-    ++shared_->roundAsked;
+    asked = ++shared_->roundAsked;
     shared_->roundId = id;
     shared_->round = RoundFetch::Loading;
     shared_->roundBytes.clear();
     shared_->roundReason.clear();
   }
-  shared_->wake.notify_all();
+  shared_->jobs.Post([shared = shared_, asked](const JobLine::Done& done) { shared->GetRound(asked, done); });
 }
 
 WorldPage WorldTable::Page() const {
@@ -252,57 +270,6 @@ WorldTable::RoundFetch WorldTable::TakeRound(std::vector<std::uint8_t>* bytes, s
     shared_->round = RoundFetch::None;
   }
   return state;
-}
-
-void WorldTable::Work(std::shared_ptr<Shared> shared) {
-  std::unique_lock<std::mutex> lock(shared->mutex);
-  for (;;) {
-    shared->wake.wait(lock, [&] { return shared->closed || shared->tableWanted || shared->roundWanted; });
-    if (shared->closed) return;
-    HttpRequest request;
-    request.timeoutSeconds = kTimeoutSeconds;
-    const bool table = shared->tableWanted;
-    std::uint64_t asked = 0;
-    std::string date;
-    std::size_t lineCount = 0;
-    if (table) {
-      shared->tableWanted = false;
-      asked = shared->tableAsked;
-      date = shared->date;
-      lineCount = shared->lineCount;
-      request.url = shared->server + "/api/v1/table?date=" + date + "&limit=" + std::to_string(lineCount);
-    } else {
-      shared->roundWanted = false;
-      asked = shared->roundAsked;
-      request.url = shared->server + "/api/v1/rounds/" + std::to_string(shared->roundId) + "/replay";
-    }
-    shared->busy = true;
-    lock.unlock();
-    const HttpAnswer answer = Exchange(request);
-    std::vector<WorldLine> lines;
-    std::string reason;
-    bool ok = answer.status == 200;
-    if (!ok) {
-      reason = FailureReason(answer.status, answer.body, answer.error);
-    } else if (table) {
-      ok = ParseWorldTable(answer.body, date, lineCount, &lines, &reason);
-    } else if (answer.body.size() > kMaxReplayBytes) {
-      ok = false;
-      reason = "the round's file is larger than a round's can be";
-    }
-    lock.lock();
-    shared->busy = false;
-    if (shared->closed) return;
-    if (table && asked == shared->tableAsked) {
-      shared->page.status = ok ? WorldPage::Status::Ready : WorldPage::Status::Failed;
-      shared->page.lines = std::move(lines);
-      shared->page.reason = std::move(reason);
-    } else if (!table && asked == shared->roundAsked) {
-      shared->round = ok ? RoundFetch::Ready : RoundFetch::Failed;
-      if (ok) shared->roundBytes.assign(answer.body.begin(), answer.body.end());
-      shared->roundReason = std::move(reason);
-    }
-  }
 }
 
 }  // namespace vtr::online

@@ -1,6 +1,6 @@
 // Today's world table, fetched from the world table's server in the
 // background: the table (GET /api/v1/table) and the replay of one of its
-// rounds (GET /api/v1/rounds/{id}/replay). One thread of its own does the
+// rounds (GET /api/v1/rounds/{id}/replay). A job line of its own does the
 // exchanges, one at a time; a frame only starts a fetch and reads where it
 // stands, under a lock, so no frame ever waits on the network.
 //
@@ -11,13 +11,10 @@
 // Only the game makes one, and only once online play is on.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "scores/world_page.h"
@@ -43,8 +40,8 @@ class WorldTable {
 
   // server: "http://host:port" without a trailing slash.
   explicit WorldTable(std::string server);
-  // Ends the thread; one still waiting on the network is left to finish on
-  // its own, so closing the game never waits for a server.
+  // Stops the fetches; one still waiting on the network is left to finish
+  // on its own, so closing the game never waits for a server.
   ~WorldTable();
   WorldTable(const WorldTable&) = delete;
   WorldTable& operator=(const WorldTable&) = delete;
@@ -62,10 +59,7 @@ class WorldTable {
 
  private:
   struct Shared;
-  static void Work(std::shared_ptr<Shared> shared);
-
   std::shared_ptr<Shared> shared_;
-  std::thread worker_;
 };
 
 }  // namespace vtr::online

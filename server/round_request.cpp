@@ -6,21 +6,18 @@
 #include <cmath>
 #include <vector>
 
+#include "config/online_settings.h"
+#include "helpers/hex.h"
 #include "platform/hge_record.h"
 #include "replay/frame_codec.h"
+#include "server/store.h"
 
 namespace vtr::server {
 
 namespace {
 
-constexpr std::size_t kMaxNameBytes = 32;
 constexpr std::size_t kMinKeyBytes = 16;
 constexpr std::size_t kMaxKeyBytes = 256;
-
-bool NameCharacter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
-         c == '.' || c == ' ';
-}
 
 }  // namespace
 
@@ -34,8 +31,8 @@ bool ParsePlayer(const std::string& header, std::string* name, std::string* key,
   }
   *name = header.substr(0, colon);
   *key = header.substr(colon + 1);
-  if (name->empty() || name->size() > kMaxNameBytes || name->front() == ' ' || name->back() == ' ' ||
-      !std::all_of(name->begin(), name->end(), NameCharacter)) {
+  // The game's own rule for the names it lets a player take.
+  if (!OnlineNameAllowed(*name)) {
     *error = "a player's name is 1 to 32 letters, digits, spaces and _-. (no space at either end)";
     return false;
   }
@@ -97,9 +94,22 @@ FrameTimes TimesOf(const Replay& replay) {
   return times;
 }
 
-bool TokenShaped(const std::string& token) {
-  return token.size() == 2 * kTokenBytes &&
-         std::all_of(token.begin(), token.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+bool TokenShaped(const std::string& token) { return IsLowerHex(token, 2 * kTokenBytes); }
+
+bool StampedHash(std::string_view body, std::string* hash) {
+  std::string_view digits = body;
+  while (!digits.empty() && (digits.back() == '\n' || digits.back() == '\r')) digits.remove_suffix(1);
+  if (IsLowerHex(digits, kSha256Digits)) {
+    *hash = digits;
+    return true;
+  }
+  // A round's file begins with the replay's magic (so it is never 64 hex
+  // digits); what it holds is checked when the round is sent.
+  if (body.size() > kMaxRoundBytes || !body.starts_with(std::string_view(kReplayMagic, sizeof kReplayMagic))) {
+    return false;
+  }
+  *hash = Sha256Hex(body.data(), body.size());
+  return !hash->empty();
 }
 
 Refusal ReadPlayer(const std::string* header, std::string* name, std::string* key) {

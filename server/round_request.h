@@ -76,6 +76,11 @@ bool ParseDay(const std::string& text, DailyDate* date);
 bool ParseNumber(const std::string& text, std::int64_t low, std::int64_t high, std::int64_t* value);
 // 32 lower-case hex digits.
 bool TokenShaped(const std::string& token);
+// The SHA-256 an end stamp names, from its body: the round's file itself
+// (at most kMaxRoundBytes), or its SHA-256 as kSha256Digits lower-case hex
+// digits, with or without a line's end. False for anything else.
+inline constexpr std::size_t kSha256Digits = 64;
+bool StampedHash(std::string_view body, std::string* hash);
 // Why a well-formed replay is not today's fair daily round; empty when it is.
 std::string NotTodaysRound(const Replay& replay, const DailyDate& today);
 FrameTimes TimesOf(const Replay& replay);

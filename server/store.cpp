@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "helpers/hex.h"
 #include "server/pg_store.h"
 #include "server/sqlite_store.h"
 
@@ -13,13 +14,7 @@ std::string Sha256Hex(const void* data, std::size_t size) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
   if (EVP_Digest(data, size, digest, &length, EVP_sha256(), nullptr) != 1) return "";
-  std::string hex;
-  char pair[3];
-  for (unsigned int i = 0; i < length; ++i) {
-    std::snprintf(pair, sizeof pair, "%02x", digest[i]);
-    hex += pair;
-  }
-  return hex;
+  return LowerHex(digest, length);
 }
 
 std::unique_ptr<Store> Store::Open(const std::string& database, const std::string& sqlitePath, std::string* error) {

@@ -13,6 +13,7 @@
 #include <thread>
 #include <nlohmann/json.hpp>
 
+#include "helpers/hex.h"
 #include "replay/daily.h"
 #include "replay/frame_codec.h"
 #include "replay/replay_file.h"
@@ -56,13 +57,7 @@ std::string Hex64(std::uint64_t value) {
 std::string NewToken() {
   unsigned char random[kTokenBytes];
   if (RAND_bytes(random, sizeof random) != 1) return "";
-  std::string hex;
-  char pair[3];
-  for (unsigned char byte : random) {
-    std::snprintf(pair, sizeof pair, "%02x", byte);
-    hex += pair;
-  }
-  return hex;
+  return LowerHex(random, sizeof random);
 }
 
 void TooMany(httplib::Response& res, std::int64_t wait, const std::string& what) {
@@ -292,11 +287,9 @@ void WorldServer::Route() {
     if (const std::int64_t wait = byAddress_.Take(req.remote_addr, now)) return TooMany(res, wait, "requests from this address");
     const std::string token = req.get_header_value("X-Vantor-Token");
     if (!TokenShaped(token)) return Refuse(res, 400, "X-Vantor-Token must be the 32 hex digits of a round token");
-    std::string hash = req.body;
-    while (!hash.empty() && (hash.back() == '\n' || hash.back() == '\r')) hash.pop_back();
-    if (hash.size() != 64 ||
-        !std::all_of(hash.begin(), hash.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); })) {
-      return Refuse(res, 400, "the body must be the SHA-256 of the round's file, as 64 lower-case hex digits");
+    std::string hash;
+    if (!StampedHash(req.body, &hash)) {
+      return Refuse(res, 400, "the body must be the round's file, or its SHA-256 as 64 lower-case hex digits");
     }
     const std::string today = DailyDateText(DailyDateAt(now));
     Store::Stamp stamp = Store::Stamp::NoToken;

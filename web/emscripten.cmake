@@ -20,3 +20,14 @@ find_package(SDL2_mixer CONFIG REQUIRED)
 add_library(vantor_sdl INTERFACE)
 target_link_libraries(vantor_sdl INTERFACE
   SDL2_image::SDL2_image-static SDL2_mixer::SDL2_mixer-static SDL2::SDL2-static)
+
+# nlohmann-json is header-only: Debian's headers, seen through a folder that
+# holds them alone (all of /usr/include would shadow emscripten's own).
+set(VANTOR_JSON_INCLUDE ${CMAKE_BINARY_DIR}/json-include)
+if(NOT EXISTS /usr/include/nlohmann/json.hpp)
+  message(FATAL_ERROR "nlohmann/json.hpp not found: scripts/web installs nlohmann-json3-dev")
+endif()
+file(MAKE_DIRECTORY ${VANTOR_JSON_INCLUDE})
+file(CREATE_LINK /usr/include/nlohmann ${VANTOR_JSON_INCLUDE}/nlohmann SYMBOLIC)
+add_library(vantor_json INTERFACE)
+target_include_directories(vantor_json SYSTEM INTERFACE ${VANTOR_JSON_INCLUDE})

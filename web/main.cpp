@@ -17,6 +17,7 @@
 // high-score page's watching does.
 #include <emscripten.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -24,12 +25,15 @@
 #include <utility>
 
 #include "app/app.h"
+#include "config/online_settings.h"
 #include "game/game.h"
 #include "replay/replay_file.h"
 
 namespace {
 
 vtr::App* g_app = nullptr;
+// The game's folder is /vantor (main's options below).
+constexpr const char* kOnlinePath = "/vantor/Online.vtr";
 // A replay read and waiting for the next frame.
 std::optional<vtr::Replay> g_pendingWatch;
 
@@ -70,6 +74,34 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* vantor_watch_replay(const char* path
   } else {
     g_pendingWatch = std::move(replay);
   }
+  return answer.c_str();
+}
+
+// Online play in the browser: the page turns it on for the world table of
+// the site that serves it (server: the page's origin) under name, and off
+// again. Written to the game's folder as `vantor --online` and `--offline`
+// write it; a game already started sends from its next daily round on.
+// Each returns "" when done, else the one line saying why not.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* vantor_online(const char* server, const char* name) {
+  static std::string answer;
+  vtr::OnlineSettings settings;
+  answer = vtr::TurnOnline(kOnlinePath, server, name, &settings);
+  if (answer.empty() && g_app != nullptr) g_app->game()->UseOnline(std::move(settings));
+  return answer.c_str();
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE const char* vantor_offline() {
+  static std::string answer;
+  answer.clear();
+  if (std::remove(kOnlinePath) != 0 && errno != ENOENT) answer = std::string("Online.vtr cannot be removed: ") + std::strerror(errno);
+  if (answer.empty() && g_app != nullptr) g_app->game()->UseOnline({});
+  return answer.c_str();
+}
+
+// The name online play is on for, "" while it is off.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* vantor_online_name() {
+  static std::string answer;
+  answer = vtr::LoadOnlineSettings(kOnlinePath).name;
   return answer.c_str();
 }
 

@@ -141,4 +141,17 @@ Module.preRun.push(function () {
   Module.watching = function () {
     return ccall('vantor_watching', 'number', [], []) !== 0;
   };
+
+  // Online play, on for name at server (the page's own site) or off; ""
+  // when done, else the line saying why not.
+  Module.turnOnline = function (server, name) {
+    return ccall('vantor_online', 'string', ['string', 'string'], [server, name]);
+  };
+  Module.turnOffline = function () {
+    return ccall('vantor_offline', 'string', [], []);
+  };
+  // The name online play is on for; "" when off.
+  Module.onlineName = function () {
+    return ccall('vantor_online_name', 'string', [], []);
+  };
 });

@@ -443,9 +443,10 @@ TEST_P(WorldServerTest, RoundTokenBoundsTheRoundsTime) {
   EXPECT_NE(body.value("error", "").find("a frame of 249 us"), std::string::npos) << body;
 }
 
-// An end stamp: a round sent long after it ended is measured to its end,
-// and only the file it was stamped with may follow; a second stamp changes
-// nothing; a round as late without one is still refused.
+// An end stamp (the round's file, as the game sends it, or its SHA-256): a
+// round sent long after it ended is measured to its end, and only the file
+// it was stamped with may follow; a second stamp changes nothing; a round as
+// late without one is still refused.
 TEST_P(WorldServerTest, AStampedRoundSentLaterIsMeasuredToItsEnd) {
   const std::string round = Text(best);
   const std::int64_t lasts = RecordedSeconds(round), slack = 60, late = 3 * slack;
@@ -459,10 +460,12 @@ TEST_P(WorldServerTest, AStampedRoundSentLaterIsMeasuredToItsEnd) {
   };
   // Three tokens of a round that ended `late` seconds ago.
   const std::string unstamped = Token(lasts + late), stamped = Token(lasts + late), misused = Token(lasts + late);
-  EXPECT_EQ(stamp(stamped, hash, late), 201);
+  EXPECT_EQ(stamp(stamped, round, late), 201);
   EXPECT_EQ(stamp(stamped, std::string(64, 'a'), late / 2), 200) << "a second stamp changes nothing";
   EXPECT_EQ(stamp(misused, hash, late), 201);
-  EXPECT_EQ(stamp(stamped, "not a hash", 0), 400);
+  for (const std::string& neither : {std::string("not a hash"), round.substr(1), std::string(64, 'A')}) {
+    EXPECT_EQ(stamp(stamped, neither, 0), 400) << neither.substr(0, 12);
+  }
   EXPECT_EQ(stamp("0123456789abcdef0123456789abcdef", hash, 0), 422) << "no such token";
 
   const auto [slow, why] = Send(round, kAlice, 0, unstamped.c_str());

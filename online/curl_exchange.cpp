@@ -1,24 +1,12 @@
-#include "online/http_exchange.h"
-
-#ifdef __EMSCRIPTEN__
-
-namespace vtr::online {
-
-HttpAnswer Exchange(const HttpRequest&) {
-  HttpAnswer answer;
-  answer.error = "the browser build does not send rounds";
-  return answer;
-}
-
-}  // namespace vtr::online
-
-#else
-
+// The desktop's exchanges, through libcurl. They block: the sender and the
+// world table call them from threads of their own.
 #include <curl/curl.h>
 
 #include <charconv>
 #include <memory>
 #include <mutex>
+
+#include "online/http_exchange.h"
 
 namespace vtr::online {
 namespace {
@@ -127,6 +115,6 @@ HttpAnswer Exchange(const HttpRequest& request) {
   return answer;
 }
 
-}  // namespace vtr::online
+void StartExchange(const HttpRequest& request, Answered answered) { answered(Exchange(request)); }
 
-#endif
+}  // namespace vtr::online
