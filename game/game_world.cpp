@@ -1,7 +1,7 @@
 // The world table on the high-score page: with online play on, W turns the
 // page to today's table at the world table's server, fetched afresh each
 // time; its lines' rounds are watched with the same keys as the local ones.
-// The fetches run on the world table's own thread: a frame starts one and
+// The fetches run on the world table's job line: a frame starts one and
 // reads how it stands, and a fetched round is read with the game's own
 // replay reader (bounded, its checksum checked) before it plays exactly as a
 // local one. Nothing of this is made while online play is off.

@@ -6,8 +6,8 @@
 //   GET  /api/v1/daily                   today's date, its seed rule's inputs, the rules version
 //   POST /api/v1/daily/token            201 {token, date, issued}: a round token, for
 //                                        one submission of today's round
-//   POST /api/v1/daily/stamp            header X-Vantor-Token, body: the SHA-256 of the
-//                                        round's file (64 hex digits): the round ended now.
+//   POST /api/v1/daily/stamp            header X-Vantor-Token, body: the round's file, or
+//                                        its SHA-256 (64 hex digits): the round ended now.
 //                                        201 noted; 200 noted before (nothing changes);
 //                                        422 no unused token of today's
 //   POST /api/v1/rounds                  body: a replay file (at most 64 KB),

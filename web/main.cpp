@@ -11,6 +11,9 @@
 // The game's files live in /vantor, a folder the page keeps in IndexedDB
 // (web/pre.js), and Content is packed with the page at /Content.
 //
+// Online play is the page's to turn on (vantor_online), for the world table
+// of the site that serves it: the game's exchanges are the browser's fetches.
+//
 // A replay dropped on the page is written into the module's file system and
 // handed to vantor_watch_replay, which reads it as `vantor --verify` does and
 // plays it from the next frame on, the live round set aside meanwhile as the
