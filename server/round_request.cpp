@@ -10,7 +10,7 @@
 #include "helpers/hex.h"
 #include "platform/hge_record.h"
 #include "replay/frame_codec.h"
-#include "server/store.h"
+#include "server/digest.h"
 
 namespace vtr::server {
 

@@ -26,10 +26,10 @@
 #include <string>
 #include <vector>
 
+#include "server/digest.h"
+
 namespace vtr::server {
 
-// The SHA-256 of bytes, as 64 lower-case hex digits.
-std::string Sha256Hex(const void* data, std::size_t size);
 
 struct StoredRound {
   std::int64_t id = 0;
